@@ -1,0 +1,171 @@
+#include "ContractJson.h"
+
+#include <QJsonArray>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace kestravin::ContractJson {
+
+void setError(QString* error, const QString& message)
+{
+    if (error)
+        *error = message;
+}
+
+namespace {
+
+bool presentValue(const QJsonObject& object, const QString& key, QJsonValue& out, QString* error)
+{
+    const auto it = object.constFind(key);
+    if (it == object.constEnd()) {
+        setError(error, u"missing key \"%1\""_s.arg(key));
+        return false;
+    }
+    if (it->isNull()) {
+        setError(error, u"null value for key \"%1\""_s.arg(key));
+        return false;
+    }
+    out = *it;
+    return true;
+}
+
+QString wrongType(const QString& key, const QString& expected)
+{
+    return u"key \"%1\" is not %2"_s.arg(key, expected);
+}
+
+} // namespace
+
+std::optional<qint64> integerValue(const QJsonValue& value)
+{
+    if (!value.isDouble())
+        return std::nullopt;
+    const double asDouble = value.toDouble();
+    if (!std::isfinite(asDouble) || std::trunc(asDouble) != asDouble)
+        return std::nullopt;
+    // toInteger() answers its default for anything that is not an integer in
+    // range; two different defaults tell that case apart from a real value.
+    const qint64 first = value.toInteger(0);
+    const qint64 second = value.toInteger(1);
+    if (first != second)
+        return std::nullopt;
+    return first;
+}
+
+bool readBool(const QJsonObject& object, const QString& key, bool& out, QString* error)
+{
+    QJsonValue value;
+    if (!presentValue(object, key, value, error))
+        return false;
+    if (!value.isBool()) {
+        setError(error, wrongType(key, u"a Boolean"_s));
+        return false;
+    }
+    out = value.toBool();
+    return true;
+}
+
+bool readInteger(const QJsonObject& object, const QString& key, qint64& out, QString* error)
+{
+    QJsonValue value;
+    if (!presentValue(object, key, value, error))
+        return false;
+    const auto integer = integerValue(value);
+    if (!integer) {
+        setError(error, wrongType(key, u"an integer"_s));
+        return false;
+    }
+    out = *integer;
+    return true;
+}
+
+bool readString(const QJsonObject& object, const QString& key, QString& out, QString* error)
+{
+    QJsonValue value;
+    if (!presentValue(object, key, value, error))
+        return false;
+    if (!value.isString()) {
+        setError(error, wrongType(key, u"a string"_s));
+        return false;
+    }
+    out = value.toString();
+    return true;
+}
+
+bool readStringList(const QJsonObject& object, const QString& key, QStringList& out, QString* error)
+{
+    QJsonValue value;
+    if (!presentValue(object, key, value, error))
+        return false;
+    if (!value.isArray()) {
+        setError(error, wrongType(key, u"an array"_s));
+        return false;
+    }
+    const QJsonArray array = value.toArray();
+    QStringList result;
+    result.reserve(array.size());
+    for (const QJsonValue& element : array) {
+        if (!element.isString()) {
+            setError(error, u"key \"%1\" holds a value that is not a string"_s.arg(key));
+            return false;
+        }
+        result.append(element.toString());
+    }
+    out = std::move(result);
+    return true;
+}
+
+bool readInstant(const QJsonObject& object, const QString& key, Instant& out, QString* error)
+{
+    QJsonValue value;
+    if (!presentValue(object, key, value, error))
+        return false;
+    if (!value.isDouble()) {
+        setError(error, wrongType(key, u"a number"_s));
+        return false;
+    }
+    out = Instant(value.toDouble());
+    return true;
+}
+
+bool readOptionalInteger(const QJsonObject& object, const QString& key, std::optional<qint64>& out, QString* error)
+{
+    const QJsonValue value = object.value(key);
+    if (value.isUndefined() || value.isNull()) {
+        out.reset();
+        return true;
+    }
+    qint64 integer = 0;
+    if (!readInteger(object, key, integer, error))
+        return false;
+    out = integer;
+    return true;
+}
+
+bool readOptionalInstant(const QJsonObject& object, const QString& key, std::optional<Instant>& out, QString* error)
+{
+    const QJsonValue value = object.value(key);
+    if (value.isUndefined() || value.isNull()) {
+        out.reset();
+        return true;
+    }
+    Instant instant;
+    if (!readInstant(object, key, instant, error))
+        return false;
+    out = instant;
+    return true;
+}
+
+bool requireObject(const QJsonValue& value, const QString& typeName, QJsonObject& out, QString* error)
+{
+    if (!value.isObject()) {
+        setError(error, u"%1 is not a JSON object"_s.arg(typeName));
+        return false;
+    }
+    out = value.toObject();
+    return true;
+}
+
+} // namespace kestravin::ContractJson
