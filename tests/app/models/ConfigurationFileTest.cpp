@@ -241,6 +241,8 @@ TEST(DayOfWeekTest, NamesAndNumbers)
     EXPECT_EQ(DayOfWeek(DayOfWeek::wednesday).rawValue(), u"wednesday"_s);
     EXPECT_FALSE(DayOfWeek::fromString(u"Sunday"));
     EXPECT_FALSE(DayOfWeek::fromString(u"sun"));
+    const QSet<DayOfWeek> days(DayOfWeek::allCases.cbegin(), DayOfWeek::allCases.cend());
+    EXPECT_EQ(days.size(), 7);
 }
 
 TEST(BlockingStatusTest, EqualityComparesKindAndPayload)
