@@ -5,6 +5,10 @@
 
 #include <xcb/xcb.h>
 
+#include <sys/prctl.h>
+
+#include <csignal>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -22,16 +26,11 @@ xcb_atom_t intern(xcb_connection_t* c, const char* name)
     return atom;
 }
 
-xcb_window_t windowProperty(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property)
+// A test that crashes or is killed by its time-out must not leave its
+// server and window manager behind.
+void endWithParent(QProcess& process)
 {
-    xcb_get_property_reply_t* reply
-        = xcb_get_property_reply(c, xcb_get_property(c, 0, w, property, XCB_ATOM_WINDOW, 0, 1), nullptr);
-    xcb_window_t value = 0;
-    if (reply && xcb_get_property_value_length(reply) >= 4) {
-        value = *static_cast<xcb_window_t*>(xcb_get_property_value(reply));
-    }
-    std::free(reply);
-    return value;
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
 }
 
 void endProcess(std::unique_ptr<QProcess>& process)
@@ -61,6 +60,7 @@ bool XDisplay::start(QString* error)
     m_server = std::make_unique<QProcess>();
     m_server->setProcessChannelMode(QProcess::SeparateChannels);
     m_server->setStandardErrorFile(QProcess::nullDevice());
+    endWithParent(*m_server);
     // -displayfd 1: the server picks a free display number and writes it to
     // our pipe once it accepts connections.
     m_server->start(
@@ -88,6 +88,7 @@ bool XDisplay::start(QString* error)
     m_windowManager->setProcessEnvironment(environment());
     m_windowManager->setStandardOutputFile(QProcess::nullDevice());
     m_windowManager->setStandardErrorFile(QProcess::nullDevice());
+    endWithParent(*m_windowManager);
     m_windowManager->start(u"openbox"_s, { u"--sm-disable"_s });
     if (!m_windowManager->waitForStarted(5000)) {
         *error = u"cannot start openbox: "_s + m_windowManager->errorString();
@@ -107,24 +108,56 @@ bool XDisplay::waitForWindowManager(int timeoutMs) const
         xcb_disconnect(c);
         return false;
     }
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     const QDeadlineTimer deadline(timeoutMs);
-    bool ready = false;
-    // A test fixture may wait by polling: the window manager announces itself
-    // with a check window that points at itself.
-    while (!ready && !deadline.hasExpired() && m_windowManager->state() == QProcess::Running) {
-        const xcb_atom_t check = intern(c, "_NET_SUPPORTING_WM_CHECK");
-        const xcb_atom_t clientList = intern(c, "_NET_CLIENT_LIST");
-        if (check && clientList) {
-            const xcb_window_t wm = windowProperty(c, root, check);
-            ready = wm != 0 && windowProperty(c, wm, check) == wm;
+    // openbox announces itself before it handles map requests, and a request
+    // that comes during its start-up may go unanswered. So map a probe window
+    // (again, if need be) until openbox lists it as a client: from then on it
+    // manages windows. A test fixture may wait by polling.
+    const xcb_window_t probe = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, probe, screen->root, 0, 0, 10, 10, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+        screen->root_visual, 0, nullptr);
+    bool managed = false;
+    QDeadlineTimer retry(0);
+    while (!managed && !deadline.hasExpired() && m_windowManager->state() == QProcess::Running) {
+        if (retry.hasExpired()) {
+            xcb_unmap_window(c, probe);
+            xcb_map_window(c, probe);
+            xcb_flush(c);
+            retry.setRemainingTime(500);
         }
-        if (!ready) {
-            QThread::msleep(20);
+        QThread::msleep(20);
+        const xcb_atom_t clientList = intern(c, "_NET_CLIENT_LIST");
+        if (clientList) {
+            xcb_get_property_reply_t* reply = xcb_get_property_reply(
+                c, xcb_get_property(c, 0, screen->root, clientList, XCB_ATOM_WINDOW, 0, 1024), nullptr);
+            if (reply) {
+                const auto* windows = static_cast<const xcb_window_t*>(xcb_get_property_value(reply));
+                const int count = xcb_get_property_value_length(reply) / 4;
+                for (int i = 0; i < count; ++i) {
+                    managed = managed || windows[i] == probe;
+                }
+            }
+            std::free(reply);
+        }
+    }
+    xcb_destroy_window(c, probe);
+    xcb_flush(c);
+    // Wait for the probe to leave the list, so that tests start from an empty
+    // desktop.
+    bool gone = false;
+    while (managed && !gone && !deadline.hasExpired()) {
+        const xcb_atom_t clientList = intern(c, "_NET_CLIENT_LIST");
+        xcb_get_property_reply_t* reply = xcb_get_property_reply(
+            c, xcb_get_property(c, 0, screen->root, clientList, XCB_ATOM_WINDOW, 0, 1024), nullptr);
+        gone = !reply || xcb_get_property_value_length(reply) == 0;
+        std::free(reply);
+        if (!gone) {
+            QThread::msleep(10);
         }
     }
     xcb_disconnect(c);
-    return ready;
+    return managed && gone;
 }
 
 void XDisplay::stop()

@@ -1,7 +1,13 @@
 #include "support/XTestClient.h"
 
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QProcessEnvironment>
+#include <QTimer>
+
+#include <sys/prctl.h>
+
+#include <csignal>
 
 using namespace Qt::StringLiterals;
 
@@ -24,6 +30,7 @@ bool XTestClient::start(const QString& display, const QStringList& arguments, QS
     env.insert(u"DISPLAY"_s, display);
     m_process->setProcessEnvironment(env);
     m_process->setStandardErrorFile(QProcess::nullDevice());
+    m_process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     m_process->start(programPath(), arguments);
     QByteArray line;
     if (!m_process->waitForStarted(5000) || !readLine(&line, 10000) || !line.startsWith("mapped ")) {
@@ -71,7 +78,15 @@ bool XTestClient::readLine(QByteArray* line, int timeoutMs)
         if (!m_process || deadline.hasExpired() || m_process->state() == QProcess::NotRunning) {
             return false;
         }
-        m_process->waitForReadyRead(int(std::min<qint64>(deadline.remainingTime(), 100)));
+        // Run the event loop while waiting, so that the code under test (which
+        // lives on it) reacts to the client meanwhile.
+        QEventLoop loop;
+        QObject::connect(m_process.get(), &QProcess::readyReadStandardOutput, &loop, &QEventLoop::quit);
+        QObject::connect(m_process.get(), &QProcess::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(deadline.remainingTime(), &loop, &QEventLoop::quit);
+        if (m_process->bytesAvailable() == 0) {
+            loop.exec();
+        }
         m_buffer += m_process->readAllStandardOutput();
     }
 }
