@@ -15,8 +15,20 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <xcb/xcb.h>
+
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstring>
 #include <iostream>
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& value, std::ostream* os)
+{
+    *os << '"' << value.toStdString() << '"';
+}
+QT_END_NAMESPACE
 
 using namespace Qt::StringLiterals;
 using kestravin::test::XDisplay;
