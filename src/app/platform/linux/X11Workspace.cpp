@@ -416,6 +416,11 @@ struct X11Workspace::Private {
                 groupOfWindow.insert(w, group.app.id);
             }
         }
+        // The window manager may announce the active window before it lists
+        // it; now that we know its app, let the activation count.
+        if (frontmost == 0 && activeWindow != 0 && fresh.contains(activeWindow)) {
+            activeDirty = true;
+        }
         return emissions;
     }
 
