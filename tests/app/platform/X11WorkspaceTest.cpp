@@ -185,8 +185,15 @@ TEST_F(X11WorkspaceTest, HidesActivatesAndSeesAppsEnd)
     ASSERT_TRUE(waitFor([&] { return frontId() == editor.id; }));
     EXPECT_EQ(activated.last().id, editor.id);
 
+    // A second window of the editor belongs to the same app and goes with it.
+    const int reads = workspace->counters().windowReads;
+    XTestClient* secondEditorWindow = launch({ u"--class"_s, u"editor,EditorWindow"_s });
+    ASSERT_TRUE(waitFor([&] { return workspace->counters().windowReads > reads; }));
+    EXPECT_EQ(workspace->runningApplications().size(), 2);
+
     workspace->hide(editor);
     EXPECT_GT(editorClient->waitForState(u"iconic"_s, 5000), 0);
+    EXPECT_GT(secondEditorWindow->waitForState(u"iconic"_s, 5000), 0);
     EXPECT_TRUE(waitFor([&] { return workspace->isHidden(editor); }));
     EXPECT_FALSE(workspace->isHidden(chat));
 
@@ -200,7 +207,11 @@ TEST_F(X11WorkspaceTest, HidesActivatesAndSeesAppsEnd)
     EXPECT_GT(editorClient->waitForState(u"normal"_s, 5000), 0);
     EXPECT_TRUE(waitFor([&] { return frontId() == editor.id && !workspace->isHidden(editor); }));
 
+    // The app ends with its last window.
     editorClient->kill();
+    settle(300);
+    EXPECT_TRUE(terminated.isEmpty());
+    secondEditorWindow->kill();
     ASSERT_TRUE(waitFor([&] { return !terminated.isEmpty(); }));
     EXPECT_EQ(terminated.last().id, editor.id);
     EXPECT_TRUE(workspace->isTerminated(editor));
