@@ -1,0 +1,55 @@
+#pragma once
+
+#include "app/platform/Workspace.h"
+#include "app/platform/linux/DesktopEntryIndex.h"
+
+#include <memory>
+
+namespace kestravin {
+
+// The workspace of an X11 desktop, read and driven through EWMH. A running app
+// is the group of client windows that share one desktop-file ID; a launch is a
+// new group in _NET_CLIENT_LIST, an activation a change of _NET_ACTIVE_WINDOW,
+// and hiding iconifies every window of the group. The root window's property
+// changes arrive on the X connection's socket, so nothing is polled.
+class X11Workspace final : public Workspace {
+    Q_OBJECT
+public:
+    struct Options {
+        // The X display to open; empty means $DISPLAY.
+        QString displayName;
+        // The desktop-file ID of this application: windows of this process
+        // always carry it, whatever their class says.
+        QString ownIdentity;
+    };
+
+    explicit X11Workspace(DesktopEntryIndex entries, Options options, QObject* parent = nullptr);
+    ~X11Workspace() override;
+
+    bool isAvailable() const override;
+    QString unavailableReason() const override;
+
+    QList<RunningApp> runningApplications() const override;
+    std::optional<RunningApp> frontmostApplication() const override;
+
+    void hide(const RunningApp& app) override;
+    void unhide(const RunningApp& app) override;
+    void activate(const RunningApp& app) override;
+
+    bool isHidden(const RunningApp& app) const override;
+    bool isTerminated(const RunningApp& app) const override;
+
+    // How often the client list and new windows' properties were read; a
+    // launch should cost one read of the list.
+    struct Counters {
+        int clientListReads = 0;
+        int windowReads = 0;
+    };
+    Counters counters() const;
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace kestravin

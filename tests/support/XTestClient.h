@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace kestravin::test {
+
+// One running kestravin_x_test_client: a real X client window with a chosen
+// WM_CLASS, GTK application ID and title.
+class XTestClient {
+public:
+    XTestClient() = default;
+    ~XTestClient();
+    XTestClient(const XTestClient&) = delete;
+    XTestClient& operator=(const XTestClient&) = delete;
+
+    // Starts the client on `display` and waits until its window is mapped.
+    bool start(const QString& display, const QStringList& arguments, QString* error);
+    // Ends the client; its window goes away with it.
+    void kill();
+
+    quint32 window() const { return m_window; }
+    // CLOCK_MONOTONIC nanoseconds at which the client mapped its window.
+    qint64 mappedAt() const { return m_mappedAt; }
+    // Waits for the next WM_STATE report ("iconic" or "normal") and returns
+    // its monotonic stamp, or -1 after `timeoutMs`.
+    qint64 waitForState(const QString& state, int timeoutMs);
+
+    static QString programPath();
+
+private:
+    bool readLine(QByteArray* line, int timeoutMs);
+
+    std::unique_ptr<QProcess> m_process;
+    QByteArray m_buffer;
+    quint32 m_window = 0;
+    qint64 m_mappedAt = 0;
+};
+
+} // namespace kestravin::test
