@@ -1,0 +1,109 @@
+#pragma once
+
+#include "app/views/brand/BrandMotion.h"
+
+#include <QAbstractButton>
+#include <QList>
+#include <QStringList>
+#include <QWidget>
+
+namespace kestravin {
+
+class LinkPressStyle;
+
+// One option of a chips row or a segmented switch: a real button named by its
+// label, checked while it is the selection (so assistive technology reads the
+// choice). The row paints the faces and the pill beneath it.
+class ChoiceButton : public QAbstractButton {
+    Q_OBJECT
+public:
+    ChoiceButton(const QString& label, const QFont& font, double radius, int horizontalPadding, int minimumHeight,
+        bool pressScale, QWidget* parent = nullptr);
+
+    // 0 muted, 1 ink; moves towards the selected state.
+    double selectedAmount() const { return m_selected.value(); }
+    void setSelected(bool selected, int durationMs);
+    double pressScale() const;
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    bool hitButton(const QPoint& pos) const override;
+
+private:
+    double m_radius;
+    int m_padding;
+    int m_minimumHeight;
+    LinkPressStyle* m_press = nullptr;
+    BrandTween m_selected;
+};
+
+// Shared mechanics of the two single-choice controls: the options as buttons,
+// the selection (−1 when it is not among the options) and the pill that moves
+// from the old choice to the new one.
+class ChoiceRow : public QWidget {
+    Q_OBJECT
+    Q_PROPERTY(int currentIndex READ currentIndex WRITE setCurrentIndex NOTIFY currentIndexChanged)
+public:
+    int count() const { return static_cast<int>(m_buttons.size()); }
+    int currentIndex() const { return m_current; }
+    // Sets the selection without animation (as a caller's own change would).
+    void setCurrentIndex(int index);
+    ChoiceButton* button(int index) const { return m_buttons.value(index); }
+
+    // Where the pill is drawn now; empty when there is no pill.
+    QRectF pillRect() const;
+    bool isGliding() const { return m_glide.isAnimating(); }
+
+Q_SIGNALS:
+    // The user picked an option (also the one already selected).
+    void picked(int index);
+    void currentIndexChanged(int index);
+
+protected:
+    explicit ChoiceRow(QWidget* parent);
+    void addButton(ChoiceButton* button);
+    // How a pick moves the pill and recolours the labels.
+    virtual void glide(BrandTween& tween) = 0;
+    virtual int labelFadeMs() const = 0;
+
+private:
+    void pick(int index);
+    void select(int index, bool animated);
+
+    QList<ChoiceButton*> m_buttons;
+    int m_current = -1;
+    QRectF m_pillFrom;
+    BrandTween m_glide;
+};
+
+// A full-width row of equal chips, 30 points high, with a pill that glides on a
+// spring to the picked chip.
+class ChoiceChips : public ChoiceRow {
+    Q_OBJECT
+public:
+    ChoiceChips(const QStringList& labels, int currentIndex, QWidget* parent = nullptr);
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void glide(BrandTween& tween) override;
+    int labelFadeMs() const override;
+};
+
+// A compact segmented control of its ideal size: segments in a sunk well, the
+// selected one on a raised pill that slides along the brand curve.
+class SegmentedSwitch : public ChoiceRow {
+    Q_OBJECT
+public:
+    SegmentedSwitch(const QStringList& labels, int currentIndex, QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void glide(BrandTween& tween) override;
+    int labelFadeMs() const override { return 200; }
+};
+
+} // namespace kestravin
