@@ -68,9 +68,7 @@ BrandTextFieldStyle* BrandTextFieldStyle::apply(QLineEdit* field)
     return new BrandTextFieldStyle(field);
 }
 
-BrandTextFieldStyle::BrandTextFieldStyle(QLineEdit* field)
-    : QObject(field)
-    , m_field(field)
+BrandTextFieldStyle::BrandTextFieldStyle(QLineEdit* field) : QObject(field), m_field(field)
 {
     field->setFrame(false);
     field->setTextMargins(paddingX - lineEditInnerMargin, paddingY, paddingX - lineEditInnerMargin, paddingY);
@@ -109,9 +107,7 @@ bool BrandTextFieldStyle::eventFilter(QObject* watched, QEvent* event)
     }
 }
 
-BrandTextEditor::BrandTextEditor(QWidget* parent)
-    : QWidget(parent)
-    , m_editor(new QPlainTextEdit(this))
+BrandTextEditor::BrandTextEditor(QWidget* parent) : QWidget(parent), m_editor(new QPlainTextEdit(this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(editorPadding, editorPadding, editorPadding, editorPadding);

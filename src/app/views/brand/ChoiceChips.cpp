@@ -27,18 +27,15 @@ constexpr int segmentMinimumHeight = 32;
 
 QRectF lerp(const QRectF& a, const QRectF& b, double t)
 {
-    return QRectF(a.x() + (b.x() - a.x()) * t, a.y() + (b.y() - a.y()) * t,
-        a.width() + (b.width() - a.width()) * t, a.height() + (b.height() - a.height()) * t);
+    return QRectF(a.x() + (b.x() - a.x()) * t, a.y() + (b.y() - a.y()) * t, a.width() + (b.width() - a.width()) * t,
+        a.height() + (b.height() - a.height()) * t);
 }
 
 } // namespace
 
 ChoiceButton::ChoiceButton(const QString& label, const QFont& font, double radius, int horizontalPadding,
     int minimumHeight, bool pressScale, QWidget* parent)
-    : QAbstractButton(parent)
-    , m_radius(radius)
-    , m_padding(horizontalPadding)
-    , m_minimumHeight(minimumHeight)
+    : QAbstractButton(parent), m_radius(radius), m_padding(horizontalPadding), m_minimumHeight(minimumHeight)
 {
     setText(label);
     setFont(font);
@@ -72,8 +69,8 @@ double ChoiceButton::pressScale() const
 QSize ChoiceButton::sizeHint() const
 {
     const QFontMetricsF metrics(font());
-    return QSize(qCeil(metrics.horizontalAdvance(text()) + 2 * m_padding),
-        std::max(m_minimumHeight, qCeil(metrics.height())));
+    return QSize(
+        qCeil(metrics.horizontalAdvance(text()) + 2 * m_padding), std::max(m_minimumHeight, qCeil(metrics.height())));
 }
 
 void ChoiceButton::paintEvent(QPaintEvent*)
@@ -96,9 +93,7 @@ bool ChoiceButton::hitButton(const QPoint& pos) const
     return BrandShapes::continuousRect(rect(), m_radius).contains(QPointF(pos) + QPointF(0.5, 0.5));
 }
 
-ChoiceRow::ChoiceRow(QWidget* parent)
-    : QWidget(parent)
-    , m_glide(1.0)
+ChoiceRow::ChoiceRow(QWidget* parent) : QWidget(parent), m_glide(1.0)
 {
     connect(&m_glide, &BrandTween::valueChanged, this, qOverload<>(&QWidget::update));
     connect(&Appearance::shared(), &Appearance::changed, this, qOverload<>(&QWidget::update));
@@ -160,8 +155,7 @@ QRectF ChoiceRow::pillRect() const
     return lerp(m_pillFrom, target, m_glide.value());
 }
 
-ChoiceChips::ChoiceChips(const QStringList& labels, int currentIndex, QWidget* parent)
-    : ChoiceRow(parent)
+ChoiceChips::ChoiceChips(const QStringList& labels, int currentIndex, QWidget* parent) : ChoiceRow(parent)
 {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -227,16 +221,14 @@ void ChoiceChips::paintEvent(QPaintEvent*)
     }
 }
 
-SegmentedSwitch::SegmentedSwitch(const QStringList& labels, int currentIndex, QWidget* parent)
-    : ChoiceRow(parent)
+SegmentedSwitch::SegmentedSwitch(const QStringList& labels, int currentIndex, QWidget* parent) : ChoiceRow(parent)
 {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(wellPadding, wellPadding, wellPadding, wellPadding);
     layout->setSpacing(0);
     const QFont font = BrandFonts::font(13, QFont::DemiBold);
     for (const QString& label : labels) {
-        auto* button
-            = new ChoiceButton(label, font, segmentRadius, segmentPadding, segmentMinimumHeight, false, this);
+        auto* button = new ChoiceButton(label, font, segmentRadius, segmentPadding, segmentMinimumHeight, false, this);
         button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
         layout->addWidget(button, 0, Qt::AlignVCenter);
         addButton(button);

@@ -23,9 +23,7 @@ QString productName()
 
 } // namespace
 
-Firefly::Firefly(double size, QWidget* parent)
-    : QWidget(parent)
-    , m_size(size)
+Firefly::Firefly(double size, QWidget* parent) : QWidget(parent), m_size(size)
 {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
@@ -55,8 +53,7 @@ void Firefly::paintEvent(QPaintEvent*)
     paint(painter, topLeft, m_size);
 }
 
-BrandHeader::BrandHeader(QWidget* parent)
-    : QWidget(parent)
+BrandHeader::BrandHeader(QWidget* parent) : QWidget(parent)
 {
     setFont(BrandFonts::font(20, QFont::DemiBold, BrandFonts::Design::Rounded));
     setAccessibleName(productName());

@@ -19,9 +19,7 @@ constexpr double edgeInset = 3.0;
 
 } // namespace
 
-KeyCap::KeyCap(const QString& key, QWidget* parent)
-    : QWidget(parent)
-    , m_key(key)
+KeyCap::KeyCap(const QString& key, QWidget* parent) : QWidget(parent), m_key(key)
 {
     setFont(BrandFonts::font(10, QFont::Medium, BrandFonts::Design::Monospaced));
     setAccessibleName(key);

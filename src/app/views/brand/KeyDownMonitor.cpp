@@ -7,9 +7,7 @@
 namespace kestravin {
 
 KeyDownMonitor::KeyDownMonitor(QWidget* anchor, Handler handler)
-    : QObject(anchor)
-    , m_anchor(anchor)
-    , m_handler(std::move(handler))
+    : QObject(anchor), m_anchor(anchor), m_handler(std::move(handler))
 {
 }
 

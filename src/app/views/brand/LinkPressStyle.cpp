@@ -6,10 +6,7 @@
 
 namespace kestravin {
 
-LinkPressStyle::LinkPressStyle(QAbstractButton* button)
-    : QObject(button)
-    , m_button(button)
-    , m_scale(1.0)
+LinkPressStyle::LinkPressStyle(QAbstractButton* button) : QObject(button), m_button(button), m_scale(1.0)
 {
     connect(button, &QAbstractButton::pressed, this, &LinkPressStyle::follow);
     connect(button, &QAbstractButton::released, this, &LinkPressStyle::follow);

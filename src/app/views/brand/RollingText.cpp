@@ -17,10 +17,7 @@ constexpr double rollDistance = 9.0;
 
 } // namespace
 
-RollingText::RollingText(const QString& text, QWidget* parent)
-    : QWidget(parent)
-    , m_text(text)
-    , m_roll(1.0)
+RollingText::RollingText(const QString& text, QWidget* parent) : QWidget(parent), m_text(text), m_roll(1.0)
 {
     setAccessibleName(text);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -103,9 +100,7 @@ double RollingTime::Memory::update(int m)
     return direction;
 }
 
-RollingTime::RollingTime(int minute, QWidget* parent)
-    : RollingText(label(minute), parent)
-    , m_minute(minute)
+RollingTime::RollingTime(int minute, QWidget* parent) : RollingText(label(minute), parent), m_minute(minute)
 {
     // The first minute is shown, not rolled in.
     m_memory.update(minute);
@@ -130,9 +125,7 @@ QString RollingTime::label(int minute)
 }
 
 RollingRange::RollingRange(int start, int end, QWidget* parent)
-    : QWidget(parent)
-    , m_start(new RollingTime(start))
-    , m_end(new RollingTime(end))
+    : QWidget(parent), m_start(new RollingTime(start)), m_end(new RollingTime(end))
 {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

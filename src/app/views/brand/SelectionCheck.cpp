@@ -12,9 +12,8 @@ namespace CheckMark {
 
 QPolygonF points(const QRectF& rect)
 {
-    auto at = [&rect](double x, double y) {
-        return QPointF(rect.x() + x * rect.width(), rect.y() + y * rect.height());
-    };
+    auto at
+        = [&rect](double x, double y) { return QPointF(rect.x() + x * rect.width(), rect.y() + y * rect.height()); };
     return QPolygonF { at(0.20, 0.53), at(0.42, 0.74), at(0.82, 0.27) };
 }
 
@@ -51,10 +50,7 @@ QPolygonF trimmed(const QPolygonF& polyline, double fraction)
 } // namespace CheckMark
 
 SelectionCheck::SelectionCheck(bool on, double size, QWidget* parent)
-    : QWidget(parent)
-    , m_on(on)
-    , m_size(size)
-    , m_progress(on ? 1.0 : 0.0)
+    : QWidget(parent), m_on(on), m_size(size), m_progress(on ? 1.0 : 0.0)
 {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setAttribute(Qt::WA_TransparentForMouseEvents);

@@ -45,10 +45,7 @@ const QHash<QString, QString>& platformNames()
 } // namespace
 
 SocialLabel::SocialLabel(const QString& platform, std::optional<QString> title, double size, QWidget* parent)
-    : QWidget(parent)
-    , m_platform(platform)
-    , m_text(displayText(platform, title))
-    , m_size(size)
+    : QWidget(parent), m_platform(platform), m_text(displayText(platform, title)), m_size(size)
 {
     setAccessibleName(m_text);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
