@@ -68,6 +68,10 @@ Appearance::Appearance(const QDBusConnection& bus, QObject* parent)
     if (!m_bus.isConnected()) {
         return;
     }
+    // The slot takes a QDBusVariant; its type must be known before connecting,
+    // or the first connection of the process is refused.
+    qRegisterMetaType<QDBusVariant>();
+    // QtDBus connects to a remote signal by the slot's signature only.
     m_bus.connect(portalService, portalPath, settingsInterface, u"SettingChanged"_s, this,
         SLOT(onSettingChanged(QString, QString, QDBusVariant)));
     readFromPortal(appearanceGroup, schemeKey);

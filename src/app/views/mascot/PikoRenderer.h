@@ -29,7 +29,7 @@ public:
     double devicePixelRatio() const { return m_ratio; }
     // How far glow and shadow reach past the sprite's frame on each side.
     double spill() const;
-    bool hasArtwork() const { return !m_layers[0].isNull(); }
+    bool hasArtwork() const { return !m_layers[0].image.isNull(); }
 
     // Centre of the tail glow, in sprite coordinates.
     QPointF glowCentre() const { return QPointF(0.39 * width(), 0.84 * height()); }
@@ -46,13 +46,19 @@ public:
     QImage composed(const PikoPose& pose, const PikoWings::Angles& angles, double lit) const;
 
 private:
-    QImage layer(const QImage& artwork, const PikoPolygon& polygon) const;
+    // One cut-out piece of the artwork, cropped to its polygon, and where it goes
+    // in the sprite's frame (points).
+    struct Piece {
+        QImage image;
+        QRectF rect;
+    };
+    Piece layer(const QImage& artwork, const PikoPolygon& polygon) const;
     QImage glow(const QSizeF& ellipse, const QColor& color, double blurRadius) const;
     static QColor withAlpha(const QColor& color, double alpha);
 
     double m_width;
     double m_ratio;
-    QImage m_layers[3];
+    Piece m_layers[3];
     QImage m_halo;
     QImage m_core;
     QImage m_shadow;
