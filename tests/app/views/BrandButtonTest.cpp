@@ -83,6 +83,19 @@ TEST_F(BrandButtonTest, SizeFollowsTheLabelWithPaddingAndMinimumHeight)
     EXPECT_EQ(shortButton.font().pixelSize(), 13);
 }
 
+TEST_F(BrandButtonTest, OnlyTheRoundedShapeTakesClicks)
+{
+    BrandButton button(u"Salvar"_s);
+    button.resize(button.sizeHint());
+    button.show();
+    int clicks = 0;
+    QObject::connect(&button, &QAbstractButton::clicked, [&] { ++clicks; });
+    QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(1, 1));
+    EXPECT_EQ(clicks, 0);
+    QTest::mouseClick(&button, Qt::LeftButton, {}, button.rect().center());
+    EXPECT_EQ(clicks, 1);
+}
+
 TEST_F(BrandButtonTest, DisabledButtonIsHalfTransparentWithoutDotOrDarkening)
 {
     BrandButton button(u"Salvar"_s, true);

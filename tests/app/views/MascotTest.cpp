@@ -1,4 +1,5 @@
 #include "app/views/brand/BrandTokens.h"
+#include "app/views/brand/Firefly.h"
 #include "app/views/mascot/PikoPose.h"
 #include "app/views/mascot/PikoRenderer.h"
 #include "app/views/mascot/PikoSprite.h"
@@ -242,6 +243,37 @@ TEST_F(MascotTest, NightBackgroundIsNearBlackWithAWarmGlowAboveTheMiddle)
     EXPECT_TRUE(sameColor(pixel(image, 0, 299), QColor(12, 13, 11), 0));
     const QColor centre = pixel(image, 200, 114);
     EXPECT_TRUE(sameColor(centre, BrandTokens::mix(QColor(12, 13, 11), QColor(216, 161, 60), 0.08), 1));
+}
+
+TEST(Firefly, FitsTheWideArtworkIntoItsSquareWithoutStretching)
+{
+    Firefly firefly(60);
+    EXPECT_EQ(firefly.sizeHint(), QSize(60, 60));
+    firefly.resize(60, 60);
+    QImage image(60, 60, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    firefly.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    // The 3:2 artwork fills 60 × 40, centred: the top and bottom ten rows stay empty.
+    auto rowIsEmpty = [&](int y) {
+        for (int x = 0; x < 60; ++x) {
+            if (qAlpha(image.pixel(x, y)) != 0) {
+                return false;
+            }
+        }
+        return true;
+    };
+    for (int y : { 0, 5, 9, 50, 55, 59 }) {
+        EXPECT_TRUE(rowIsEmpty(y)) << "row " << y;
+    }
+    int drawnRows = 0;
+    for (int y = 10; y < 50; ++y) {
+        drawnRows += rowIsEmpty(y) ? 0 : 1;
+    }
+    EXPECT_GT(drawnRows, 30);
+
+    BrandHeader header;
+    EXPECT_EQ(header.accessibleName(), u"Kestravin"_s);
+    EXPECT_GE(header.sizeHint().height(), 48);
 }
 
 TEST(PikoActivity, OffsetSwingsFourPointsEachWay)

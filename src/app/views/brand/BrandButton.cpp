@@ -209,6 +209,12 @@ void BrandButton::changeEvent(QEvent* event)
     }
 }
 
+bool BrandButton::hitButton(const QPoint& pos) const
+{
+    // The rounded shape, not its bounding box, takes the clicks.
+    return BrandShapes::continuousRect(rect(), cornerRadius).contains(QPointF(pos) + QPointF(0.5, 0.5));
+}
+
 void BrandButton::setHovered(bool hovered)
 {
     if (m_hovered == hovered) {

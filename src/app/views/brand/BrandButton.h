@@ -54,6 +54,7 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool hitButton(const QPoint& pos) const override;
 
 private:
     void setHovered(bool hovered);
