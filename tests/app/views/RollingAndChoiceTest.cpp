@@ -189,6 +189,24 @@ TEST_F(RollingAndChoiceTest, SwitchLabelsStillFadeUnderReduceMotion)
     EXPECT_GT(longer.sizeHint().width(), segments.sizeHint().width());
 }
 
+TEST_F(RollingAndChoiceTest, BindingMapsOptionsOfAnyTypeToTheRow)
+{
+    int minutes = 30;
+    ChoiceBinding<ChoiceChips, int> binding(
+        { 15, 30, 60 }, minutes, [](const int& m) { return QString::number(m) + u" min"_s; },
+        [&](const int& m) { minutes = m; });
+    ChoiceChips* chips = binding.row();
+    chips->resize(300, 30);
+    chips->show();
+    EXPECT_EQ(chips->currentIndex(), 1);
+    EXPECT_EQ(chips->button(2)->text(), u"60 min"_s);
+    QTest::mouseClick(chips->button(2), Qt::LeftButton);
+    EXPECT_EQ(minutes, 60);
+    binding.select(45); // not among the options
+    EXPECT_EQ(chips->currentIndex(), -1);
+    delete chips;
+}
+
 TEST_F(RollingAndChoiceTest, OptionsAreNamedButtonsWithTheirSelectedState)
 {
     ChoiceChips chips({ u"15 min"_s, u"30 min"_s }, 1);

@@ -7,6 +7,10 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <algorithm>
+#include <functional>
+#include <vector>
+
 namespace kestravin {
 
 class LinkPressStyle;
@@ -104,6 +108,43 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void glide(BrandTween& tween) override;
     int labelFadeMs() const override { return 200; }
+};
+
+// Binds a chips row or a segmented switch to options of any comparable type: the
+// row shows `label(option)` for each, selects the option equal to `selection`
+// (none when it is not among them) and hands every pick to `setSelection`.
+// `Row` is ChoiceChips or SegmentedSwitch. Call `select` again when the caller's
+// own selection changes.
+template <typename Row, typename Option> class ChoiceBinding {
+public:
+    ChoiceBinding(std::vector<Option> options, const Option& selection, std::function<QString(const Option&)> label,
+        std::function<void(const Option&)> setSelection, QWidget* parent = nullptr)
+        : m_options(std::move(options))
+    {
+        QStringList labels;
+        for (const Option& option : m_options) {
+            labels << label(option);
+        }
+        m_row = new Row(labels, indexOf(selection), parent);
+        QObject::connect(
+            m_row, &ChoiceRow::picked, m_row, [options = m_options, setSelection = std::move(setSelection)](int index) {
+                if (index >= 0 && index < static_cast<int>(options.size())) {
+                    setSelection(options[static_cast<size_t>(index)]);
+                }
+            });
+    }
+
+    Row* row() const { return m_row; }
+    void select(const Option& selection) { m_row->setCurrentIndex(indexOf(selection)); }
+    int indexOf(const Option& option) const
+    {
+        const auto found = std::find(m_options.begin(), m_options.end(), option);
+        return found == m_options.end() ? -1 : static_cast<int>(found - m_options.begin());
+    }
+
+private:
+    std::vector<Option> m_options;
+    Row* m_row = nullptr;
 };
 
 } // namespace kestravin
