@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include <thread>
+
 using namespace Qt::StringLiterals;
 using namespace kestravin;
 using namespace kestravin::testing_support;
@@ -104,8 +106,10 @@ TEST(DockPresence, AnnouncesTrayOnlyOnceNoOrdinaryWindowIsLeft)
     QTest::qWait(20);
     EXPECT_EQ(trayOnly, 0);
 
-    // Called while the closing window is still visible: it has gone by the check.
-    DockPresence::windowClosed();
+    // Called while the closing window is still visible (here from another
+    // thread): the check runs later on the GUI thread, when it has gone.
+    std::thread closer([] { DockPresence::windowClosed(); });
+    closer.join();
     settings.hide();
     QTest::qWait(20);
     EXPECT_EQ(trayOnly, 1);

@@ -56,7 +56,12 @@ KeyDownMonitor* onKeyDown(QWidget* view, bool active, KeyDownMonitor::Handler pe
 
 DockPresence& DockPresence::shared()
 {
-    static DockPresence* instance = new DockPresence;
+    static DockPresence* instance = [] {
+        auto* presence = new DockPresence;
+        // Its queued checks must run on the GUI thread, whoever asked first.
+        presence->moveToThread(QCoreApplication::instance()->thread());
+        return presence;
+    }();
     return *instance;
 }
 
