@@ -195,11 +195,12 @@ TEST_F(MascotTest, LitFadesOverSixTenthsOfASecond)
 {
     PikoSprite sprite(120, false, false);
     EXPECT_EQ(sprite.litAmount(), 0.0);
+    QElapsedTimer fading;
+    fading.start();
     sprite.setLit(true);
-    QTest::qWait(150);
-    EXPECT_GT(sprite.litAmount(), 0.0);
-    EXPECT_LT(sprite.litAmount(), 1.0);
+    EXPECT_EQ(sprite.litAmount(), 0.0);
     ASSERT_TRUE(waitFor([&] { return sprite.litAmount() == 1.0; }));
+    EXPECT_GE(fading.elapsed(), 550);
 }
 
 TEST_F(MascotTest, FlightRunsItsFrameClockOnlyMidFlight)
@@ -290,11 +291,13 @@ TEST_F(MascotTest, ActivityWaitsThenSwingsOnceAndStopsWhenSwitchedOff)
     dot.show();
     EXPECT_FALSE(dot.frameTimerRunning());
     EXPECT_EQ(dot.dotColor(), QColor(177, 122, 32));
+    QElapsedTimer waiting;
+    waiting.start();
     dot.setActive(true);
-    QTest::qWait(150);
     EXPECT_FALSE(dot.isTraveling());
     EXPECT_EQ(dot.offset(), 0.0);
     ASSERT_TRUE(waitFor([&] { return dot.isTraveling(); }));
+    EXPECT_GE(waiting.elapsed(), 280); // still for 0.3 s first
     EXPECT_TRUE(dot.frameTimerRunning());
     dot.setActive(false);
     EXPECT_FALSE(dot.isTraveling());
@@ -318,10 +321,13 @@ TEST_F(MascotTest, ActivitySwingEndsAfterTwoPointSevenSeconds)
     PikoActivity dot(true);
     dot.setClock([&] { return now; });
     dot.show();
-    ASSERT_TRUE(waitFor([&] { return dot.isTraveling(); }, 2000));
+    QElapsedTimer swinging;
+    ASSERT_TRUE(waitFor([&] { return dot.isTraveling(); }, 3000));
+    swinging.start();
     now += 0.225;
     EXPECT_DOUBLE_EQ(dot.offset(), 4.0);
-    ASSERT_TRUE(waitFor([&] { return !dot.isTraveling(); }, 6000));
+    ASSERT_TRUE(waitFor([&] { return !dot.isTraveling(); }, 8000));
+    EXPECT_GE(swinging.elapsed(), 2600);
     EXPECT_FALSE(dot.frameTimerRunning());
     EXPECT_EQ(dot.offset(), 0.0);
     EXPECT_TRUE(dot.isActive());
