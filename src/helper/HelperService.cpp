@@ -47,6 +47,24 @@ void printLine(const QString& line)
     std::fflush(stdout);
 }
 
+// Minutes since midnight of an hour and a minute, or nothing when the sum does
+// not fit: a range built from such values never holds.
+std::optional<qint64> minutesOf(qint64 hour, qint64 minute)
+{
+    qint64 hours = 0;
+    qint64 total = 0;
+    if (__builtin_mul_overflow(hour, qint64(60), &hours) || __builtin_add_overflow(hours, minute, &total))
+        return std::nullopt;
+    return total;
+}
+
+bool rangeHolds(const HelperTimeRange& range, qint64 minuteOfDay)
+{
+    const std::optional<qint64> start = minutesOf(range.startHour, range.startMinute);
+    const std::optional<qint64> end = minutesOf(range.endHour, range.endMinute);
+    return start && end && *start <= minuteOfDay && minuteOfDay < *end;
+}
+
 QString boolText(bool value)
 {
     return value ? u"true"_s : u"false"_s;
@@ -474,9 +492,8 @@ bool HelperService::isWithinSchedule(const HelperScheduleConfig& config) const
     const auto day = config.daySchedules.constFind(dayKeyFromWeekday(wall.weekday));
     if (day == config.daySchedules.cend() || !day->enabled)
         return false;
-    return std::any_of(day->timeRanges.cbegin(), day->timeRanges.cend(), [&wall](const HelperTimeRange& range) {
-        return range.startMinutes() <= wall.minuteOfDay && wall.minuteOfDay < range.endMinutes();
-    });
+    return std::any_of(day->timeRanges.cbegin(), day->timeRanges.cend(),
+        [&wall](const HelperTimeRange& range) { return rangeHolds(range, wall.minuteOfDay); });
 }
 
 std::optional<Instant> HelperService::scheduledEnd(const HelperScheduleConfig& config, Instant current) const
@@ -492,7 +509,7 @@ std::optional<Instant> HelperService::scheduledEnd(const HelperScheduleConfig& c
     if (day == config.daySchedules.cend() || !day->enabled)
         return std::nullopt;
     for (const HelperTimeRange& range : day->timeRanges) {
-        if (range.startMinutes() <= wall.minuteOfDay && wall.minuteOfDay < range.endMinutes())
+        if (rangeHolds(range, wall.minuteOfDay))
             return LocalTime::instantAt(wall.date, range.endHour, range.endMinute, m_timeZone);
     }
     return std::nullopt;
