@@ -386,3 +386,40 @@ TEST_F(DaemonIntegrationTest, aNameThatCannotBeTakenEndsWithAnError)
 }
 
 } // namespace
+
+namespace {
+
+TEST(PackagingTest, systemdUnitVerifies)
+{
+    const QString analyze = QStandardPaths::findExecutable(u"systemd-analyze"_s);
+    if (analyze.isEmpty())
+        GTEST_SKIP() << "systemd-analyze is missing";
+    QFile unit(QStringLiteral(KESTRAVIN_PACKAGING_DIR "/com.kestravin.helper.service"));
+    ASSERT_TRUE(unit.open(QIODevice::ReadOnly));
+    QByteArray text = unit.readAll();
+    ASSERT_TRUE(text.contains("\nExecStart=/usr/local/libexec/kestravin/com.kestravin.helper\n"));
+    // The installed path does not exist here: verify against the built binary.
+    text.replace(
+        "/usr/local/libexec/kestravin/com.kestravin.helper", QFile::encodeName(HelperDaemonProcess::defaultProgram()));
+    QTemporaryDir dir;
+    QFile copy(dir.filePath(u"com.kestravin.helper.service"_s));
+    ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
+    copy.write(text);
+    copy.close();
+
+    QProcess process;
+    process.start(analyze, { u"verify"_s, copy.fileName() });
+    ASSERT_TRUE(process.waitForFinished(60000));
+    const QString output = QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
+    EXPECT_EQ(process.exitCode(), 0) << output.toStdString();
+    EXPECT_FALSE(output.contains(u"com.kestravin.helper.service:"_s)) << output.toStdString();
+
+    // The bus hands activation to this unit.
+    QFile activation(QStringLiteral(KESTRAVIN_PACKAGING_DIR "/com.kestravin.helper.dbus-service"));
+    ASSERT_TRUE(activation.open(QIODevice::ReadOnly));
+    const QByteArray activationText = activation.readAll();
+    EXPECT_TRUE(activationText.contains("\nName=com.kestravin.helper\n"));
+    EXPECT_TRUE(activationText.contains("\nSystemdService=com.kestravin.helper.service\n"));
+}
+
+} // namespace
