@@ -273,7 +273,9 @@ void HelperService::flushDNSCache()
     const QList<QStringList> commands { { u"resolvectl"_s, u"flush-caches"_s },
         { u"nscd"_s, u"--invalidate=hosts"_s } };
     for (const QStringList& command : commands) {
-        const QString program = QStandardPaths::findExecutable(command.first(), searchPath);
+        QString program = QStandardPaths::findExecutable(command.first());
+        if (program.isEmpty())
+            program = QStandardPaths::findExecutable(command.first(), searchPath);
         if (program.isEmpty())
             continue;
         QProcess process;
