@@ -18,6 +18,13 @@ cat >"$work/bus.conf" <<CONF
     <allow user="*"/>
     <allow own="*"/>
     <allow send_type="method_call"/>
+    <allow send_type="signal"/>
+    <allow send_requested_reply="true" send_type="method_return"/>
+    <allow send_requested_reply="true" send_type="error"/>
+    <allow receive_type="method_call"/>
+    <allow receive_type="method_return"/>
+    <allow receive_type="error"/>
+    <allow receive_type="signal"/>
   </policy>
 </busconfig>
 CONF

@@ -200,17 +200,17 @@ void HelperService::performActivateBlocking(const QStringList& requested)
     writeSection(checkedHosts(requested));
 }
 
-void HelperService::writeSection(const QStringList& sites)
+bool HelperService::writeSection(const QStringList& sites)
 {
     if (sites.isEmpty()) {
         log(u"No sites to block"_s);
-        return;
+        return false;
     }
     QString error;
     const QByteArray* text = readHosts(&error);
     if (!text) {
         log(u"Failed to activate blocking: "_s + error);
-        return;
+        return false;
     }
     m_writeBuffer.resize(0);
     m_writeBuffer.reserve(text->size() + sites.size() * 2 * 32 + 128);
@@ -218,10 +218,11 @@ void HelperService::writeSection(const QStringList& sites)
     HostsSection::appendSection(m_writeBuffer, sites, blockLoopbackAddresses());
     if (!writeHosts(m_writeBuffer, &error)) {
         log(u"Failed to activate blocking: "_s + error);
-        return;
+        return false;
     }
     flushDNSCache();
     log(u"Blocking activated for %1 sites"_s.arg(sites.size()));
+    return true;
 }
 
 void HelperService::performDeactivateBlocking()
@@ -613,9 +614,17 @@ HelperReply HelperService::activateBlocking(const QStringList& requested)
     QStringList written = sites;
     if (!sites.isEmpty() && m_manualBlock && m_manualBlock->endsAt > now())
         written = unite(sites, m_manualBlock->sites);
-    writeSection(written);
+    const bool wrote = writeSection(written);
 
-    const bool ok = sites.isEmpty() ? isSectionPresent() : sectionHolds(sites, false);
+    bool ok = false;
+    if (sites.isEmpty()) {
+        ok = isSectionPresent();
+    } else {
+        // Reading back exactly the bytes just written proves every host is
+        // there; anything else gets the full look.
+        const QByteArray* text = wrote ? readHosts() : nullptr;
+        ok = (text && *text == m_writeBuffer) || sectionHolds(sites, false);
+    }
     log(u"activateBlocking result: "_s + boolText(ok));
     return ok ? HelperReply::ok() : HelperReply::failure(u"Failed to verify blocking was applied"_s);
 }

@@ -132,7 +132,8 @@ private:
     const QByteArray* readHosts(QString* error = nullptr) const;
     bool writeHosts(const QByteArray& text, QString* error);
     // performActivateBlocking for hosts that passed the host check.
-    void writeSection(const QStringList& sites);
+    // True when the file was written (the bytes are in m_writeBuffer).
+    bool writeSection(const QStringList& sites);
     QStringList checkedHosts(const QStringList& sites) const;
     void clearAccessState();
     // The hosts the check wants in the section now; nothing when the check

@@ -165,6 +165,14 @@ qsizetype find(const QByteArray& text, const QByteArray& needle, qsizetype from,
     return hit ? static_cast<const char*>(hit) - text.constData() : -1;
 }
 
+QByteArray commonPrefix(const QByteArray& a, const QByteArray& b)
+{
+    qsizetype n = 0;
+    while (n < a.size() && n < b.size() && a[n] == b[n])
+        ++n;
+    return a.left(n);
+}
+
 // ASCII text to bytes; a plain indexed loop that compilers vectorise.
 void narrow(char* target, const QChar* chars, qsizetype length)
 {
@@ -336,6 +344,7 @@ void appendWithoutSections(QByteArray& out, const QByteArray& text, const QStrin
     const QList<QByteArray> addresses = addressBytes(loopbackAddresses);
     const QByteArray start = startMarker();
     const QByteArray end = endMarker();
+    const QByteArray prefix = commonPrefix(start, end);
     qsizetype pos = 0;
     while (true) {
         const qsizetype s = find(text, start, pos);
@@ -346,9 +355,19 @@ void appendWithoutSections(QByteArray& out, const QByteArray& text, const QStrin
             cutFrom = s - 1;
         out += QByteArrayView(text).sliced(pos, cutFrom - pos);
 
-        const qsizetype e = find(text, end, s + start.size());
-        const qsizetype nextStart = find(text, start, s + start.size(), e < 0 ? -1 : e);
-        if (e >= 0 && nextStart < 0) {
+        // One scan for the shared prefix of both markers finds whichever
+        // comes first; long sections make a second scan costly.
+        qsizetype e = -1;
+        for (qsizetype at = find(text, prefix, s + start.size()); at >= 0; at = find(text, prefix, at + 1)) {
+            const QByteArrayView rest = QByteArrayView(text).sliced(at);
+            if (rest.startsWith(QByteArrayView(end))) {
+                e = at;
+                break;
+            }
+            if (rest.startsWith(QByteArrayView(start)))
+                break;
+        }
+        if (e >= 0) {
             pos = e + end.size();
             continue;
         }
