@@ -1,4 +1,4 @@
-#include "platform/Clock.h"
+#include "app/platform/Clock.h"
 
 namespace kestravin {
 

@@ -1,4 +1,4 @@
-#include "platform/Scheduler.h"
+#include "app/platform/Scheduler.h"
 
 #include <QCoreApplication>
 #include <QTimer>

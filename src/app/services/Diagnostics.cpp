@@ -1,4 +1,4 @@
-#include "services/Diagnostics.h"
+#include "app/services/Diagnostics.h"
 
 #include <QTextStream>
 

@@ -1,7 +1,7 @@
-#include "services/HelperConnection.h"
+#include "app/services/HelperConnection.h"
 
+#include "app/services/Diagnostics.h"
 #include "contract/HelperConstants.h"
-#include "services/Diagnostics.h"
 
 #include <QDBusError>
 #include <QDBusPendingCallWatcher>

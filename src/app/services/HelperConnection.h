@@ -1,9 +1,9 @@
 #pragma once
 
+#include "app/platform/Scheduler.h"
 #include "contract/BrowserHelperControl.h"
 #include "contract/HelperScheduleConfig.h"
 #include "contract/SiteAccessGrant.h"
-#include "platform/Scheduler.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

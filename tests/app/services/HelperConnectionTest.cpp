@@ -1,4 +1,4 @@
-#include "services/HelperConnection.h"
+#include "app/services/HelperConnection.h"
 
 #include "EventLoop.h"
 #include "FakeHelperDaemon.h"

@@ -1,4 +1,4 @@
-#include "platform/linux/FreedesktopNotifications.h"
+#include "app/platform/linux/FreedesktopNotifications.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/NotificationCenter.h"
+#include "app/platform/NotificationCenter.h"
 
 #include <QDBusConnection>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "platform/linux/PkexecRunner.h"
+#include "app/platform/linux/PkexecRunner.h"
 
 #include <QProcess>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/PrivilegedRunner.h"
+#include "app/platform/PrivilegedRunner.h"
 
 #include <QObject>
 

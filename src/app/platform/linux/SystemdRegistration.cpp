@@ -1,4 +1,4 @@
-#include "platform/linux/SystemdRegistration.h"
+#include "app/platform/linux/SystemdRegistration.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>

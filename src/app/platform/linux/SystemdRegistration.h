@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/DaemonRegistration.h"
+#include "app/platform/DaemonRegistration.h"
 
 #include <QDBusConnection>
 #include <QObject>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Clock.h"
-#include "platform/Scheduler.h"
+#include "app/platform/Clock.h"
+#include "app/platform/Scheduler.h"
 
 #include <QPointer>
 
