@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHashFunctions>
 #include <QString>
 #include <QStringView>
 
@@ -36,5 +37,10 @@ public:
 private:
     Value m_value;
 };
+
+inline size_t qHash(DayOfWeek day, size_t seed = 0) noexcept
+{
+    return ::qHash(day.index(), seed);
+}
 
 } // namespace kestravin

@@ -17,7 +17,7 @@ int offsetAt(const QTimeZone& zone, qint64 utcSeconds)
 
 } // namespace
 
-std::optional<QDateTime> instant(QDate date, qint64 minutesOfDay, const QTimeZone& zone)
+std::optional<QDateTime> instant(QDate date, qint64 minutesOfDay, const QTimeZone& zone, Occurrence repeated)
 {
     if (!date.isValid() || !zone.isValid() || minutesOfDay < -largestMinuteCount || minutesOfDay > largestMinuteCount)
         return std::nullopt;
@@ -37,14 +37,16 @@ std::optional<QDateTime> instant(QDate date, qint64 minutesOfDay, const QTimeZon
     const qint64 wall = QDateTime(day, QTime(0, 0), Qt::UTC).toSecsSinceEpoch() + minutes * 60;
     const int offsetBefore = offsetAt(zone, wall - secondsPerDay);
     const int offsetAfter = offsetAt(zone, wall + secondsPerDay);
-    std::optional<qint64> earliest;
+    std::optional<qint64> chosen;
     for (const int offset : { offsetBefore, offsetAfter }) {
         const qint64 candidate = wall - offset;
-        if (offsetAt(zone, candidate) == offset && (!earliest || candidate < *earliest))
-            earliest = candidate;
+        if (offsetAt(zone, candidate) != offset)
+            continue;
+        if (!chosen || (repeated == Occurrence::first ? candidate < *chosen : candidate > *chosen))
+            chosen = candidate;
     }
-    if (earliest)
-        return QDateTime::fromSecsSinceEpoch(*earliest, zone);
+    if (chosen)
+        return QDateTime::fromSecsSinceEpoch(*chosen, zone);
 
     // Skipped by a change to a larger offset: the gap ends at the transition,
     // which lies after the wall time read with the later offset.

@@ -74,7 +74,14 @@ std::optional<QDateTime> Schedule::nextDeactivation(const QDateTime& now, const 
     const auto range = currentActiveRange(now, timeZone);
     if (!range)
         return std::nullopt;
-    return LocalTime::instant(now.toTimeZone(timeZone).date(), range->endMinutes(), timeZone);
+    const QDate today = now.toTimeZone(timeZone).date();
+    const auto end = LocalTime::instant(today, range->endMinutes(), timeZone);
+    // In the second pass of a repeated hour the first occurrence of the end
+    // has already gone by; the range still holds until the wall clock reaches
+    // its end again.
+    if (end && *end <= now)
+        return LocalTime::instant(today, range->endMinutes(), timeZone, LocalTime::Occurrence::last);
+    return end;
 }
 
 std::optional<QDateTime> Schedule::nextActivation(const QDateTime& now, const QTimeZone& timeZone) const

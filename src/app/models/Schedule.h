@@ -31,7 +31,8 @@ struct Schedule {
     // The first range in stored order that holds now, on an enabled day.
     std::optional<TimeRange> currentActiveRange(const QDateTime& now, const QTimeZone& timeZone) const;
     // When the range of currentActiveRange() ends today (24:00 being the
-    // midnight that closes the day).
+    // midnight that closes the day); always after now, also inside an hour
+    // that a daylight-saving change repeats.
     std::optional<QDateTime> nextDeactivation(const QDateTime& now, const QTimeZone& timeZone) const;
     // The first range start strictly after now, looking at today and the
     // following seven days, so that a start earlier today on the only

@@ -1,3 +1,4 @@
+#include "app/models/BlockingStatus.h"
 #include "app/models/Configuration.h"
 
 #include <QJsonArray>
@@ -240,4 +241,18 @@ TEST(DayOfWeekTest, NamesAndNumbers)
     EXPECT_EQ(DayOfWeek(DayOfWeek::wednesday).rawValue(), u"wednesday"_s);
     EXPECT_FALSE(DayOfWeek::fromString(u"Sunday"));
     EXPECT_FALSE(DayOfWeek::fromString(u"sun"));
+    const QSet<DayOfWeek> days(DayOfWeek::allCases.cbegin(), DayOfWeek::allCases.cend());
+    EXPECT_EQ(days.size(), 7);
+}
+
+TEST(BlockingStatusTest, EqualityComparesKindAndPayload)
+{
+    const QDateTime nine = QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC);
+    EXPECT_EQ(BlockingStatus::scheduledFor(nine), BlockingStatus::scheduledFor(nine.toOffsetFromUtc(3600)));
+    EXPECT_NE(BlockingStatus::scheduledFor(nine), BlockingStatus::scheduledFor(nine.addSecs(60)));
+    EXPECT_EQ(BlockingStatus::error(u"a"_s), BlockingStatus::error(u"a"_s));
+    EXPECT_NE(BlockingStatus::error(u"a"_s), BlockingStatus::error(u"b"_s));
+    EXPECT_NE(BlockingStatus::active(), BlockingStatus::manualOverride());
+    EXPECT_EQ(BlockingStatus(), BlockingStatus::inactive());
+    EXPECT_EQ(BlockingStatus::error(u"x"_s).kind(), BlockingStatus::Kind::error);
 }

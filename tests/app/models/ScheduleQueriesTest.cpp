@@ -152,6 +152,11 @@ TEST(ScheduleQueries, DaylightSavingChanges)
     const QDateTime secondPass = utc(2019, 2, 17, 2, 45);
     EXPECT_TRUE(repeated.isActiveNow(secondPass, saoPaulo));
     EXPECT_EQ(text(repeated.nextDeactivation(secondPass, saoPaulo)), text(utc(2019, 2, 17, 3, 0)));
+    // An end inside the repeated hour is never reported in the past.
+    const Schedule endsInRepeat = only(DayOfWeek::saturday, { TimeRange(22, 0, 23, 30) });
+    EXPECT_EQ(text(endsInRepeat.nextDeactivation(utc(2019, 2, 17, 1, 0), saoPaulo)), text(utc(2019, 2, 17, 1, 30)));
+    EXPECT_EQ(
+        text(endsInRepeat.nextDeactivation(secondPass.addSecs(-30 * 60), saoPaulo)), text(utc(2019, 2, 17, 2, 30)));
 }
 
 TEST(ScheduleQueries, ExtremeValuesDoNotOverflow)
@@ -178,5 +183,9 @@ TEST(LocalTimeTest, Instants)
     EXPECT_FALSE(LocalTime::instant(monday, 0, QTimeZone()));
     // Berlin lives 02:00-03:00 twice on 2024-10-27; the first is summer time.
     EXPECT_EQ(text(LocalTime::instant(QDate(2024, 10, 27), 150, berlin)), text(utc(2024, 10, 27, 0, 30)));
+    EXPECT_EQ(text(LocalTime::instant(QDate(2024, 10, 27), 150, berlin, LocalTime::Occurrence::last)),
+        text(utc(2024, 10, 27, 1, 30)));
+    // Outside a change both choices agree.
+    EXPECT_EQ(LocalTime::instant(monday, 600, berlin, LocalTime::Occurrence::last), at(berlin, 2024, 3, 4, 10, 0));
     EXPECT_EQ(LocalTime::minuteOfDay(utc(2024, 10, 27, 1, 30), berlin), 150);
 }
