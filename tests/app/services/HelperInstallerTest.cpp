@@ -6,6 +6,7 @@
 #include "EventLoop.h"
 #include "FakeHelperDaemon.h"
 #include "FakeTime.h"
+#include "Fakes.h"
 #include "PrivateBus.h"
 
 #include <QDBusConnection>
@@ -27,64 +28,8 @@ using testing::FakeTime;
 using testing::PrivateBus;
 using testing::waitUntil;
 using Status = DaemonRegistration::Status;
-
-class FakeRegistration final : public DaemonRegistration {
-public:
-    Status current = Status::notFound;
-    bool bundled = false;
-    // What registering leads to.
-    Status afterRegister = Status::requiresApproval;
-    int registrations = 0;
-    int unregistrations = 0;
-    int settingsOpened = 0;
-    QStringList events;
-
-    Status status() override { return current; }
-    bool registerDaemon(QString* error) override
-    {
-        ++registrations;
-        events << u"register"_s;
-        current = afterRegister;
-        if (current == Status::enabled) {
-            return true;
-        }
-        *error = u"not allowed yet"_s;
-        return false;
-    }
-    void unregisterDaemon(std::function<void()> done) override
-    {
-        ++unregistrations;
-        events << u"unregister"_s;
-        current = Status::notRegistered;
-        done();
-    }
-    void openApprovalSettings() override { ++settingsOpened; }
-    bool bundlesDaemon() const override { return bundled; }
-};
-
-class FakeRunner final : public PrivilegedRunner {
-public:
-    struct Run {
-        QString path;
-        QStringList arguments;
-        QString script;
-        QFile::Permissions folderPermissions;
-        Completion completion;
-    };
-    QList<Run> runs;
-
-    void runScript(const QString& scriptPath, const QStringList& arguments, Completion completion) override
-    {
-        QFile file(scriptPath);
-        const bool opened = file.open(QIODevice::ReadOnly);
-        runs.append({ scriptPath, arguments, opened ? QString::fromUtf8(file.readAll()) : QString(),
-            QFileInfo(QFileInfo(scriptPath).path()).permissions(), std::move(completion) });
-    }
-    void finish(bool success, const QString& message = {})
-    {
-        runs.last().completion({ success, success ? u"Helper installed successfully"_s : QString(), message });
-    }
-};
+using testing::FakeRegistration;
+using testing::FakeRunner;
 
 struct Outcome {
     int calls = 0;
