@@ -133,9 +133,10 @@ void HelperConnection::guardedCall(const QDBusMessage& message, std::chrono::mil
         if (*done) {
             return;
         }
-        finish(false, noAnswerMessage);
-        // A daemon that hangs is reached through a fresh connection next time.
+        // A daemon that hangs is reached through a fresh connection next
+        // time, also by calls that the completion itself makes.
         invalidateConnection();
+        finish(false, noAnswerMessage);
     });
     auto connection = getConnection();
     if (!connection) {
