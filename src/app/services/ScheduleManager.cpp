@@ -44,15 +44,15 @@ bool onlyAddsSites(const HelperScheduleConfig& previous, const HelperScheduleCon
 ScheduleManager::ScheduleManager(ConfigurationManager& configManager, BlockingService& blocking,
     HelperInstaller& installer, NotificationCenter& notifications, Clock& clock, Scheduler& scheduler,
     Environment environment, QObject* parent)
-    : QObject(parent)
-    , m_configManager(configManager)
-    , m_blocking(blocking)
-    , m_installer(installer)
-    , m_notifications(notifications)
-    , m_clock(clock)
-    , m_scheduler(scheduler)
-    , m_environment(std::move(environment))
-    , m_daemonSchedule(configManager.configuration().helperScheduleConfig())
+    : QObject(parent),
+      m_configManager(configManager),
+      m_blocking(blocking),
+      m_installer(installer),
+      m_notifications(notifications),
+      m_clock(clock),
+      m_scheduler(scheduler),
+      m_environment(std::move(environment)),
+      m_daemonSchedule(configManager.configuration().helperScheduleConfig())
 {
     if (!m_environment.browserSyncEnabled) {
         m_environment.browserSyncEnabled = [] { return false; };
@@ -66,8 +66,8 @@ ScheduleManager::ScheduleManager(ConfigurationManager& configManager, BlockingSe
     });
     startMonitoring();
     updateStatus();
-    connect(&m_configManager, &ConfigurationManager::configurationChanged, this,
-        &ScheduleManager::configurationChanged);
+    connect(
+        &m_configManager, &ConfigurationManager::configurationChanged, this, &ScheduleManager::configurationChanged);
     // The subscription delivers the current value too.
     configurationChanged();
 }
@@ -187,13 +187,16 @@ void ScheduleManager::checkAndUpdateBlocking()
 void ScheduleManager::checkForBlockingStateChange()
 {
     const bool blocking = m_blocking.isBlocking();
-    if (!m_manualOverride && !m_sessionEndTime.isValid()) {
-        if (blocking && !m_previousBlockingState) {
-            sendScheduledBlockingStartNotification();
-        } else if (!blocking && m_previousBlockingState) {
-            sendScheduledBlockingEndNotification();
-            syncPendingChangesIfNeeded();
-        }
+    if (m_manualOverride || m_sessionEndTime.isValid()) {
+        // The block of a manual session is not an edge of the schedule; had
+        // it been recorded, its end would later read as a scheduled end.
+        return;
+    }
+    if (blocking && !m_previousBlockingState) {
+        sendScheduledBlockingStartNotification();
+    } else if (!blocking && m_previousBlockingState) {
+        sendScheduledBlockingEndNotification();
+        syncPendingChangesIfNeeded();
     }
     m_previousBlockingState = blocking;
 }
