@@ -372,51 +372,45 @@ QString HelperInstaller::administratorPrompt()
     return u"O Kestravin vai instalar um pequeno ajudante do sistema para bloquear sites nos seus horários. Você só faz isso uma vez."_s;
 }
 
+namespace {
+// A packaged file's text without its final line feed (the scripts' here
+// documents add it back).
+QString packagedFile(const QString& name)
+{
+    QFile file(u":/packaging/"_s + name);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    QString text = QString::fromUtf8(file.readAll());
+    while (text.endsWith(u'\n')) {
+        text.chop(1);
+    }
+    return text;
+}
+} // namespace
+
 QString HelperInstaller::createSystemdUnit()
 {
-    return uR"([Unit]
-Description=Kestravin helper daemon
-After=dbus.service
-
-[Service]
-Type=dbus
-BusName=%1
-ExecStart=%2
-Restart=always
-StandardOutput=append:%3
-StandardError=append:%3
-
-[Install]
-WantedBy=multi-user.target)"_s.arg(
-        HelperConstants::machServiceName, HelperConstants::helperInstallPath, HelperConstants::helperLogPath);
+    return packagedFile(u"com.kestravin.helper.service"_s);
 }
 
 QString HelperInstaller::createDbusActivationFile()
 {
-    return uR"([D-BUS Service]
-Name=%1
-Exec=%2
-User=root
-SystemdService=%3)"_s.arg(HelperConstants::machServiceName, HelperConstants::helperInstallPath, unitName);
+    return packagedFile(u"com.kestravin.helper.dbus-service"_s);
 }
 
 QString HelperInstaller::createDbusPolicy(const QString& callerPlaceholder)
 {
-    return uR"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <policy user="root">
-    <allow own="%1"/>
-    <allow send_destination="%1"/>
+    QString policy = packagedFile(u"com.kestravin.helper.conf"_s);
+    const QString caller = uR"(  <policy user="%1">
+    <allow send_destination="%2" send_interface="%3"/>
   </policy>
-  <policy user="%2">
-    <allow send_destination="%1" send_interface="%3"/>
-  </policy>
-  <policy context="default">
-    <deny own="%1"/>
-    <deny send_destination="%1"/>
-  </policy>
-</busconfig>)"_s.arg(HelperConstants::machServiceName, callerPlaceholder, HelperConstants::helperInterfaceName);
+)"_s.arg(callerPlaceholder, HelperConstants::machServiceName, HelperConstants::helperInterfaceName);
+    const auto end = policy.lastIndexOf(u"</busconfig>"_s);
+    if (end >= 0) {
+        policy.insert(end, caller);
+    }
+    return policy;
 }
 
 QString HelperInstaller::createInstallScript(const QString& systemRoot)

@@ -102,6 +102,9 @@ TEST_F(InstallScriptsTest, InstallCopiesTheDaemonWithoutInterpretingItsPath)
     EXPECT_EQ(read(root + HelperConstants::systemdUnitPath), HelperInstaller::createSystemdUnit() + u"\n"_s);
     EXPECT_EQ(read(root + HelperConstants::dbusActivationPath), HelperInstaller::createDbusActivationFile() + u"\n"_s);
     EXPECT_EQ(read(root + HelperConstants::dbusPolicyPath), HelperInstaller::createDbusPolicy(u"alice"_s) + u"\n"_s);
+    // The packaged files, with the caller's own policy added.
+    EXPECT_TRUE(HelperInstaller::createSystemdUnit().contains(u"BusName=com.kestravin.helper"_s));
+    EXPECT_TRUE(read(root + HelperConstants::dbusPolicyPath).contains(u"<policy user=\"alice\">"_s));
     EXPECT_EQ(modeOf(root + QFileInfo(HelperConstants::helperConfigPath).path()), 0700);
     EXPECT_EQ(modeOf(root + HelperConstants::dbusPolicyPath), 0644);
 
