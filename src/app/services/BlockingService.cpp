@@ -42,12 +42,12 @@ QStringList hostsFor(const QStringList& sites)
 
 BlockingService::BlockingService(HelperConnection& connection, HelperInstaller& installer, Clock& clock,
     Scheduler& scheduler, Paths paths, QObject* parent)
-    : QObject(parent)
-    , m_connection(connection)
-    , m_installer(installer)
-    , m_clock(clock)
-    , m_scheduler(scheduler)
-    , m_paths(std::move(paths))
+    : QObject(parent),
+      m_connection(connection),
+      m_installer(installer),
+      m_clock(clock),
+      m_scheduler(scheduler),
+      m_paths(std::move(paths))
 {
     checkCurrentStatus();
     writeManualScripts();
@@ -203,29 +203,28 @@ void BlockingService::activateBlockingWithScheduledEnd(const QStringList& sites,
     // the value of the last periodic check.
     m_isActivationInProgress = true;
     QPointer<BlockingService> self(this);
-    m_connection.queryBlockingActive(
-        [self, hosts, minutes, completion](bool answered, bool active, QString message) {
-            if (!self) {
-                return;
-            }
-            if (!answered) {
-                self->m_isActivationInProgress = false;
-                self->setStatus(BlockingStatus::error(message));
-                self->m_installer.checkHelperStatus();
-                completion(false);
-                return;
-            }
-            self->applyBlockState(active);
-            // A block of the schedule (or of someone else) is left alone; our
-            // own manual block is replaced, so the latest focus's end counts.
-            if (active && !self->manualBlockEnd()) {
-                self->m_isActivationInProgress = false;
-                printDiagnostic(alreadyBlockingLine);
-                completion(true);
-                return;
-            }
-            self->requestTimedBlock(hosts, minutes, completion);
-        });
+    m_connection.queryBlockingActive([self, hosts, minutes, completion](bool answered, bool active, QString message) {
+        if (!self) {
+            return;
+        }
+        if (!answered) {
+            self->m_isActivationInProgress = false;
+            self->setStatus(BlockingStatus::error(message));
+            self->m_installer.checkHelperStatus();
+            completion(false);
+            return;
+        }
+        self->applyBlockState(active);
+        // A block of the schedule (or of someone else) is left alone; our
+        // own manual block is replaced, so the latest focus's end counts.
+        if (active && !self->manualBlockEnd()) {
+            self->m_isActivationInProgress = false;
+            printDiagnostic(alreadyBlockingLine);
+            completion(true);
+            return;
+        }
+        self->requestTimedBlock(hosts, minutes, completion);
+    });
 }
 
 void BlockingService::requestTimedBlock(const QStringList& hosts, int minutes, Completion completion)

@@ -23,13 +23,13 @@ const QString ConfigurationManager::lockedNoticeText
 
 ConfigurationManager::ConfigurationManager(QString dataFolder, BlockingService& blocking,
     DesktopAccountService& account, Clock& clock, Scheduler& scheduler, QTimeZone timeZone, QObject* parent)
-    : QObject(parent)
-    , m_blocking(blocking)
-    , m_account(account)
-    , m_clock(clock)
-    , m_scheduler(scheduler)
-    , m_timeZone(std::move(timeZone))
-    , m_dataFolder(std::move(dataFolder))
+    : QObject(parent),
+      m_blocking(blocking),
+      m_account(account),
+      m_clock(clock),
+      m_scheduler(scheduler),
+      m_timeZone(std::move(timeZone)),
+      m_dataFolder(std::move(dataFolder))
 {
     load();
 }
@@ -79,8 +79,7 @@ void ConfigurationManager::load()
     }
     // A file that does not decode is kept aside for the user before the
     // defaults take its place.
-    const QString aside = m_configPath + u".corrupt-"_s
-        + m_clock.now().toUTC().toString(u"yyyyMMdd'T'HHmmss'Z'"_s);
+    const QString aside = m_configPath + u".corrupt-"_s + m_clock.now().toUTC().toString(u"yyyyMMdd'T'HHmmss'Z'"_s);
     printDiagnostic(u"Configuration could not be decoded ("_s + error + u"), moved to: "_s + aside);
     if (!QFile::rename(m_configPath, aside)) {
         m_loadError = u"Failed to move the undecodable configuration aside"_s;

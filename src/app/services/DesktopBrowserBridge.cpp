@@ -14,8 +14,7 @@ DesktopBrowserBridge& DesktopBrowserBridge::shared()
     return *bridge;
 }
 
-DesktopBrowserBridge::DesktopBrowserBridge()
-    : m_enabled(storedSyncEnabled())
+DesktopBrowserBridge::DesktopBrowserBridge() : m_enabled(storedSyncEnabled())
 {
 }
 

@@ -66,8 +66,8 @@ TEST(ScheduleManagerSession, AManualSessionCountsDownAndEndsFiveSecondsAfterItsE
     EXPECT_TRUE(manager.remainingTime().isEmpty());
     EXPECT_FALSE(manager.sessionEndTime().isValid());
     EXPECT_TRUE(manager.manualOverride());
-    ASSERT_TRUE(waitUntil([&] { return !rig.blocking->isBlocking(); }));
-    EXPECT_EQ(changes.count, 2); // the in-app end found the block lifted
+    ASSERT_TRUE(waitUntil([&] { return changes.count == 2; })); // the in-app end found the block lifted
+    EXPECT_FALSE(rig.blocking->isBlocking());
 
     rig.time.advance(4999ms);
     EXPECT_TRUE(manager.manualOverride());
