@@ -91,12 +91,6 @@ bool write(const QString& path, const QByteArray& bytes, mode_t newFileMode, QSt
             *error = errnoText(u"cannot replace "_s + target, saved);
         return false;
     }
-    // Make the rename itself durable.
-    const int dirFd = ::open(QFile::encodeName(targetInfo.absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
     return true;
 }
 

@@ -137,12 +137,36 @@ void HelperService::log(const QString& line) const
 
 // ---- Hosts-file section --------------------------------------------------------
 
-std::optional<QByteArray> HelperService::readHosts(QString* error) const
+const QByteArray* HelperService::readHosts(QString* error) const
 {
-    QByteArray text;
-    if (!AtomicFile::read(m_hostsPath, text, error))
-        return std::nullopt;
-    return text;
+    // One buffer, reused: a large hosts file is then read without fresh memory
+    // on every check.
+    QFile file(m_hostsPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString();
+        return nullptr;
+    }
+    const qint64 size = file.size();
+    m_readBuffer.resize(size);
+    qint64 total = 0;
+    while (total < size) {
+        const qint64 got = file.read(m_readBuffer.data() + total, size - total);
+        if (got < 0) {
+            if (error)
+                *error = file.errorString();
+            return nullptr;
+        }
+        if (got == 0)
+            break;
+        total += got;
+    }
+    m_readBuffer.resize(total);
+    // A file that grew meanwhile, or one that reports no size.
+    const QByteArray rest = file.readAll();
+    if (!rest.isEmpty())
+        m_readBuffer += rest;
+    return &m_readBuffer;
 }
 
 bool HelperService::writeHosts(const QByteArray& text, QString* error)
@@ -153,6 +177,8 @@ bool HelperService::writeHosts(const QByteArray& text, QString* error)
 
 QStringList HelperService::checkedHosts(const QStringList& sites) const
 {
+    if (std::all_of(sites.cbegin(), sites.cend(), [](const QString& site) { return isSafeHostName(site); }))
+        return sites;
     QStringList valid;
     valid.reserve(sites.size());
     for (const QString& site : sites) {
@@ -171,36 +197,45 @@ QByteArray HelperService::makeBlockEntries(const QStringList& sites) const
 
 void HelperService::performActivateBlocking(const QStringList& requested)
 {
-    const QStringList sites = checkedHosts(requested);
+    writeSection(checkedHosts(requested));
+}
+
+bool HelperService::writeSection(const QStringList& sites)
+{
     if (sites.isEmpty()) {
         log(u"No sites to block"_s);
-        return;
+        return false;
     }
     QString error;
-    const std::optional<QByteArray> text = readHosts(&error);
+    const QByteArray* text = readHosts(&error);
     if (!text) {
         log(u"Failed to activate blocking: "_s + error);
-        return;
+        return false;
     }
-    const QByteArray updated = HostsSection::withSection(
-        HostsSection::withoutSections(*text, blockLoopbackAddresses()), makeBlockEntries(sites));
-    if (!writeHosts(updated, &error)) {
+    m_writeBuffer.resize(0);
+    m_writeBuffer.reserve(text->size() + sites.size() * 2 * 32 + 128);
+    HostsSection::appendWithoutSections(m_writeBuffer, *text, blockLoopbackAddresses());
+    HostsSection::appendSection(m_writeBuffer, sites, blockLoopbackAddresses());
+    if (!writeHosts(m_writeBuffer, &error)) {
         log(u"Failed to activate blocking: "_s + error);
-        return;
+        return false;
     }
     flushDNSCache();
     log(u"Blocking activated for %1 sites"_s.arg(sites.size()));
+    return true;
 }
 
 void HelperService::performDeactivateBlocking()
 {
     QString error;
-    const std::optional<QByteArray> text = readHosts(&error);
+    const QByteArray* text = readHosts(&error);
     if (!text) {
         log(u"Failed to deactivate blocking: "_s + error);
         return;
     }
-    if (!writeHosts(HostsSection::withoutSections(*text, blockLoopbackAddresses()), &error)) {
+    m_writeBuffer.resize(0);
+    HostsSection::appendWithoutSections(m_writeBuffer, *text, blockLoopbackAddresses());
+    if (!writeHosts(m_writeBuffer, &error)) {
         log(u"Failed to deactivate blocking: "_s + error);
         return;
     }
@@ -210,7 +245,7 @@ void HelperService::performDeactivateBlocking()
 
 QStringList HelperService::getBlockedSitesFromHosts() const
 {
-    const std::optional<QByteArray> text = readHosts();
+    const QByteArray* text = readHosts();
     if (!text)
         return {};
     return HostsSection::blockedSites(*text, blockLoopbackAddresses());
@@ -223,7 +258,7 @@ std::optional<QString> HelperService::blockedSite(QByteArrayView line) const
 
 bool HelperService::isSectionPresent() const
 {
-    const std::optional<QByteArray> text = readHosts();
+    const QByteArray* text = readHosts();
     return text && HostsSection::containsStartMarker(*text);
 }
 
@@ -239,7 +274,9 @@ void HelperService::flushDNSCache()
     const QList<QStringList> commands { { u"resolvectl"_s, u"flush-caches"_s },
         { u"nscd"_s, u"--invalidate=hosts"_s } };
     for (const QStringList& command : commands) {
-        const QString program = QStandardPaths::findExecutable(command.first(), searchPath);
+        QString program = QStandardPaths::findExecutable(command.first());
+        if (program.isEmpty())
+            program = QStandardPaths::findExecutable(command.first(), searchPath);
         if (program.isEmpty())
             continue;
         QProcess process;
@@ -421,6 +458,26 @@ std::optional<QStringList> HelperService::wantedSites(
     return wanted;
 }
 
+bool HelperService::sectionHolds(const QStringList& sites, bool exactly) const
+{
+    const QByteArray* text = readHosts();
+    if (!text)
+        return false;
+    // The section is normally exactly as this daemon wrote it.
+    if (HostsSection::sectionMatches(*text, sites, blockLoopbackAddresses()))
+        return true;
+    const QSet<QByteArrayView> present = HostsSection::blockedHostSet(*text, blockLoopbackAddresses());
+    const HostsSection::HostBytes wanted(sites);
+    if (!std::all_of(wanted.views.cbegin(), wanted.views.cend(),
+            [&present](QByteArrayView host) { return present.contains(host); }))
+        return false;
+    if (!exactly)
+        return true;
+    // Every present host is wanted too: compare the sizes of the two sets.
+    const QSet<QByteArrayView> wantedSet(wanted.views.cbegin(), wanted.views.cend());
+    return wantedSet.size() == present.size();
+}
+
 void HelperService::enforce(const QStringList& sites)
 {
     if (sites.isEmpty()) {
@@ -428,7 +485,7 @@ void HelperService::enforce(const QStringList& sites)
             performDeactivateBlocking();
         return;
     }
-    if (toSet(getBlockedSitesFromHosts()) == toSet(sites))
+    if (sectionHolds(sites, true))
         return;
     performActivateBlocking(sites);
 }
@@ -557,14 +614,16 @@ HelperReply HelperService::activateBlocking(const QStringList& requested)
     QStringList written = sites;
     if (!sites.isEmpty() && m_manualBlock && m_manualBlock->endsAt > now())
         written = unite(sites, m_manualBlock->sites);
-    performActivateBlocking(written);
+    const bool wrote = writeSection(written);
 
     bool ok = false;
     if (sites.isEmpty()) {
         ok = isSectionPresent();
     } else {
-        const QSet<QString> present = toSet(getBlockedSitesFromHosts());
-        ok = std::all_of(sites.cbegin(), sites.cend(), [&present](const QString& s) { return present.contains(s); });
+        // Reading back exactly the bytes just written proves every host is
+        // there; anything else gets the full look.
+        const QByteArray* text = wrote ? readHosts() : nullptr;
+        ok = (text && *text == m_writeBuffer) || sectionHolds(sites, false);
     }
     log(u"activateBlocking result: "_s + boolText(ok));
     return ok ? HelperReply::ok() : HelperReply::failure(u"Failed to verify blocking was applied"_s);
@@ -591,9 +650,7 @@ HelperReply HelperService::activateBlockingUntil(const QStringList& requested, d
     saveConfiguration();
     checkSchedule();
 
-    const QSet<QString> present = toSet(getBlockedSitesFromHosts());
-    const bool ok
-        = std::all_of(sites.cbegin(), sites.cend(), [&present](const QString& s) { return present.contains(s); });
+    const bool ok = sectionHolds(sites, false);
     log(u"activateBlockingUntil result: "_s + boolText(ok));
     return ok ? HelperReply::ok() : HelperReply::failure(u"Failed to verify blocking was applied"_s);
 }
@@ -608,7 +665,7 @@ HelperReply HelperService::deactivateBlocking()
     if (m_currentConfig || hadManual)
         saveConfiguration();
     performDeactivateBlocking();
-    const std::optional<QByteArray> text = readHosts();
+    const QByteArray* text = readHosts();
     const bool ok = text && !HostsSection::containsStartMarker(*text);
     log(u"deactivateBlocking result: "_s + boolText(ok));
     return ok ? HelperReply::ok() : HelperReply::failure(u"Failed to verify blocking was removed"_s);
@@ -681,7 +738,11 @@ bool HelperService::hostsMatchEnforcedState()
     const std::optional<QStringList> wanted = wantedSites(m_currentConfig ? &*m_currentConfig : nullptr, now(), false);
     if (!wanted)
         return true;
-    return toSet(getBlockedSitesFromHosts()) == toSet(*wanted);
+    if (wanted->isEmpty()) {
+        const QByteArray* text = readHosts();
+        return text && HostsSection::blockedHostSet(*text, blockLoopbackAddresses()).isEmpty();
+    }
+    return sectionHolds(*wanted, true);
 }
 
 HelperReply HelperService::updateBrowserControl(const QByteArray& data, const QByteArray& expectedConfiguration)

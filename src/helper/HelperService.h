@@ -128,14 +128,20 @@ public:
 private:
     Instant now() const { return m_currentDate(); }
     void log(const QString& line) const;
-    std::optional<QByteArray> readHosts(QString* error = nullptr) const;
+    // The hosts file's bytes, in a buffer that the next read reuses; null when unreadable.
+    const QByteArray* readHosts(QString* error = nullptr) const;
     bool writeHosts(const QByteArray& text, QString* error);
+    // performActivateBlocking for hosts that passed the host check.
+    // True when the file was written (the bytes are in m_writeBuffer).
+    bool writeSection(const QStringList& sites);
     QStringList checkedHosts(const QStringList& sites) const;
     void clearAccessState();
     // The hosts the check wants in the section now; nothing when the check
     // leaves the section alone.
     std::optional<QStringList> wantedSites(const HelperScheduleConfig* config, Instant now, bool hadTimedAccess) const;
     void enforce(const QStringList& sites);
+    // Whether the section lists every host of `sites` (and, `exactly`, no other).
+    bool sectionHolds(const QStringList& sites, bool exactly) const;
     // Whether the hosts file shows what the check enforces for the current state.
     bool hostsMatchEnforcedState();
     QByteArray encodeConfigurationFile(const std::optional<HelperScheduleConfig>& config) const;
@@ -158,6 +164,8 @@ private:
     // The file holds only a manual block (no schedule was ever received).
     bool m_manualOnlyFile = false;
     mutable QRecursiveMutex m_stateLock;
+    mutable QByteArray m_readBuffer;
+    QByteArray m_writeBuffer;
 };
 
 } // namespace kestravin

@@ -2,9 +2,12 @@
 
 #include "helper/HostsSection.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 
+#include <linux/capability.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -16,6 +19,35 @@ namespace {
 const QByteArray section = "# Kestravin START - DO NOT EDIT THIS SECTION\n127.0.0.1 a.com\n::1 a.com\n# Kestravin END";
 
 class HostsSectionTest : public ServiceFixture { };
+
+// While alive, this thread obeys file permissions even as root (capabilities
+// are per thread), so a read-only folder really refuses new files.
+class FilePermissionsEnforced {
+public:
+    FilePermissionsEnforced()
+    {
+        m_header.version = _LINUX_CAPABILITY_VERSION_3;
+        m_header.pid = 0;
+        m_ok = syscall(SYS_capget, &m_header, m_saved) == 0;
+        if (!m_ok)
+            return;
+        __user_cap_data_struct reduced[2] = { m_saved[0], m_saved[1] };
+        for (int cap : { CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER })
+            reduced[cap / 32].effective &= ~(1u << (cap % 32));
+        m_ok = syscall(SYS_capset, &m_header, reduced) == 0;
+    }
+    ~FilePermissionsEnforced()
+    {
+        if (m_ok)
+            syscall(SYS_capset, &m_header, m_saved);
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    __user_cap_header_struct m_header {};
+    __user_cap_data_struct m_saved[2] {};
+    bool m_ok = false;
+};
 
 TEST_F(HostsSectionTest, activationWritesExactBytesAndDeactivationRestoresThem)
 {
@@ -198,6 +230,54 @@ TEST_F(HostsSectionTest, badHostInTheScheduleDoesNotMakeTheCheckRewriteForever)
         helper.pollSchedule();
     }
     EXPECT_EQ(flushes, afterFirst);
+}
+
+TEST_F(HostsSectionTest, failedWriteIsNeverReportedAsSuccess)
+{
+    // An older section stays in the file while the new one cannot be written.
+    HelperService& helper = start();
+    ASSERT_TRUE(helper.activateBlocking({ u"old.com"_s }).success);
+    const QByteArray before = hosts();
+    const int flushed = flushes;
+    {
+        FilePermissionsEnforced enforced;
+        ASSERT_TRUE(enforced.ok());
+        ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0555), 0);
+        EXPECT_EQ(helper.activateBlocking({ u"new.com"_s }),
+            HelperReply::failure(u"Failed to verify blocking was applied"_s));
+        EXPECT_EQ(helper.deactivateBlocking(), HelperReply::failure(u"Failed to verify blocking was removed"_s));
+        ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+    }
+    EXPECT_EQ(hosts(), before);
+    EXPECT_EQ(flushes, flushed);
+    EXPECT_EQ(lines.filter(u"HelperService: Failed to activate blocking: "_s).size(), 1);
+}
+
+TEST_F(HostsSectionTest, hungFlushCommandIsCutShort)
+{
+    // A resolvectl that never ends: the flush gives up after a few seconds.
+    const QString bin = dir.filePath(u"bin"_s);
+    ASSERT_TRUE(QDir().mkpath(bin));
+    QFile script(bin + u"/resolvectl"_s);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\ntouch \"$0.ran\"\nexec sleep 60\n");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin) + ':' + path);
+
+    HelperService::Options options;
+    options.hostsPath = hostsPath;
+    options.configPath = configPath;
+    options.log = [](const QString&) {};
+    options.monitor = false;
+    HelperService helper(std::move(options));
+    QElapsedTimer elapsed;
+    elapsed.start();
+    helper.flushDNSCache();
+    qputenv("PATH", path);
+    EXPECT_TRUE(QFileInfo::exists(bin + u"/resolvectl.ran"_s));
+    EXPECT_LT(elapsed.elapsed(), 10000);
 }
 
 TEST_F(HostsSectionTest, unreadableHostsFileFailsBothCalls)

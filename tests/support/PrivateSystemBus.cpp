@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QProcess>
 
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 
 namespace kestravin::testing {
@@ -40,6 +42,12 @@ constexpr auto configTemplate = R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//D
 constexpr auto callerTemplate = R"(  <policy user="%1">
     <allow send_destination="com.kestravin.helper" send_interface="com.kestravin.Helper"/>
     <allow send_destination="com.kestravin.helper" send_interface="org.freedesktop.DBus.Introspectable"/>
+  </policy>
+)";
+
+constexpr auto selfTemplate = R"(  <policy user="%1">
+    <allow own="com.kestravin.helper"/>
+    <allow send_destination="com.kestravin.helper"/>
   </policy>
 )";
 
@@ -81,6 +89,10 @@ bool PrivateSystemBus::start()
             | QFile::ExeOther);
 
     QString callers;
+    // Tests that do not run as root start the daemon as themselves: let that
+    // uid stand in for root.
+    if (const uid_t self = ::geteuid(); self != 0)
+        callers += QString::fromUtf8(selfTemplate).arg(self);
     for (uint uid : m_callerUids)
         callers += QString::fromUtf8(callerTemplate).arg(uid);
     const QString config

@@ -13,8 +13,9 @@ namespace kestravin::testing {
 // A private dbus-daemon of the system type, in its own temporary folder, for
 // tests that need the daemon's bus policy: root may own com.kestravin.helper,
 // root and the uids in `callerUids` may call it, and everyone else is refused
-// by the bus with AccessDenied. The folder and socket are world-traversable so
-// that a client started under another uid (setpriv) can connect.
+// by the bus with AccessDenied. When the test itself is not root, its own uid
+// may also own the name and call, so that the daemon can run as that user. The folder and socket are world-traversable
+// so that a client started under another uid (setpriv) can connect.
 //
 //     PrivateSystemBus bus({ 65534 });
 //     ASSERT_TRUE(bus.start()) << bus.errorString();
