@@ -169,6 +169,23 @@ TEST_F(RealDaemonTest, SitesAddedDuringAFocusStayBlocked)
     EXPECT_TRUE(readFile(rig->hostsPath()).contains("127.0.0.1 a.example"));
 }
 
+TEST_F(RealDaemonTest, SitesAddedDuringAScheduledBlockReachTheDaemonsSchedule)
+{
+    startRig(ServiceRig::configurationWith({ u"a.example"_s }, true, 0, 24)); // hours all day
+    rig->startScheduleManager();
+    rig->time.advance(1s); // the schedule reaches the daemon, which blocks
+    ASSERT_TRUE(waitUntil([&] { return sectionPresent(); }, 15000));
+    rig->blocking->checkCurrentStatus();
+    ASSERT_TRUE(waitUntil([&] { return rig->blocking->isBlocking(); }));
+
+    rig->config->addSites({ u"b.example"_s });
+    rig->time.advance(1s);
+    ASSERT_TRUE(waitUntil([&] { return readFile(rig->hostsPath()).contains("127.0.0.1 b.example"); }));
+    // The daemon's own schedule has the site, so its next check keeps it.
+    ASSERT_TRUE(waitUntil([&] { return daemonSchedule()->blockedSites.contains(u"b.example"_s); }));
+    EXPECT_TRUE(daemonSchedule()->sameSchedule(rig->config->configuration().helperScheduleConfig()));
+}
+
 TEST_F(RealDaemonTest, TimeOutMissingDaemonAndOtherVersionGiveTheirMessages)
 {
     startRig(ServiceRig::configurationWith({ u"a.example"_s }, false));
