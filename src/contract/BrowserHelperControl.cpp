@@ -91,17 +91,10 @@ std::optional<BrowserHelperControl> BrowserHelperControl::fromJson(const QJsonVa
 
 std::optional<BrowserHelperControl> BrowserHelperControl::fromJsonBytes(const QByteArray& bytes, QString* error)
 {
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
-    if (parseError.error != QJsonParseError::NoError) {
-        ContractJson::setError(error, parseError.errorString());
+    QJsonValue value;
+    if (!ContractJson::parseDocument(bytes, value, error))
         return std::nullopt;
-    }
-    if (!document.isObject()) {
-        ContractJson::setError(error, u"BrowserHelperControl is not a JSON object"_s);
-        return std::nullopt;
-    }
-    return fromJson(document.object(), error);
+    return fromJson(value, error);
 }
 
 } // namespace kestravin

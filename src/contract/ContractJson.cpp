@@ -1,6 +1,7 @@
 #include "ContractJson.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 
 #include <cmath>
 
@@ -155,6 +156,18 @@ bool readOptionalInstant(const QJsonObject& object, const QString& key, std::opt
     if (!readInstant(object, key, instant, error))
         return false;
     out = instant;
+    return true;
+}
+
+bool parseDocument(const QByteArray& bytes, QJsonValue& out, QString* error)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        setError(error, parseError.errorString());
+        return false;
+    }
+    out = document.isArray() ? QJsonValue(document.array()) : QJsonValue(document.object());
     return true;
 }
 

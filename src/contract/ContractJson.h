@@ -2,6 +2,7 @@
 
 #include "Instant.h"
 
+#include <QByteArray>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
@@ -29,6 +30,10 @@ bool readOptionalInstant(const QJsonObject& object, const QString& key, std::opt
 
 // Interprets one JSON value as an integer under the rules above.
 std::optional<qint64> integerValue(const QJsonValue& value);
+
+// Parses UTF-8 JSON text into a value (object or array); false with *error
+// set when the text is not JSON.
+bool parseDocument(const QByteArray& bytes, QJsonValue& out, QString* error);
 
 // Checks that `value` is an object; used at the top of every decoder.
 bool requireObject(const QJsonValue& value, const QString& typeName, QJsonObject& out, QString* error);

@@ -125,17 +125,10 @@ std::optional<HelperScheduleConfig> HelperScheduleConfig::fromJson(const QJsonVa
 
 std::optional<HelperScheduleConfig> HelperScheduleConfig::fromJsonBytes(const QByteArray& bytes, QString* error)
 {
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
-    if (parseError.error != QJsonParseError::NoError) {
-        ContractJson::setError(error, parseError.errorString());
+    QJsonValue value;
+    if (!ContractJson::parseDocument(bytes, value, error))
         return std::nullopt;
-    }
-    if (!document.isObject()) {
-        ContractJson::setError(error, u"HelperScheduleConfig is not a JSON object"_s);
-        return std::nullopt;
-    }
-    return fromJson(document.object(), error);
+    return fromJson(value, error);
 }
 
 } // namespace kestravin

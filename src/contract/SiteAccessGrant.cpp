@@ -55,17 +55,10 @@ std::optional<QList<SiteAccessGrant>> SiteAccessGrant::listFromJson(const QJsonV
 
 std::optional<QList<SiteAccessGrant>> SiteAccessGrant::listFromJsonBytes(const QByteArray& bytes, QString* error)
 {
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
-    if (parseError.error != QJsonParseError::NoError) {
-        ContractJson::setError(error, parseError.errorString());
+    QJsonValue value;
+    if (!ContractJson::parseDocument(bytes, value, error))
         return std::nullopt;
-    }
-    if (!document.isArray()) {
-        ContractJson::setError(error, u"the site grants are not a JSON array"_s);
-        return std::nullopt;
-    }
-    return listFromJson(document.array(), error);
+    return listFromJson(value, error);
 }
 
 } // namespace kestravin
