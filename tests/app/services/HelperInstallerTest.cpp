@@ -1,0 +1,335 @@
+#include "app/services/HelperInstaller.h"
+
+#include "app/services/HelperConnection.h"
+#include "contract/HelperConstants.h"
+
+#include "EventLoop.h"
+#include "FakeHelperDaemon.h"
+#include "FakeTime.h"
+#include "Fakes.h"
+#include "PrivateBus.h"
+
+#include <QDBusConnection>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+namespace kestravin {
+namespace {
+
+using testing::FakeHelperDaemon;
+using testing::FakeTime;
+using testing::PrivateBus;
+using testing::waitUntil;
+using Status = DaemonRegistration::Status;
+using testing::FakeRegistration;
+using testing::FakeRunner;
+
+struct Outcome {
+    int calls = 0;
+    bool success = false;
+    QString message;
+    HelperInstaller::Completion recorder()
+    {
+        return [this](bool ok, QString text) {
+            ++calls;
+            success = ok;
+            message = std::move(text);
+        };
+    }
+};
+
+class HelperInstallerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(bus.isRunning()) << bus.error().toStdString();
+        ASSERT_TRUE(root.isValid());
+        const QString address = bus.address();
+        connection = std::make_unique<HelperConnection>(
+            [address](const QString& name) { return QDBusConnection::connectToBus(address, name); }, time);
+        helperSource = root.filePath(u"app/com.kestravin.helper"_s);
+        QDir().mkpath(root.filePath(u"app"_s));
+        environment.systemRoot = root.filePath(u"sys"_s);
+        environment.helperSourceCandidates = { root.filePath(u"missing/com.kestravin.helper"_s), helperSource };
+        environment.callerUserName = u"alice"_s;
+        environment.confirmAdministratorPrompt = [this](const QString& prompt) {
+            prompts << prompt;
+            return true;
+        };
+    }
+
+    std::unique_ptr<HelperInstaller> makeInstaller()
+    {
+        return std::make_unique<HelperInstaller>(*connection, registration, runner, time, time, environment);
+    }
+
+    void placeLegacyInstall()
+    {
+        for (const QString& path : { HelperConstants::helperInstallPath, HelperConstants::systemdUnitPath }) {
+            const QString full = environment.systemRoot + path;
+            QDir().mkpath(QFileInfo(full).path());
+            QFile file(full);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        }
+    }
+
+    void placeHelperSource()
+    {
+        QFile file(helperSource);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n");
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    PrivateBus bus;
+    QTemporaryDir root;
+    FakeTime time;
+    std::unique_ptr<HelperConnection> connection;
+    FakeRegistration registration;
+    FakeRunner runner;
+    HelperInstaller::Environment environment;
+    QString helperSource;
+    QStringList prompts;
+};
+
+TEST_F(HelperInstallerTest, NothingInstalledMeansNoDaemonContactAndNoMessage)
+{
+    FakeHelperDaemon daemon(bus.address());
+    auto installer = makeInstaller();
+    testing::spin(100);
+    EXPECT_FALSE(installer->isHelperInstalled());
+    EXPECT_TRUE(installer->installationError().isNull());
+    EXPECT_TRUE(daemon.calls().isEmpty());
+    EXPECT_EQ(time.pending(), 0); // no re-check
+}
+
+TEST_F(HelperInstallerTest, ADaemonOfOurVersionIsInstalledWithBothCapabilities)
+{
+    placeLegacyInstall();
+    FakeHelperDaemon daemon(bus.address());
+    auto installer = makeInstaller();
+    EXPECT_TRUE(installer->isHelperInstalled()); // from the files, before the answer
+    ASSERT_TRUE(waitUntil([&] { return installer->supportsBrowserSync(); }));
+    EXPECT_TRUE(installer->supportsTemporaryAccess());
+    EXPECT_TRUE(installer->isHelperInstalled());
+}
+
+TEST_F(HelperInstallerTest, AnotherVersionIsReCheckedEvery3sAtMost20TimesInARow)
+{
+    placeLegacyInstall();
+    FakeHelperDaemon daemon(bus.address());
+    daemon.setVersion(u"1.6.9"_s);
+    auto installer = makeInstaller();
+    ASSERT_TRUE(waitUntil([&] { return !installer->isHelperInstalled(); }));
+    EXPECT_EQ(installer->installationError(), u"Helper version mismatch: installed=1.6.9, expected=1.7.0"_s);
+    EXPECT_FALSE(installer->supportsTemporaryAccess());
+
+    for (int i = 1; i <= 20; ++i) {
+        // The answer of the previous check has scheduled this re-check.
+        ASSERT_TRUE(waitUntil([&] { return installer->rechecks() == i; })) << "re-check " << i;
+        time.advance(2999ms);
+        testing::spin(5);
+        EXPECT_EQ(daemon.count(u"getHelperVersion"_s), i);
+        time.advance(1ms);
+        ASSERT_TRUE(waitUntil([&] { return daemon.count(u"getHelperVersion"_s) == i + 1; })) << "re-check " << i;
+    }
+    testing::spin(100);
+    time.advance(60s);
+    testing::spin(100);
+    EXPECT_EQ(daemon.count(u"getHelperVersion"_s), 21);
+    EXPECT_EQ(installer->rechecks(), 20);
+
+    // A later check that succeeds resets the count.
+    daemon.setVersion(u"1.7.0"_s);
+    installer->checkHelperStatus();
+    ASSERT_TRUE(waitUntil([&] { return installer->isHelperInstalled(); }));
+    EXPECT_EQ(installer->rechecks(), 0);
+}
+
+TEST_F(HelperInstallerTest, ASecondInstallWhileOneRunsIsRefused)
+{
+    placeHelperSource();
+    auto installer = makeInstaller();
+    Outcome first;
+    Outcome second;
+    installer->installHelper(first.recorder());
+    installer->installHelper(second.recorder());
+    EXPECT_EQ(second.calls, 1);
+    EXPECT_FALSE(second.success);
+    EXPECT_EQ(second.message, u"Installation already in progress"_s);
+    EXPECT_EQ(runner.runs.size(), 1);
+    EXPECT_EQ(prompts.size(), 1);
+}
+
+TEST_F(HelperInstallerTest, ApprovalRouteWaitsForTheUserAndGivesUpAfter600s)
+{
+    registration.bundled = true;
+    registration.current = Status::notRegistered;
+    auto installer = makeInstaller();
+    int guideShown = 0;
+    int guideClosed = 0;
+    QObject::connect(installer.get(), &HelperInstaller::approvalGuideRequested, [&] { ++guideShown; });
+    QObject::connect(installer.get(), &HelperInstaller::approvalGuideDismissed, [&] { ++guideClosed; });
+
+    Outcome outcome;
+    installer->installHelper(outcome.recorder());
+    EXPECT_TRUE(installer->isInstalling());
+    EXPECT_TRUE(installer->awaitingApproval());
+    EXPECT_EQ(guideShown, 1);
+    EXPECT_EQ(registration.settingsOpened, 1);
+    EXPECT_TRUE(runner.runs.isEmpty());
+
+    time.advance(600s);
+    EXPECT_EQ(outcome.calls, 0);
+    time.advance(500ms); // the first poll after 600 s
+    EXPECT_EQ(outcome.calls, 1);
+    EXPECT_FALSE(outcome.success);
+    EXPECT_EQ(outcome.message, u"cancel"_s);
+    EXPECT_FALSE(installer->isInstalling());
+    EXPECT_FALSE(installer->awaitingApproval());
+    EXPECT_EQ(guideClosed, 1);
+    EXPECT_TRUE(installer->installationError().isNull()); // "cancel" is not stored
+    EXPECT_TRUE(time.activeIntervals().empty());
+}
+
+TEST_F(HelperInstallerTest, ApprovalGrantedCompletesAfterTheShortPause)
+{
+    FakeHelperDaemon daemon(bus.address());
+    registration.bundled = true;
+    registration.current = Status::notRegistered;
+    auto installer = makeInstaller();
+    int activations = 0;
+    QObject::connect(installer.get(), &HelperInstaller::applicationActivationRequested, [&] { ++activations; });
+    Outcome outcome;
+    installer->installHelper(outcome.recorder());
+    time.advance(2s);
+    registration.current = Status::enabled; // the user approved
+    time.advance(500ms);
+    EXPECT_FALSE(installer->awaitingApproval());
+    EXPECT_EQ(activations, 1);
+    EXPECT_EQ(outcome.calls, 0);
+    time.advance(600ms);
+    EXPECT_EQ(outcome.calls, 1);
+    EXPECT_TRUE(outcome.success);
+    EXPECT_TRUE(installer->isHelperInstalled());
+    EXPECT_FALSE(installer->isInstalling());
+    ASSERT_TRUE(waitUntil([&] { return daemon.count(u"getHelperVersion"_s) >= 1; }));
+}
+
+TEST_F(HelperInstallerTest, AnEnabledButSilentRegistrationIsStartedOver)
+{
+    registration.bundled = true;
+    registration.current = Status::enabled;
+    registration.afterRegister = Status::requiresApproval;
+    auto installer = makeInstaller(); // no daemon answers on the bus
+    Outcome outcome;
+    installer->installHelper(outcome.recorder());
+    EXPECT_EQ(registration.events, (QStringList { u"unregister"_s, u"register"_s }));
+    EXPECT_TRUE(installer->awaitingApproval());
+}
+
+TEST_F(HelperInstallerTest, RegistrationRefusedFallsBackToThePasswordRoute)
+{
+    placeHelperSource();
+    registration.bundled = true;
+    registration.current = Status::notRegistered;
+    registration.afterRegister = Status::notRegistered;
+    auto installer = makeInstaller();
+    Outcome outcome;
+    installer->installHelper(outcome.recorder());
+    EXPECT_FALSE(installer->awaitingApproval());
+    ASSERT_EQ(runner.runs.size(), 1);
+}
+
+TEST_F(HelperInstallerTest, PasswordRouteRunsTheScriptFromAPrivateFolder)
+{
+    placeHelperSource();
+    FakeHelperDaemon daemon(bus.address());
+    auto installer = makeInstaller();
+    Outcome outcome;
+    installer->installHelper(outcome.recorder());
+    ASSERT_EQ(runner.runs.size(), 1);
+    const auto& run = runner.runs.first();
+    EXPECT_EQ(run.arguments, (QStringList { QFileInfo(helperSource).absoluteFilePath(), u"alice"_s }));
+    const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther
+        | QFile::ExeOther;
+    EXPECT_EQ(run.folderPermissions & others, QFile::Permissions());
+    EXPECT_TRUE(run.folderPermissions.testFlags(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    EXPECT_TRUE(QFileInfo(run.path).fileName().startsWith(u"kestravin-install-"_s));
+    EXPECT_TRUE(run.path.endsWith(u".sh"_s));
+    EXPECT_EQ(run.script, HelperInstaller::createInstallScript(environment.systemRoot));
+    EXPECT_EQ(prompts, QStringList { HelperInstaller::administratorPrompt() });
+
+    placeLegacyInstall(); // what the script would have put in place
+    runner.finish(true);
+    EXPECT_FALSE(QFileInfo::exists(run.path));
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(run.path).path()));
+    EXPECT_TRUE(outcome.success);
+    EXPECT_TRUE(installer->isHelperInstalled());
+    EXPECT_FALSE(installer->isInstalling());
+    EXPECT_TRUE(installer->installationError().isNull());
+    ASSERT_TRUE(waitUntil([&] { return installer->supportsBrowserSync(); }));
+}
+
+TEST_F(HelperInstallerTest, PasswordRouteFailuresAreStored)
+{
+    auto installer = makeInstaller();
+    Outcome missing;
+    installer->installHelper(missing.recorder());
+    EXPECT_EQ(missing.message, u"Helper not found in app bundle"_s);
+    EXPECT_EQ(installer->installationError(), u"Helper not found in app bundle"_s);
+    EXPECT_FALSE(installer->isInstalling());
+
+    placeHelperSource();
+    Outcome refused;
+    installer->installHelper(refused.recorder());
+    runner.finish(false, u"Request dismissed"_s);
+    EXPECT_FALSE(refused.success);
+    EXPECT_EQ(refused.message, u"Request dismissed"_s);
+    EXPECT_EQ(installer->installationError(), u"Request dismissed"_s);
+    EXPECT_FALSE(installer->isHelperInstalled());
+
+    // The user declines our own prompt: the system is never asked.
+    environment.confirmAdministratorPrompt = [](const QString&) { return false; };
+    auto declining = makeInstaller();
+    Outcome declined;
+    declining->installHelper(declined.recorder());
+    EXPECT_EQ(declined.message, u"cancel"_s);
+    EXPECT_EQ(runner.runs.size(), 1);
+}
+
+TEST_F(HelperInstallerTest, UninstallClearsTheCapabilitiesAndDropsTheConnection)
+{
+    placeLegacyInstall();
+    FakeHelperDaemon daemon(bus.address());
+    auto installer = makeInstaller();
+    ASSERT_TRUE(waitUntil([&] { return installer->supportsTemporaryAccess(); }));
+    const int opened = connection->connectionsOpened();
+
+    Outcome outcome;
+    installer->uninstallHelper(outcome.recorder());
+    ASSERT_EQ(runner.runs.size(), 1);
+    EXPECT_EQ(runner.runs.first().script, HelperInstaller::createUninstallScript(environment.systemRoot));
+    EXPECT_EQ(prompts, QStringList { HelperInstaller::administratorPrompt() });
+    runner.finish(true);
+    EXPECT_TRUE(outcome.success);
+    EXPECT_FALSE(installer->isHelperInstalled());
+    EXPECT_FALSE(installer->supportsTemporaryAccess());
+    EXPECT_FALSE(installer->supportsBrowserSync());
+
+    Outcome next;
+    connection->checkHelperStatus(next.recorder());
+    ASSERT_TRUE(waitUntil([&] { return next.calls > 0; }));
+    EXPECT_EQ(connection->connectionsOpened(), opened + 1);
+}
+
+} // namespace
+} // namespace kestravin

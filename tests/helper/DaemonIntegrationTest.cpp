@@ -1,0 +1,425 @@
+// The real daemon binary on a private system-type bus, driven over D-Bus.
+
+#include "HelperDaemonProcess.h"
+#include "PrivateSystemBus.h"
+
+#include "contract/BrowserHelperControl.h"
+#include "contract/HelperScheduleConfig.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimeZone>
+#include <QUuid>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utime.h>
+
+using namespace Qt::StringLiterals;
+using namespace kestravin;
+using namespace kestravin::testing;
+
+namespace {
+
+const QByteArray localhost = "127.0.0.1 localhost\n";
+
+// A client connection of its own on the private bus.
+class Client {
+public:
+    explicit Client(const QString& address)
+        : m_name(u"client-"_s + QUuid::createUuid().toString(QUuid::WithoutBraces)),
+          m_connection(QDBusConnection::connectToBus(address, m_name))
+    {
+    }
+    ~Client() { QDBusConnection::disconnectFromBus(m_name); }
+
+    QDBusMessage call(const QString& method, const QVariantList& arguments = {})
+    {
+        QDBusMessage message = QDBusMessage::createMethodCall(
+            u"com.kestravin.helper"_s, u"/com/kestravin/helper"_s, u"com.kestravin.Helper"_s, method);
+        message.setArguments(arguments);
+        return m_connection.call(message, QDBus::Block, 20000);
+    }
+    // The (success, message) of a call.
+    std::pair<bool, QString> reply(const QString& method, const QVariantList& arguments = {})
+    {
+        const QDBusMessage answer = call(method, arguments);
+        if (answer.type() != QDBusMessage::ReplyMessage || answer.arguments().size() != 2)
+            return { false, u"<no reply: "_s + answer.errorMessage() + u">"_s };
+        return { answer.arguments().at(0).toBool(), answer.arguments().at(1).toString() };
+    }
+
+private:
+    QString m_name;
+    QDBusConnection m_connection;
+};
+
+bool waitFor(const std::function<bool()>& condition, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(100);
+    }
+    return true;
+}
+
+class DaemonIntegrationTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        hostsPath = dir.filePath(u"hosts"_s);
+        configPath = dir.filePath(u"state/helper-config.json"_s);
+        writeHosts(localhost);
+    }
+
+    void startBus(QList<uint> callers = {})
+    {
+        bus = std::make_unique<PrivateSystemBus>(std::move(callers));
+        ASSERT_TRUE(bus->start()) << bus->errorString().toStdString();
+    }
+    std::unique_ptr<HelperDaemonProcess> daemon(const QMap<QString, QString>& environment = {})
+    {
+        auto process = std::make_unique<HelperDaemonProcess>(bus->address(), hostsPath, configPath);
+        process->setEnvironmentVariable(u"TZ"_s, u"UTC"_s);
+        for (auto it = environment.cbegin(); it != environment.cend(); ++it)
+            process->setEnvironmentVariable(it.key(), it.value());
+        return process;
+    }
+
+    void writeHosts(const QByteArray& bytes)
+    {
+        QFile file(hostsPath);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+    QByteArray hosts() const
+    {
+        QFile file(hostsPath);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    bool sectionPresent() const { return hosts().contains("# Kestravin START"); }
+
+    static double unixNow() { return static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0; }
+
+    QTemporaryDir dir;
+    QString hostsPath;
+    QString configPath;
+    std::unique_ptr<PrivateSystemBus> bus;
+};
+
+TEST_F(DaemonIntegrationTest, blocksAndUnblocksOverTheBus)
+{
+    startBus();
+    auto helper = daemon();
+    ASSERT_TRUE(helper->start()) << helper->errorString().toStdString();
+    Client client(bus->address());
+
+    EXPECT_EQ(client.call(u"getHelperVersion"_s).arguments().value(0).toString(), u"1.7.0"_s);
+    EXPECT_EQ(client.reply(u"activateBlocking"_s, { QStringList { u"a.com"_s, u"B.com"_s, u"a.com"_s } }),
+        std::make_pair(true, QString()));
+    EXPECT_EQ(hosts(),
+        localhost
+            + "\n# Kestravin START - DO NOT EDIT THIS SECTION\n127.0.0.1 a.com\n::1 a.com\n127.0.0.1 B.com\n::1 "
+              "B.com\n127.0.0.1 a.com\n::1 a.com\n# Kestravin END");
+    EXPECT_TRUE(client.call(u"isBlockingActive"_s).arguments().value(0).toBool());
+    EXPECT_EQ(
+        client.call(u"getBlockedSites"_s).arguments().value(0).toStringList(), QStringList({ u"a.com"_s, u"B.com"_s }));
+
+    // A host with a line feed never reaches the file.
+    const QByteArray before = hosts();
+    EXPECT_EQ(client.reply(u"activateBlocking"_s, { QStringList { u"x.com\n6.6.6.6 bank.com"_s } }),
+        std::make_pair(true, QString()));
+    EXPECT_FALSE(hosts().contains("bank.com"));
+    EXPECT_EQ(hosts(), before);
+    EXPECT_EQ(client.reply(u"deactivateBlocking"_s), std::make_pair(true, QString()));
+    EXPECT_EQ(hosts(), localhost);
+    EXPECT_TRUE(helper->waitForOutputLine(u"HelperService: Ignored 1 invalid host names"_s, 5000));
+    EXPECT_TRUE(helper->outputLines().contains(u"HelperService: Blocking deactivated"_s));
+}
+
+TEST_F(DaemonIntegrationTest, callersOutsideThePolicyAreRefusedByTheBus)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "running a client under another uid needs root";
+    const QString setpriv = QStandardPaths::findExecutable(u"setpriv"_s);
+    const QString dbusSend = QStandardPaths::findExecutable(u"dbus-send"_s);
+    if (setpriv.isEmpty() || dbusSend.isEmpty())
+        GTEST_SKIP() << "setpriv or dbus-send is missing";
+
+    const auto callAs = [&](uint uid, const QString& method) {
+        QProcess process;
+        process.start(setpriv,
+            { u"--reuid=%1"_s.arg(uid), u"--regid=%1"_s.arg(uid), u"--clear-groups"_s, dbusSend,
+                u"--bus="_s + bus->address(), u"--print-reply"_s, u"--dest=com.kestravin.helper"_s,
+                u"/com/kestravin/helper"_s, u"com.kestravin.Helper."_s + method });
+        process.waitForFinished(20000);
+        return QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
+    };
+
+    startBus();
+    {
+        auto helper = daemon();
+        ASSERT_TRUE(helper->start()) << helper->errorString().toStdString();
+        Client client(bus->address());
+        ASSERT_TRUE(client.reply(u"activateBlocking"_s, { QStringList { u"a.com"_s } }).first);
+        const QByteArray before = hosts();
+
+        const QString refused = callAs(65534, u"deactivateBlocking"_s);
+        EXPECT_TRUE(refused.contains(u"org.freedesktop.DBus.Error.AccessDenied"_s)) << refused.toStdString();
+        EXPECT_EQ(hosts(), before);
+        EXPECT_FALSE(helper->outputLines().contains(u"HelperService: deactivateBlocking called"_s));
+    }
+
+    // A uid that the installer named may call.
+    startBus({ 65534 });
+    auto helper = daemon();
+    ASSERT_TRUE(helper->start()) << helper->errorString().toStdString();
+    const QString allowed = callAs(65534, u"isBlockingActive"_s);
+    EXPECT_TRUE(allowed.contains(u"boolean true"_s)) << allowed.toStdString();
+}
+
+TEST_F(DaemonIntegrationTest, malformedAndOversizedInputIsRefused)
+{
+    startBus();
+    auto helper = daemon();
+    ASSERT_TRUE(helper->start()) << helper->errorString().toStdString();
+    Client client(bus->address());
+
+    const auto [decoded, decodeMessage]
+        = client.reply(u"updateSchedule"_s, { QByteArray("{\"enabled\":"), QStringList { u"a.com"_s } });
+    EXPECT_FALSE(decoded);
+    EXPECT_TRUE(decodeMessage.startsWith(u"Failed to decode schedule: "_s)) << decodeMessage.toStdString();
+
+    HelperScheduleConfig config(
+        { { u"monday"_s, HelperDaySchedule(true, 9, 0, 17, 0) } }, true, { u"a.com"_s, u"youtube.com"_s });
+    ASSERT_TRUE(client.reply(u"updateSchedule"_s, { config.toJsonBytes(), config.blockedSites }).first);
+    const QByteArray oversized = config.toJsonBytes() + QByteArray(64001, ' ');
+    const QByteArray control = BrowserHelperControl(true, 1, std::nullopt, std::nullopt, {}, Instant()).toJsonBytes();
+
+    EXPECT_EQ(client.reply(u"updateBrowserControl"_s, { control + QByteArray(8001, ' '), config.toJsonBytes() }),
+        std::make_pair(false, u"Estado do navegador ou agenda desatualizados."_s));
+    EXPECT_EQ(client.reply(u"updateBrowserControl"_s, { QByteArray("[1,"), config.toJsonBytes() }),
+        std::make_pair(false, u"Estado do navegador ou agenda desatualizados."_s));
+    EXPECT_EQ(client.reply(u"grantScheduledAccess"_s, { u"youtube"_s, unixNow() + 60, oversized }),
+        std::make_pair(false, u"A agenda mudou ou a exceção expirou. O bloqueio foi mantido."_s));
+    EXPECT_EQ(client.reply(u"setSiteAccess"_s, { QByteArray("{\"site\":"), config.toJsonBytes() }),
+        std::make_pair(false, u"A agenda mudou. A liberação será refeita na próxima sincronização."_s));
+    EXPECT_EQ(client.reply(u"setSiteAccess"_s, { QByteArray("[]"), oversized }),
+        std::make_pair(false, u"A agenda mudou. A liberação será refeita na próxima sincronização."_s));
+}
+
+TEST_F(DaemonIntegrationTest, manualFocusSurvivesARestartAndEndsOnTime)
+{
+    startBus();
+    auto helper = daemon();
+    ASSERT_TRUE(helper->start()) << helper->errorString().toStdString();
+    {
+        Client client(bus->address());
+        const double end = unixNow() + 6;
+        ASSERT_EQ(client.reply(u"activateBlockingUntil"_s, { QStringList { u"m.com"_s }, end }),
+            std::make_pair(true, QString()));
+        ASSERT_TRUE(sectionPresent());
+
+        helper->kill();
+        auto restarted = daemon();
+        ASSERT_TRUE(restarted->start()) << restarted->errorString().toStdString();
+        EXPECT_TRUE(sectionPresent());
+        EXPECT_TRUE(restarted->outputLines().contains(u"HelperService: Loaded manual block with 1 sites"_s));
+        EXPECT_TRUE(waitFor([&] { return !sectionPresent(); }, 15000));
+        EXPECT_GE(unixNow(), end);
+        EXPECT_LE(unixNow(), end + 4);
+    }
+    {
+        // Ended while the daemon was down: lifted at its first check.
+        auto helper2 = daemon();
+        ASSERT_TRUE(helper2->start()) << helper2->errorString().toStdString();
+        Client client(bus->address());
+        const double end = unixNow() + 2;
+        ASSERT_TRUE(client.reply(u"activateBlockingUntil"_s, { QStringList { u"m.com"_s }, end }).first);
+        helper2->kill();
+        ASSERT_TRUE(sectionPresent());
+        QThread::msleep(2500);
+        auto later = daemon();
+        ASSERT_TRUE(later->start()) << later->errorString().toStdString();
+        EXPECT_FALSE(sectionPresent());
+    }
+}
+
+TEST_F(DaemonIntegrationTest, scheduleSwitchesAtItsBoundaries)
+{
+    // Every day 09:00 to 17:00 UTC; the daemon's clock is moved to just before
+    // each boundary, and the full check that follows it switches the section.
+    const HelperScheduleConfig config = [] {
+        QMap<QString, HelperDaySchedule> days;
+        for (const char* key : { "sunday", "monday", "tuesday", "wednesday", "thursday", "friday", "saturday" })
+            days.insert(QString::fromLatin1(key), HelperDaySchedule(true, 9, 0, 17, 0));
+        return HelperScheduleConfig(days, true, { u"a.com"_s });
+    }();
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(configPath).absolutePath()));
+    QFile file(configPath);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(config.toJsonBytes());
+    file.close();
+    startBus();
+
+    const auto offsetTo = [](const char* time) {
+        const QDateTime target(QDate::currentDate(), QTime::fromString(QString::fromLatin1(time)), QTimeZone::utc());
+        return QString::number(static_cast<double>(target.toMSecsSinceEpoch()) / 1000.0 - unixNow(), 'f', 3);
+    };
+    {
+        auto helper = daemon({ { u"KESTRAVIN_HELPER_CLOCK_OFFSET"_s, offsetTo("08:59:57") } });
+        ASSERT_TRUE(helper->start()) << helper->errorString().toStdString();
+        EXPECT_FALSE(sectionPresent());
+        EXPECT_TRUE(waitFor([&] { return sectionPresent(); }, 45000));
+    }
+    {
+        auto helper = daemon({ { u"KESTRAVIN_HELPER_CLOCK_OFFSET"_s, offsetTo("16:59:57") } });
+        ASSERT_TRUE(helper->start()) << helper->errorString().toStdString();
+        EXPECT_TRUE(sectionPresent());
+        Client client(bus->address());
+        EXPECT_EQ(client.call(u"getBlockedSites"_s).arguments().value(0).toStringList(), QStringList({ u"a.com"_s }));
+        EXPECT_TRUE(waitFor([&] { return !sectionPresent(); }, 45000));
+        EXPECT_EQ(hosts(), localhost);
+    }
+}
+
+TEST_F(DaemonIntegrationTest, replacingTheExecutableEndsTheDaemon)
+{
+    startBus();
+    // A copy that the test may replace, in a folder of its own.
+    QTemporaryDir binaries;
+    ASSERT_TRUE(binaries.isValid());
+    const QString program = binaries.filePath(u"com.kestravin.helper"_s);
+    ASSERT_TRUE(QFile::copy(HelperDaemonProcess::defaultProgram(), program));
+    const QMap<QString, QString> fastWatch { { u"KESTRAVIN_HELPER_WATCH_INTERVAL_MS"_s, u"100"_s } };
+
+    auto helper = daemon(fastWatch);
+    helper->setProgram(program);
+    ASSERT_TRUE(helper->start()) << helper->errorString().toStdString();
+
+    // Touching and chmod keep the same file.
+    ASSERT_EQ(::utime(QFile::encodeName(program).constData(), nullptr), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(program).constData(), 0700), 0);
+    QThread::msleep(1000);
+    EXPECT_TRUE(helper->isRunning());
+
+    // An update installs the new file by rename.
+    const QString staged = binaries.filePath(u"staged"_s);
+    ASSERT_TRUE(QFile::copy(HelperDaemonProcess::defaultProgram(), staged));
+    ASSERT_EQ(::rename(QFile::encodeName(staged).constData(), QFile::encodeName(program).constData()), 0);
+    ASSERT_TRUE(helper->waitForExit(10000));
+    EXPECT_EQ(helper->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(helper->exitCode(), 0);
+
+    // Deleted without a replacement: keeps running.
+    auto second = daemon(fastWatch);
+    second->setProgram(program);
+    ASSERT_TRUE(second->start()) << second->errorString().toStdString();
+    ASSERT_TRUE(QFile::remove(program));
+    QThread::msleep(1000);
+    EXPECT_TRUE(second->isRunning());
+}
+
+TEST_F(DaemonIntegrationTest, uninstallRemovesEverythingAndEndsTheProcess)
+{
+    startBus();
+    auto helper = daemon();
+    ASSERT_TRUE(helper->start()) << helper->errorString().toStdString();
+    Client client(bus->address());
+    const HelperScheduleConfig config({}, false, { u"a.com"_s });
+    ASSERT_TRUE(client.reply(u"updateSchedule"_s, { config.toJsonBytes(), config.blockedSites }).first);
+    ASSERT_TRUE(client.reply(u"activateBlocking"_s, { QStringList { u"a.com"_s } }).first);
+    ASSERT_TRUE(QFileInfo::exists(configPath));
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    EXPECT_EQ(client.reply(u"uninstallHelper"_s), std::make_pair(true, QString()));
+    EXPECT_EQ(hosts(), localhost);
+    EXPECT_FALSE(QFileInfo::exists(configPath));
+    ASSERT_TRUE(helper->waitForExit(10000));
+    EXPECT_GE(elapsed.elapsed(), 400);
+    EXPECT_EQ(helper->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(helper->exitCode(), 0);
+}
+
+TEST_F(DaemonIntegrationTest, aNameThatCannotBeTakenEndsWithAnError)
+{
+    startBus();
+    auto first = daemon();
+    ASSERT_TRUE(first->start()) << first->errorString().toStdString();
+
+    const auto runDaemon = [&](const QString& busAddress) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"DBUS_SYSTEM_BUS_ADDRESS"_s, busAddress);
+        process.setProcessEnvironment(environment);
+        process.start(
+            HelperDaemonProcess::defaultProgram(), { u"--hosts-file"_s, hostsPath, u"--config-file"_s, configPath });
+        process.waitForFinished(20000);
+        return std::make_pair(process.exitCode(), QString::fromUtf8(process.readAllStandardError()));
+    };
+    const auto [takenCode, takenError] = runDaemon(bus->address());
+    EXPECT_NE(takenCode, 0);
+    EXPECT_TRUE(takenError.contains(u"cannot take the name com.kestravin.helper"_s)) << takenError.toStdString();
+
+    const auto [noBusCode, noBusError] = runDaemon(u"unix:path="_s + dir.filePath(u"no-bus"_s));
+    EXPECT_NE(noBusCode, 0);
+    EXPECT_TRUE(noBusError.contains(u"cannot connect to the system bus"_s)) << noBusError.toStdString();
+    EXPECT_TRUE(first->isRunning());
+}
+
+} // namespace
+
+namespace {
+
+TEST(PackagingTest, systemdUnitVerifies)
+{
+    const QString analyze = QStandardPaths::findExecutable(u"systemd-analyze"_s);
+    if (analyze.isEmpty())
+        GTEST_SKIP() << "systemd-analyze is missing";
+    QFile unit(QStringLiteral(KESTRAVIN_PACKAGING_DIR "/com.kestravin.helper.service"));
+    ASSERT_TRUE(unit.open(QIODevice::ReadOnly));
+    QByteArray text = unit.readAll();
+    ASSERT_TRUE(text.contains("\nExecStart=/usr/local/libexec/kestravin/com.kestravin.helper\n"));
+    // The installed path does not exist here: verify against the built binary.
+    text.replace(
+        "/usr/local/libexec/kestravin/com.kestravin.helper", QFile::encodeName(HelperDaemonProcess::defaultProgram()));
+    QTemporaryDir dir;
+    QFile copy(dir.filePath(u"com.kestravin.helper.service"_s));
+    ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
+    copy.write(text);
+    copy.close();
+
+    QProcess process;
+    process.start(analyze, { u"verify"_s, copy.fileName() });
+    ASSERT_TRUE(process.waitForFinished(60000));
+    const QString output = QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
+    EXPECT_EQ(process.exitCode(), 0) << output.toStdString();
+    EXPECT_FALSE(output.contains(u"com.kestravin.helper.service:"_s)) << output.toStdString();
+
+    // The bus hands activation to this unit.
+    QFile activation(QStringLiteral(KESTRAVIN_PACKAGING_DIR "/com.kestravin.helper.dbus-service"));
+    ASSERT_TRUE(activation.open(QIODevice::ReadOnly));
+    const QByteArray activationText = activation.readAll();
+    EXPECT_TRUE(activationText.contains("\nName=com.kestravin.helper\n"));
+    EXPECT_TRUE(activationText.contains("\nSystemdService=com.kestravin.helper.service\n"));
+}
+
+} // namespace
