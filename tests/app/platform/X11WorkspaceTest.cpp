@@ -235,11 +235,11 @@ public:
 class StaticInputs : public AppBlockerInputs {
 public:
     bool blocking = false;
-    QList<BlockedAppEntry> list;
+    QList<BlockedApp> list;
     bool isBlocking() const override { return blocking; }
     bool browserSyncEnabled() const override { return false; }
     bool browserFocusEnabled() const override { return false; }
-    QList<BlockedAppEntry> blockedApps() const override { return list; }
+    QList<BlockedApp> blockedApps() const override { return list; }
     std::optional<QDateTime> sessionEndTime() const override { return std::nullopt; }
     std::optional<QDateTime> scheduleNextDeactivation() const override { return std::nullopt; }
 };
