@@ -8,8 +8,8 @@
 namespace kestravin {
 
 AppBlockerServiceInputs::AppBlockerServiceInputs(BlockingService& blocking, DesktopBrowserBridge& bridge,
-    ConfigurationManager& configuration, ScheduleManager& schedule, std::function<QDateTime()> now,
-    QTimeZone timeZone, QObject* parent)
+    ConfigurationManager& configuration, ScheduleManager& schedule, std::function<QDateTime()> now, QTimeZone timeZone,
+    QObject* parent)
     : AppBlockerInputs(parent),
       m_blocking(blocking),
       m_bridge(bridge),
@@ -22,8 +22,7 @@ AppBlockerServiceInputs::AppBlockerServiceInputs(BlockingService& blocking, Desk
     connect(&m_bridge, &DesktopBrowserBridge::enabledChanged, this, &AppBlockerInputs::focusInputsChanged);
     connect(&m_bridge, &DesktopBrowserBridge::focusChanged, this, &AppBlockerInputs::focusInputsChanged);
     // The blocker drops lists equal to the last one, so every save may pass.
-    connect(&m_configuration, &ConfigurationManager::configurationChanged, this,
-        &AppBlockerInputs::blockedAppsChanged);
+    connect(&m_configuration, &ConfigurationManager::configurationChanged, this, &AppBlockerInputs::blockedAppsChanged);
 }
 
 bool AppBlockerServiceInputs::isBlocking() const

@@ -31,8 +31,7 @@ xcb_window_t rootOf(xcb_connection_t* c)
 
 xcb_atom_t atom(xcb_connection_t* c, const QByteArray& name)
 {
-    const xcb_intern_atom_cookie_t cookie
-        = xcb_intern_atom(c, 0, static_cast<uint16_t>(name.size()), name.constData());
+    const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(c, 0, static_cast<uint16_t>(name.size()), name.constData());
     std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
         xcb_intern_atom_reply(c, cookie, nullptr), &std::free);
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
@@ -50,8 +49,7 @@ void sendToRoot(xcb_connection_t* c, xcb_window_t window, xcb_atom_t type, const
     for (int i = 0; i < 5; ++i) {
         event.data.data32[i] = data[i];
     }
-    xcb_send_event(c, 0, rootOf(c),
-        XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+    xcb_send_event(c, 0, rootOf(c), XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
         reinterpret_cast<const char*>(&event));
 }
 

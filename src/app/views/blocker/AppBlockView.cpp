@@ -38,10 +38,7 @@ constexpr double iconOpacity = 0.85;
 // tree like the rest of the artwork.
 class IconBox : public QWidget {
 public:
-    IconBox(const QIcon& icon, QWidget* parent) : QWidget(parent), m_icon(icon)
-    {
-        setFixedSize(iconBoxSize);
-    }
+    IconBox(const QIcon& icon, QWidget* parent) : QWidget(parent), m_icon(icon) { setFixedSize(iconBoxSize); }
 
 protected:
     void paintEvent(QPaintEvent*) override
@@ -62,8 +59,8 @@ protected:
             painter.setOpacity(1.0);
         }
         // Bottom-trailing in the box whether or not there is an icon.
-        Firefly::paint(painter,
-            QPointF(iconBoxSize.width() - fireflySide, iconBoxSize.height() - fireflySide), fireflySide);
+        Firefly::paint(
+            painter, QPointF(iconBoxSize.width() - fireflySide, iconBoxSize.height() - fireflySide), fireflySide);
     }
 
 private:
@@ -91,7 +88,6 @@ QLabel* wrappingLabel(const QString& text, const QFont& font, QWidget* parent)
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     label->setFont(font);
-    label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
     return label;
 }
 

@@ -35,8 +35,7 @@ constexpr double noteOpacity = 0.8;
 class ApprovalGuideCard : public QWidget {
 public:
     explicit ApprovalGuideCard(const QString& appName)
-        : QWidget(nullptr,
-              Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus)
+        : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus)
     {
         setAttribute(Qt::WA_ShowWithoutActivating);
         setAttribute(Qt::WA_TranslucentBackground);
@@ -46,18 +45,18 @@ public:
         auto* row = new QHBoxLayout(this);
         row->setContentsMargins(padding, padding, padding, padding);
         row->setSpacing(columnSpacing);
-        row->setAlignment(Qt::AlignTop | Qt::AlignLeft);
         row->addWidget(new Firefly(fireflySide, this), 0, Qt::AlignTop);
 
         auto* lines = new QVBoxLayout();
         lines->setSpacing(lineSpacing);
-        lines->setAlignment(Qt::AlignTop | Qt::AlignLeft);
         m_heading = label(u"Quase lá"_s, BrandFonts::font(13, QFont::DemiBold), Qt::PlainText);
         m_instruction = label(ApprovalGuide::instruction(appName), BrandFonts::font(12), Qt::RichText);
         m_note = label(u"Eu sigo sozinha assim que você ligar."_s, BrandFonts::font(11), Qt::PlainText);
         for (QLabel* line : { m_heading, m_instruction, m_note }) {
             lines->addWidget(line);
         }
+        // Top-aligned: whatever height is left stays below the text.
+        lines->addStretch(1);
         row->addLayout(lines, 1);
 
         applyColors();
@@ -133,8 +132,7 @@ ApprovalGuide& ApprovalGuide::shared()
 
 QString ApprovalGuide::instruction(const QString& appName)
 {
-    return u"Na <b>janela de autenticação do sistema</b>, confirme com a sua senha para ligar o <b>"_s
-        + appName.toHtmlEscaped() + u"</b>."_s;
+    return u"Na <b>autenticação do sistema</b>, ligue o <b>"_s + appName.toHtmlEscaped() + u"</b> com a sua senha."_s;
 }
 
 void ApprovalGuide::show()

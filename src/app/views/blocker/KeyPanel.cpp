@@ -70,8 +70,8 @@ void KeyPanel::show(const Content& content)
         m_view->hide();
         m_view->deleteLater();
     }
-    m_view = new AppBlockView(content.name, content.icon, content.endsAt, content.onFolga, content.onReturn,
-        m_window.get());
+    m_view = new AppBlockView(
+        content.name, content.icon, content.endsAt, content.onFolga, content.onReturn, m_window.get());
     const QSize size = m_view->sizeHint();
     m_view->setGeometry(QRect(QPoint(0, 0), size));
     m_view->show();
