@@ -218,8 +218,8 @@ TEST_F(X11WorkspaceTest, HidesActivatesAndSeesAppsEnd)
     EXPECT_FALSE(workspace->isTerminated(chat));
 }
 
-// The blocker on the real workspace; the panel and the focus inputs are
-// stand-ins until the real ones are wired.
+// The blocker's rules on the real workspace, with a recording panel and fixed
+// focus inputs (the real panel has its own test under views).
 class RecordingPanel : public AppBlockPanel {
 public:
     QList<Content> shown;
