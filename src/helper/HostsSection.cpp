@@ -181,13 +181,14 @@ void narrow(char* target, const QChar* chars, qsizetype length)
         target[i] = static_cast<char>(source[i]);
 }
 
-// Whether `bytes` equal the ASCII text `chars`; no early exit, so it vectorises.
+// Whether `bytes` equal `chars`, which must be ASCII; no early exit, so it
+// vectorises.
 bool equalsAscii(const char* bytes, const QChar* chars, qsizetype length)
 {
     const char16_t* source = reinterpret_cast<const char16_t*>(chars);
     unsigned difference = 0;
     for (qsizetype i = 0; i < length; ++i)
-        difference |= static_cast<unsigned>(static_cast<unsigned char>(bytes[i]) ^ source[i]);
+        difference |= static_cast<unsigned>((static_cast<unsigned char>(bytes[i]) ^ source[i]) | (source[i] >> 7));
     return difference == 0;
 }
 

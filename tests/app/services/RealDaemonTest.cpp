@@ -40,16 +40,14 @@ QByteArray readFile(const QString& path)
 
 class RealDaemonTest : public ::testing::Test {
 protected:
-    // `clockBehind`: how far the application's clock runs behind the real
-    // one, so that a one-minute focus ends a few real seconds from now.
-    void startRig(const Configuration& configuration, std::chrono::seconds clockBehind = 0s)
+    void startRig(const Configuration& configuration)
     {
         ASSERT_TRUE(bus.start()) << bus.errorString().toStdString();
         ServiceRig::Options options;
         options.installed = true;
         options.busAddress = bus.address();
         options.configJson = configuration.toJsonBytes();
-        options.start = QDateTime::currentDateTimeUtc().addSecs(-clockBehind.count());
+        options.start = QDateTime::currentDateTimeUtc();
         options.notifications = notifications;
         rig = std::make_unique<ServiceRig>(options);
         startDaemon();
@@ -61,6 +59,13 @@ protected:
     {
         daemon = std::make_unique<HelperDaemonProcess>(bus.address(), rig->hostsPath(), daemonConfigPath());
         ASSERT_TRUE(daemon->start()) << daemon->errorString().toStdString();
+    }
+
+    // Puts the application's clock `behind` the real one, so that a one-minute
+    // focus started now ends 60 s - `behind` real seconds from now.
+    void setClockBehind(std::chrono::seconds behind)
+    {
+        rig->time.setNow(QDateTime::currentDateTimeUtc().addSecs(-behind.count()));
     }
 
     QString daemonConfigPath() const { return rig->dir.filePath(u"helper-config.json"_s); }
@@ -88,12 +93,14 @@ protected:
 
 TEST_F(RealDaemonTest, AManualFocusRunsAndTheDaemonEndsItOnTime)
 {
-    startRig(ServiceRig::configurationWith({ u"a.example"_s }, false), 57s);
+    startRig(ServiceRig::configurationWith({ u"a.example"_s }, false));
     auto& manager = rig->startScheduleManager();
     int changes = 0;
     QObject::connect(&AppEvents::shared(), &AppEvents::blockingStatusChanged, rig->blocking.get(), [&] { ++changes; });
 
-    manager.blockForDuration(1); // ends 3 real seconds from now
+    setClockBehind(52s);
+    const QDateTime realEnd = QDateTime::currentDateTimeUtc().addSecs(8);
+    manager.blockForDuration(1); // ends 8 real seconds from now
     ASSERT_TRUE(waitUntil([&] { return manager.manualOverride(); }, 15000));
     EXPECT_TRUE(rig->blocking->isBlocking());
     EXPECT_EQ(rig->blocking->status(), BlockingStatus::active());
@@ -102,7 +109,10 @@ TEST_F(RealDaemonTest, AManualFocusRunsAndTheDaemonEndsItOnTime)
     EXPECT_EQ(changes, 1);
 
     // The daemon lifts the block at its end by itself.
-    ASSERT_TRUE(waitUntil([&] { return !sectionPresent(); }, 15000));
+    ASSERT_TRUE(waitUntil([&] { return !sectionPresent(); }, 20000));
+    const qint64 late = realEnd.msecsTo(QDateTime::currentDateTimeUtc());
+    EXPECT_GE(late, -100);
+    EXPECT_LE(late, 3000);
     rig->time.advance(60s);
     ASSERT_TRUE(waitUntil([&] { return changes == 2; })); // the in-app end found it lifted
     EXPECT_FALSE(rig->blocking->isBlocking());
@@ -114,9 +124,10 @@ TEST_F(RealDaemonTest, AManualFocusRunsAndTheDaemonEndsItOnTime)
 
 TEST_F(RealDaemonTest, AManualFocusSurvivesADaemonRestart)
 {
-    startRig(ServiceRig::configurationWith({ u"a.example"_s }, false), 50s);
+    startRig(ServiceRig::configurationWith({ u"a.example"_s }, false));
     auto& manager = rig->startScheduleManager();
-    manager.blockForDuration(1); // ends 10 real seconds from now
+    setClockBehind(45s);
+    manager.blockForDuration(1); // ends 15 real seconds from now
     ASSERT_TRUE(waitUntil([&] { return manager.manualOverride(); }, 15000));
     ASSERT_TRUE(sectionPresent());
 
@@ -127,7 +138,7 @@ TEST_F(RealDaemonTest, AManualFocusSurvivesADaemonRestart)
     EXPECT_TRUE(rig->blocking->isBlocking());
     EXPECT_TRUE(sectionPresent());
     // The restarted daemon still ends the block at the focus's end.
-    ASSERT_TRUE(waitUntil([&] { return !sectionPresent(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return !sectionPresent(); }, 30000));
 }
 
 TEST_F(RealDaemonTest, TheScheduleIsHandedOverAfterEditsAndHeldDuringABlock)
@@ -167,6 +178,23 @@ TEST_F(RealDaemonTest, SitesAddedDuringAFocusStayBlocked)
     testing::spin(2500);
     EXPECT_TRUE(readFile(rig->hostsPath()).contains("127.0.0.1 b.example"));
     EXPECT_TRUE(readFile(rig->hostsPath()).contains("127.0.0.1 a.example"));
+}
+
+TEST_F(RealDaemonTest, SitesAddedDuringAScheduledBlockReachTheDaemonsSchedule)
+{
+    startRig(ServiceRig::configurationWith({ u"a.example"_s }, true, 0, 24)); // hours all day
+    rig->startScheduleManager();
+    rig->time.advance(1s); // the schedule reaches the daemon, which blocks
+    ASSERT_TRUE(waitUntil([&] { return sectionPresent(); }, 15000));
+    rig->blocking->checkCurrentStatus();
+    ASSERT_TRUE(waitUntil([&] { return rig->blocking->isBlocking(); }));
+
+    rig->config->addSites({ u"b.example"_s });
+    rig->time.advance(1s);
+    ASSERT_TRUE(waitUntil([&] { return readFile(rig->hostsPath()).contains("127.0.0.1 b.example"); }));
+    // The daemon's own schedule has the site, so its next check keeps it.
+    ASSERT_TRUE(waitUntil([&] { return daemonSchedule()->blockedSites.contains(u"b.example"_s); }));
+    EXPECT_TRUE(daemonSchedule()->sameSchedule(rig->config->configuration().helperScheduleConfig()));
 }
 
 TEST_F(RealDaemonTest, TimeOutMissingDaemonAndOtherVersionGiveTheirMessages)

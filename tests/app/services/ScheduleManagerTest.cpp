@@ -238,6 +238,26 @@ TEST(ScheduleManagerNotices, PermissionIsAskedOnceAndTheNoticeShownWhenGranted)
     EXPECT_EQ(rig.notices.posted.size(), 1);
 }
 
+TEST(ScheduleManagerIdle, WithTheHoursOnAnIdleHourCostsOneQuestionAMinute)
+{
+    ServiceRig rig(rigWith(ServiceRig::configurationWith({ u"a.example"_s }, true, 20, 22)));
+    ASSERT_TRUE(rig.waitForInstalledDaemon());
+    rig.startScheduleManager();
+    rig.time.advance(2s);
+    testing::spin(100);
+    const auto before = rig.daemon->calls().size();
+    for (int minute = 0; minute < 60; ++minute) {
+        rig.time.advance(60s);
+        testing::spin(2);
+    }
+    ASSERT_TRUE(waitUntil([&] { return rig.daemon->calls().size() >= before + 60; }));
+    testing::spin(100);
+    const auto calls = rig.daemon->calls().mid(before);
+    EXPECT_EQ(calls.size(), 60);
+    EXPECT_TRUE(std::all_of(
+        calls.cbegin(), calls.cend(), [](const auto& call) { return call.method == u"isBlockingActive"_s; }));
+}
+
 TEST(ScheduleManagerIdle, TimersRunOnlyAsLongAsTheyAreNeeded)
 {
     using std::chrono::milliseconds;
@@ -254,6 +274,19 @@ TEST(ScheduleManagerIdle, TimersRunOnlyAsLongAsTheyAreNeeded)
     rig.time.advance(70s);
     EXPECT_FALSE(manager.manualOverride());
     EXPECT_EQ(rig.time.activeIntervals(), std::vector<milliseconds> { milliseconds(60000) });
+
+    // Once the re-checks after the session are over, an idle hour with the
+    // automatic hours off asks the daemon nothing.
+    testing::spin(100); // the answer to the in-app end
+    rig.time.advance(15s);
+    testing::spin(100);
+    const auto before = rig.daemon->calls().size();
+    for (int minute = 0; minute < 60; ++minute) {
+        rig.time.advance(60s);
+        testing::spin(2);
+    }
+    testing::spin(100);
+    EXPECT_EQ(rig.daemon->calls().size(), before) << rig.daemon->methods().mid(before).join(u' ').toStdString();
 }
 
 } // namespace
