@@ -2,6 +2,7 @@
 
 #include "app/platform/linux/X11WindowStates.h"
 #include "app/services/HelperInstaller.h"
+#include "app/views/blocker/FloatingPanel.h"
 #include "app/views/brand/Appearance.h"
 #include "app/views/brand/BrandFonts.h"
 #include "app/views/brand/BrandShapes.h"
@@ -38,7 +39,7 @@ public:
         : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus)
     {
         setAttribute(Qt::WA_ShowWithoutActivating);
-        setAttribute(Qt::WA_TranslucentBackground);
+        FloatingPanel::prepare(this);
         setFocusPolicy(Qt::NoFocus);
         setFixedSize(ApprovalGuide::cardSize);
 
@@ -107,6 +108,7 @@ private:
             p.setColor(QPalette::WindowText, color);
             line->setPalette(p);
         }
+        FloatingPanel::shape(this, ApprovalGuide::cardSize, cornerRadius);
         update();
     }
 
@@ -147,11 +149,6 @@ void ApprovalGuide::show()
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
         m_panel->move(area.x() + area.width() - cardSize.width() - cornerInset, area.y() + cornerInset);
-    }
-    if (QGuiApplication::platformName() == u"xcb"_s && !X11WindowStates::compositingManagerRunning()) {
-        // No compositor: cut the corners instead of drawing them black.
-        const QPainterPath shape = BrandShapes::continuousRect(QRectF(QPointF(0, 0), QSizeF(cardSize)), cornerRadius);
-        m_panel->setMask(QRegion(shape.toFillPolygon().toPolygon()));
     }
     m_panel->show();
     m_panel->raise();

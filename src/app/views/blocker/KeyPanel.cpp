@@ -2,7 +2,8 @@
 
 #include "app/platform/linux/X11WindowStates.h"
 #include "app/views/blocker/AppBlockView.h"
-#include "app/views/brand/BrandShapes.h"
+#include "app/views/blocker/FloatingPanel.h"
+#include "app/views/brand/Appearance.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -27,8 +28,10 @@ public:
     PanelWindow() : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
     {
         setWindowTitle(u"Kestravin"_s);
-        setAttribute(Qt::WA_TranslucentBackground);
+        FloatingPanel::prepare(this);
         resize(startingSize);
+        connect(&Appearance::shared(), &Appearance::changed, this,
+            [this] { FloatingPanel::shape(this, size(), cardRadius); });
     }
 
 protected:
@@ -77,14 +80,7 @@ void KeyPanel::show(const Content& content)
     m_view->show();
     m_window->setFixedSize(size);
 
-    // Without a compositor the transparent corners would show black: cut
-    // the window to the card's shape instead.
-    if (QGuiApplication::platformName() == u"xcb"_s && !X11WindowStates::compositingManagerRunning()) {
-        const QPainterPath shape = BrandShapes::continuousRect(QRectF(QPointF(0, 0), QSizeF(size)), cardRadius);
-        m_window->setMask(QRegion(shape.toFillPolygon().toPolygon()));
-    } else {
-        m_window->clearMask();
-    }
+    FloatingPanel::shape(m_window.get(), size, cardRadius);
 
     if (QScreen* screen = screenForPanel()) {
         const QRect area = screen->availableGeometry();
