@@ -21,7 +21,7 @@ constexpr qint64 attemptWindowMs = 3000;
 constexpr int folgaWaitSteps = 30;
 constexpr int folgaWaitStepMs = 100;
 
-bool matches(const QString& identifier, const QList<AppBlocker::BlockedAppEntry>& apps)
+bool matches(const QString& identifier, const QList<BlockedApp>& apps)
 {
     for (const auto& entry : apps) {
         if (entry.bundleIdentifier.compare(identifier, Qt::CaseInsensitive) == 0) {
@@ -101,7 +101,7 @@ void AppBlocker::onFocusInputsChanged()
 
 void AppBlocker::onBlockedAppsChanged()
 {
-    const QList<BlockedAppEntry> apps = m_inputs.blockedApps();
+    const QList<BlockedApp> apps = m_inputs.blockedApps();
     if (m_deliveredApps == apps) {
         return;
     }
@@ -128,7 +128,7 @@ bool AppBlocker::isProtected(const QString& identifier) const
     return m_collaborators.isProtected && m_collaborators.isProtected(identifier, m_ownBundleID);
 }
 
-bool AppBlocker::blocks(const RunningApp& app, const QList<BlockedAppEntry>& apps) const
+bool AppBlocker::blocks(const RunningApp& app, const QList<BlockedApp>& apps) const
 {
     if (!m_focusActive || app.bundleIdentifier.isEmpty() || isProtected(app.bundleIdentifier)) {
         return false;
@@ -150,7 +150,7 @@ void AppBlocker::hide(const RunningApp& app)
     });
 }
 
-void AppBlocker::hideRunning(const QList<BlockedAppEntry>& apps, bool showPanel)
+void AppBlocker::hideRunning(const QList<BlockedApp>& apps, bool showPanel)
 {
     if (!m_focusActive) {
         return;
@@ -172,7 +172,7 @@ void AppBlocker::hideRunning(const QList<BlockedAppEntry>& apps, bool showPanel)
 
 void AppBlocker::observe(const RunningApp& app)
 {
-    const QList<BlockedAppEntry> apps = m_inputs.blockedApps();
+    const QList<BlockedApp> apps = m_inputs.blockedApps();
     if (blocks(app, apps)) {
         hide(app);
         show(app);

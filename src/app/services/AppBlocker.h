@@ -26,8 +26,6 @@ class AppBlocker : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool focusActive READ focusActive NOTIFY focusActiveChanged)
 public:
-    using BlockedAppEntry = AppBlockerInputs::BlockedAppEntry;
-
     struct Collaborators {
         // Whether an app must never be hidden (this application included).
         std::function<bool(const QString& identifier, const QString& ownIdentifier)> isProtected;
@@ -46,6 +44,10 @@ public:
         Collaborators collaborators, QObject* parent = nullptr);
     ~AppBlocker() override;
 
+    // The application's blocker on the X11 workspace, the services and the
+    // covering panel (defined with the views, Kestravin::blocker).
+    static AppBlocker& shared();
+
     // Begins watching launches, activations, the focus and the block list. A
     // second call while started does nothing; on a workspace that cannot reach
     // other apps the blocker stays idle.
@@ -62,8 +64,8 @@ Q_SIGNALS:
 private:
     void observe(const RunningApp& app);
     void setFocusActive(bool active);
-    void hideRunning(const QList<BlockedAppEntry>& apps, bool showPanel);
-    bool blocks(const RunningApp& app, const QList<BlockedAppEntry>& apps) const;
+    void hideRunning(const QList<BlockedApp>& apps, bool showPanel);
+    bool blocks(const RunningApp& app, const QList<BlockedApp>& apps) const;
     bool isProtected(const QString& identifier) const;
     void hide(const RunningApp& app);
     void show(const RunningApp& app);
@@ -85,7 +87,7 @@ private:
     bool m_started = false;
     QList<QMetaObject::Connection> m_connections;
     std::optional<bool> m_deliveredFocus;
-    std::optional<QList<BlockedAppEntry>> m_deliveredApps;
+    std::optional<QList<BlockedApp>> m_deliveredApps;
     bool m_focusActive = false;
     std::optional<RunningApp> m_lastAllowedApp;
     struct Attempt {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/models/BlockedApp.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QObject>
@@ -15,13 +17,6 @@ namespace kestravin {
 class AppBlockerInputs : public QObject {
     Q_OBJECT
 public:
-    // One app of the user's block list.
-    struct BlockedAppEntry {
-        QString bundleIdentifier;
-        QString name;
-        bool operator==(const BlockedAppEntry&) const = default;
-    };
-
     using QObject::QObject;
     ~AppBlockerInputs() override = default;
 
@@ -31,7 +26,7 @@ public:
     virtual bool browserSyncEnabled() const = 0;
     // The focus shared with the browser extension is running.
     virtual bool browserFocusEnabled() const = 0;
-    virtual QList<BlockedAppEntry> blockedApps() const = 0;
+    virtual QList<BlockedApp> blockedApps() const = 0;
     // End of the running manual focus, if one runs.
     virtual std::optional<QDateTime> sessionEndTime() const = 0;
     // End of today's scheduled focus range in force, if any.

@@ -218,8 +218,8 @@ TEST_F(X11WorkspaceTest, HidesActivatesAndSeesAppsEnd)
     EXPECT_FALSE(workspace->isTerminated(chat));
 }
 
-// The blocker on the real workspace; the panel and the focus inputs are
-// stand-ins until the real ones are wired.
+// The blocker's rules on the real workspace, with a recording panel and fixed
+// focus inputs (the real panel has its own test under views).
 class RecordingPanel : public AppBlockPanel {
 public:
     QList<Content> shown;
@@ -235,11 +235,11 @@ public:
 class StaticInputs : public AppBlockerInputs {
 public:
     bool blocking = false;
-    QList<BlockedAppEntry> list;
+    QList<BlockedApp> list;
     bool isBlocking() const override { return blocking; }
     bool browserSyncEnabled() const override { return false; }
     bool browserFocusEnabled() const override { return false; }
-    QList<BlockedAppEntry> blockedApps() const override { return list; }
+    QList<BlockedApp> blockedApps() const override { return list; }
     std::optional<QDateTime> sessionEndTime() const override { return std::nullopt; }
     std::optional<QDateTime> scheduleNextDeactivation() const override { return std::nullopt; }
 };

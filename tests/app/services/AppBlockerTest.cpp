@@ -83,14 +83,14 @@ public:
     bool blocking = false;
     bool syncEnabled = false;
     bool browserFocus = false;
-    QList<BlockedAppEntry> list;
+    QList<BlockedApp> list;
     std::optional<QDateTime> sessionEnd;
     std::optional<QDateTime> scheduleEnd;
 
     bool isBlocking() const override { return blocking; }
     bool browserSyncEnabled() const override { return syncEnabled; }
     bool browserFocusEnabled() const override { return browserFocus; }
-    QList<BlockedAppEntry> blockedApps() const override { return list; }
+    QList<BlockedApp> blockedApps() const override { return list; }
     std::optional<QDateTime> sessionEndTime() const override { return sessionEnd; }
     std::optional<QDateTime> scheduleNextDeactivation() const override { return scheduleEnd; }
 
@@ -99,7 +99,7 @@ public:
         blocking = value;
         Q_EMIT focusInputsChanged();
     }
-    void setList(QList<BlockedAppEntry> apps)
+    void setList(QList<BlockedApp> apps)
     {
         list = std::move(apps);
         Q_EMIT blockedAppsChanged();

@@ -1,0 +1,28 @@
+#pragma once
+
+class QWindow;
+
+namespace kestravin {
+
+// EWMH requests for this application's own top-level windows, for what Qt's
+// window flags do not say: staying above other windows (full-screen ones
+// included) on every desktop, and being brought to the front as a pager
+// would. Each call does nothing outside an X11 session.
+namespace X11WindowStates {
+
+// Asks the window manager to keep the mapped `window` above the others and on
+// every desktop (_NET_WM_STATE_ABOVE, _NET_WM_STATE_STICKY, _NET_WM_DESKTOP
+// 0xFFFFFFFF). Returns false when there is no X11 connection.
+bool keepAboveOnEveryDesktop(QWindow* window);
+
+// A _NET_ACTIVE_WINDOW request with source "pager": window managers that
+// refuse an application's own request to take the focus honour this one.
+bool requestActivation(QWindow* window);
+
+// Whether a compositing manager runs on the default screen: without one,
+// translucent windows show black where they are transparent.
+bool compositingManagerRunning();
+
+} // namespace X11WindowStates
+
+} // namespace kestravin
