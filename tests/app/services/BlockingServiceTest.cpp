@@ -186,9 +186,9 @@ TEST(BlockingServiceWithDaemon, ABlockAppliedAfterTheTimeOutIsAdoptedWithItsEnd)
     const int queries = daemon.count(u"isBlockingActive"_s);
     const QDateTime requested = rig.time.now();
     Done done;
+    daemon.setHoldReplies(true, { u"activateBlockingUntil"_s });
     rig.blocking->activateBlockingWithScheduledEnd({ u"a.example"_s }, 30, done.recorder());
     ASSERT_TRUE(waitUntil([&] { return daemon.count(u"isBlockingActive"_s) == queries + 1; }));
-    daemon.setHoldReplies(true);
     ASSERT_TRUE(waitUntil([&] { return daemon.count(u"activateBlockingUntil"_s) == 1; }));
     rig.time.advance(10s);
     ASSERT_EQ(done.calls, 1);

@@ -62,10 +62,11 @@ void FakeHelperDaemon::setResult(bool success, const QString& message)
     m_message = message;
 }
 
-void FakeHelperDaemon::setHoldReplies(bool hold)
+void FakeHelperDaemon::setHoldReplies(bool hold, const QStringList& onlyMethods)
 {
     QMutexLocker lock(&m_mutex);
     m_hold = hold;
+    m_holdMethods = onlyMethods;
 }
 
 void FakeHelperDaemon::releaseHeld()
@@ -113,7 +114,7 @@ bool FakeHelperDaemon::handleMessage(const QDBusMessage& message, const QDBusCon
     {
         QMutexLocker lock(&m_mutex);
         m_calls.append({ message.member(), message.arguments() });
-        if (m_hold) {
+        if (m_hold && (m_holdMethods.isEmpty() || m_holdMethods.contains(message.member()))) {
             m_held.append(message);
             return true;
         }

@@ -31,8 +31,9 @@ public:
     bool blockingActive() const;
     // The (success, message) of the calls that change blocking or the schedule.
     void setResult(bool success, const QString& message);
-    // While set, requests are kept unanswered until releaseHeld().
-    void setHoldReplies(bool hold);
+    // While set, requests (only those to `onlyMethods` when it is not empty)
+    // are kept unanswered until releaseHeld().
+    void setHoldReplies(bool hold, const QStringList& onlyMethods = {});
     void releaseHeld();
 
     QList<Call> calls() const;
@@ -54,6 +55,7 @@ private:
     bool m_success = true;
     QString m_message;
     bool m_hold = false;
+    QStringList m_holdMethods;
     QList<QDBusMessage> m_held;
     QList<Call> m_calls;
 };
