@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 
 #include <unistd.h>
 
@@ -105,38 +104,18 @@ bool PrivateSystemBus::start()
     }
     file.close();
 
-    m_process = std::make_unique<QProcess>();
-    m_process->setProcessChannelMode(QProcess::SeparateChannels);
-    m_process->start(u"dbus-daemon"_s, { u"--config-file="_s + configPath, u"--nofork"_s, u"--print-address"_s });
-    if (!m_process->waitForStarted(5000)) {
-        m_error = u"dbus-daemon did not start: "_s + m_process->errorString();
-        m_process.reset();
+    if (!m_daemon.start(configPath)) {
+        m_error = m_daemon.errorString();
         return false;
     }
-    QByteArray out;
-    while (!out.contains('\n')) {
-        if (!m_process->waitForReadyRead(10000)) {
-            m_error = u"dbus-daemon printed no address: "_s + QString::fromUtf8(m_process->readAllStandardError());
-            stop();
-            return false;
-        }
-        out += m_process->readAllStandardOutput();
-    }
-    m_address = QString::fromUtf8(out.left(out.indexOf('\n')).trimmed());
+    m_address = m_daemon.address();
     QFile::setPermissions(socketPath(), QFile::permissions(socketPath()) | QFile::WriteOther | QFile::ReadOther);
     return true;
 }
 
 void PrivateSystemBus::stop()
 {
-    if (!m_process)
-        return;
-    m_process->terminate();
-    if (!m_process->waitForFinished(5000)) {
-        m_process->kill();
-        m_process->waitForFinished(5000);
-    }
-    m_process.reset();
+    m_daemon.stop();
 }
 
 } // namespace kestravin::testing

@@ -1,12 +1,10 @@
 #pragma once
 
+#include "DBusDaemonProcess.h"
+
 #include <QList>
 #include <QString>
 #include <QTemporaryDir>
-
-#include <memory>
-
-class QProcess;
 
 namespace kestravin::testing {
 
@@ -45,7 +43,7 @@ public:
 private:
     QList<uint> m_callerUids;
     QTemporaryDir m_dir;
-    std::unique_ptr<QProcess> m_process;
+    DBusDaemonProcess m_daemon;
     QString m_address;
     QString m_error;
 };

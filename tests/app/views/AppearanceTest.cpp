@@ -1,14 +1,13 @@
 #include "app/views/brand/Appearance.h"
 
+#include "PrivateBus.h"
 #include "ViewsTestSupport.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <QProcess>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 
 using namespace Qt::StringLiterals;
 using namespace kestravin;
@@ -41,36 +40,9 @@ public Q_SLOTS:
 };
 
 // A private session bus in a temporary folder, torn down with the test.
-class PrivateBus {
+class PrivateBus : public kestravin::testing::PrivateBus {
 public:
-    PrivateBus()
-    {
-        m_daemon.start(u"dbus-daemon"_s,
-            { u"--session"_s, u"--nofork"_s, u"--print-address=1"_s,
-                u"--address=unix:path=%1"_s.arg(m_dir.filePath(u"bus"_s)) });
-        if (m_daemon.waitForStarted(5000) && m_daemon.waitForReadyRead(5000)) {
-            m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-        }
-    }
-    ~PrivateBus()
-    {
-        for (const QString& name : m_names) {
-            QDBusConnection::disconnectFromBus(name);
-        }
-        m_daemon.terminate();
-        m_daemon.waitForFinished(5000);
-    }
-    QDBusConnection connect(const QString& name)
-    {
-        m_names << name;
-        return QDBusConnection::connectToBus(m_address, name);
-    }
-
-private:
-    QTemporaryDir m_dir;
-    QProcess m_daemon;
-    QString m_address;
-    QStringList m_names;
+    PrivateBus() : kestravin::testing::PrivateBus(Type::session) { }
 };
 
 class AppearanceSourceTest : public ::testing::Test {

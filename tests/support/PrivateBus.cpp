@@ -34,35 +34,19 @@ PrivateBus::PrivateBus(Type type)
 )"_s.arg(type == Type::system ? u"system"_s : u"session"_s, m_dir.path());
     file.write(text.toUtf8());
     file.close();
-
-    m_process = std::make_unique<QProcess>();
-    m_process->setProcessChannelMode(QProcess::SeparateChannels);
-    m_process->start(
-        u"dbus-daemon"_s, { u"--config-file="_s + config, u"--nofork"_s, u"--nopidfile"_s, u"--print-address=1"_s });
-    if (!m_process->waitForStarted(10000)) {
-        m_error = u"dbus-daemon did not start: "_s + m_process->errorString();
-        return;
-    }
-    QByteArray line;
-    while (!line.contains('\n')) {
-        if (!m_process->waitForReadyRead(10000)) {
-            m_error = u"dbus-daemon printed no address: "_s + QString::fromUtf8(m_process->readAllStandardError());
-            return;
-        }
-        line += m_process->readAllStandardOutput();
-    }
-    m_address = QString::fromUtf8(line.left(line.indexOf('\n'))).trimmed();
+    m_daemon.start(config);
 }
 
 PrivateBus::~PrivateBus()
 {
-    if (m_process && m_process->state() != QProcess::NotRunning) {
-        m_process->terminate();
-        if (!m_process->waitForFinished(5000)) {
-            m_process->kill();
-            m_process->waitForFinished(5000);
-        }
-    }
+    for (const QString& name : std::as_const(m_connectionNames))
+        QDBusConnection::disconnectFromBus(name);
+}
+
+QDBusConnection PrivateBus::connect(const QString& name)
+{
+    m_connectionNames << name;
+    return QDBusConnection::connectToBus(address(), name);
 }
 
 } // namespace kestravin::testing
