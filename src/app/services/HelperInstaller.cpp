@@ -238,12 +238,16 @@ bool HelperInstaller::installWithApproval(Completion completion)
     const QDateTime start = m_clock.now();
     m_approvalTimer.reset();
     m_approvalTimer = m_scheduler.startTimer(approvalPollInterval, true, [this, start, completion] {
-        if (m_registration.status() == DaemonRegistration::Status::enabled) {
+        const auto status = m_registration.status();
+        if (status == DaemonRegistration::Status::enabled) {
             m_approvalTimer->stop();
             approved(completion);
             return;
         }
-        if (start.msecsTo(m_clock.now()) > std::chrono::milliseconds(approvalWait).count()) {
+        // Once the system's authentication dialog has been dismissed or refused,
+        // nothing can approve the unit any more: the wait ends there.
+        const bool requestOver = status != DaemonRegistration::Status::requiresApproval;
+        if (requestOver || start.msecsTo(m_clock.now()) > std::chrono::milliseconds(approvalWait).count()) {
             m_approvalTimer->stop();
             setAwaitingApproval(false);
             setInstalling(false);

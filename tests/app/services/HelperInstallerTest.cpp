@@ -200,6 +200,34 @@ TEST_F(HelperInstallerTest, ApprovalRouteWaitsForTheUserAndGivesUpAfter600s)
     EXPECT_TRUE(time.activeIntervals().empty());
 }
 
+TEST_F(HelperInstallerTest, ADismissedAuthenticationDialogEndsTheWaitAtTheNextPoll)
+{
+    registration.bundled = true;
+    registration.current = Status::notRegistered;
+    auto installer = makeInstaller();
+    int guideClosed = 0;
+    QObject::connect(installer.get(), &HelperInstaller::approvalGuideDismissed, [&] { ++guideClosed; });
+    Outcome outcome;
+    installer->installHelper(outcome.recorder());
+    time.advance(30s);
+    ASSERT_TRUE(installer->awaitingApproval());
+    registration.current = Status::notRegistered; // the user closed the dialog
+    time.advance(500ms);
+    EXPECT_EQ(outcome.calls, 1);
+    EXPECT_FALSE(outcome.success);
+    EXPECT_EQ(outcome.message, u"cancel"_s);
+    EXPECT_FALSE(installer->isInstalling());
+    EXPECT_FALSE(installer->awaitingApproval());
+    EXPECT_EQ(guideClosed, 1);
+    EXPECT_TRUE(time.activeIntervals().empty());
+
+    // A new attempt asks again instead of finding one still under way.
+    Outcome again;
+    installer->installHelper(again.recorder());
+    EXPECT_EQ(again.calls, 0);
+    EXPECT_EQ(registration.registrations, 2);
+}
+
 TEST_F(HelperInstallerTest, ApprovalGrantedCompletesAfterTheShortPause)
 {
     FakeHelperDaemon daemon(bus.address());
