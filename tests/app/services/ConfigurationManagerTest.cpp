@@ -187,7 +187,9 @@ TEST(ConfigurationManagerRefresh, ABurstOfSiteEditsRefreshesTheBlockOnceAfterThe
     const QStringList sent = daemon.calls().last().arguments.at(0).toStringList();
     EXPECT_EQ(sent, SiteCatalog::systemHosts({ u"a.example"_s, u"b.example"_s, u"c.example"_s, u"d.example"_s }));
 
-    // Without a block in force nothing is sent.
+    // Without a block in force nothing is sent. (The refresh's own answer
+    // must be in first: it puts the block in force.)
+    ASSERT_TRUE(rig.syncWithDaemon());
     daemon.setBlockingActive(false);
     rig.blocking->checkCurrentStatus();
     ASSERT_TRUE(waitUntil([&] { return !rig.blocking->isBlocking(); }));

@@ -65,6 +65,13 @@ bool ServiceRig::waitForInstalledDaemon()
     return waitUntil([this] { return installer->isHelperInstalled() && installer->supportsBrowserSync(); });
 }
 
+bool ServiceRig::syncWithDaemon()
+{
+    auto answered = std::make_shared<bool>(false);
+    connection->getHelperVersion([answered](std::optional<QString>) { *answered = true; });
+    return waitUntil([answered] { return *answered; });
+}
+
 ScheduleManager& ServiceRig::startScheduleManager()
 {
     const bool sync = options.browserSync;

@@ -47,6 +47,11 @@ public:
 
     // Waits until the installer has heard the daemon answer with our version.
     bool waitForInstalledDaemon();
+    // Waits until the daemon has handled, and the services have heard the
+    // answer to, everything sent so far: the daemon takes one connection's
+    // calls in order, so the answer to a version query sent now comes last.
+    // The query itself is one more getHelperVersion call.
+    bool syncWithDaemon();
     // Creates the schedule manager (it starts checking at once).
     ScheduleManager& startScheduleManager();
 
