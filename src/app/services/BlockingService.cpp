@@ -324,14 +324,10 @@ HOSTS_FILE="%1"
 MARKER_START="# Kestravin START - DO NOT EDIT THIS SECTION"
 MARKER_END="# Kestravin END"
 
-# Removes the marked section. A start marker without its end loses only its
-# own line, so that the entries after it stay.
+# Removes each marked section. A start marker without an end after it loses
+# only its own line, so that the entries after it stay.
 remove_section() {
-    if grep -q "^$MARKER_END" "$HOSTS_FILE"; then
-        sudo sed -i "/^$MARKER_START/,/^$MARKER_END/d" "$HOSTS_FILE"
-    else
-        sudo sed -i "/^$MARKER_START/d" "$HOSTS_FILE"
-    fi
+    sudo sed -i "/^$MARKER_START/{\$d;:a;N;/\n$MARKER_END[^\n]*\$/d;\$!ba;s/^[^\n]*\n//}" "$HOSTS_FILE"
 }
 
 flush_dns() {
@@ -398,12 +394,8 @@ HOSTS_FILE="%1"
 MARKER_START="# Kestravin START"
 MARKER_END="# Kestravin END"
 
-# Remove Kestravin entries; a start marker without its end loses only its own line
-if grep -q "^$MARKER_END" "$HOSTS_FILE"; then
-    sudo sed -i "/^$MARKER_START/,/^$MARKER_END/d" "$HOSTS_FILE"
-else
-    sudo sed -i "/^$MARKER_START/d" "$HOSTS_FILE"
-fi
+# Remove Kestravin entries; a start marker without an end after it loses only its own line
+sudo sed -i "/^$MARKER_START/{\$d;:a;N;/\n$MARKER_END[^\n]*\$/d;\$!ba;s/^[^\n]*\n//}" "$HOSTS_FILE"
 
 # Flush DNS
 if command -v resolvectl > /dev/null 2>&1; then

@@ -338,10 +338,21 @@ TEST_F(ManualScriptsTest, DeactivateRemovesTheSectionButNeverTheUsersLines)
     setHosts("a\n" + fullMarker + "\n1 x\n# Kestravin END\nb\n");
     EXPECT_EQ(run(u"deactivate.sh"_s), std::make_pair(0, u"Blocking DEACTIVATED"_s));
     EXPECT_EQ(hosts(), "a\nb\n");
-    // A start marker without its end: the lines after it stay.
-    setHosts("a\n" + fullMarker + "\nmine 1\nmine 2\n");
-    EXPECT_EQ(run(u"deactivate.sh"_s).first, 0);
-    EXPECT_EQ(hosts(), "a\nmine 1\nmine 2\n");
+    // A start marker without an end after it: the lines after it stay, also
+    // behind a complete section, and with either script.
+    const QList<std::pair<QByteArray, QByteArray>> dangling {
+        { "a\n" + fullMarker + "\nmine 1\nmine 2\n", "a\nmine 1\nmine 2\n" },
+        { "a\n" + fullMarker + "\n1 x\n# Kestravin END\nmine 1\n" + fullMarker + "\nmine 2\n", "a\nmine 1\nmine 2\n" },
+        { "a\n" + fullMarker + "\n", "a\n" },
+    };
+    for (const auto& [before, after] : dangling) {
+        for (const auto& [script, arguments] : { std::pair { u"deactivate.sh"_s, QStringList() },
+                 std::pair { u"focus-helper.sh"_s, QStringList { u"deactivate"_s } } }) {
+            setHosts(before);
+            EXPECT_EQ(run(script, arguments).first, 0);
+            EXPECT_EQ(hosts(), after) << script.toStdString() << ": " << before.constData();
+        }
+    }
 }
 
 } // namespace
