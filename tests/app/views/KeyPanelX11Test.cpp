@@ -36,6 +36,9 @@ namespace kestravin {
 namespace {
 
 XDisplay* sharedDisplay = nullptr;
+// How long a window manager may take to change a window's state on a loaded
+// machine running sanitizer builds in parallel.
+constexpr int stateWaitMs = 15000;
 
 template <typename Predicate> bool waitFor(Predicate done, int timeoutMs = 10000)
 {
@@ -249,7 +252,7 @@ TEST_F(KeyPanelX11Test, AListedAppIsCoveredByAPanelAboveAFullScreenWindow)
 
     setFocus(true);
     XTestClient* chat = launch({ u"--class"_s, u"chat,ChatWindow"_s });
-    EXPECT_GT(chat->waitForState(u"iconic"_s, 5000), 0);
+    EXPECT_GT(chat->waitForState(u"iconic"_s, stateWaitMs), 0);
 
     // The panel holds the keyboard, above everything, on every desktop.
     ASSERT_TRUE(waitFor([&] { return panel.isVisible() && x->activeWindow() == panelWindow(); }));
@@ -281,7 +284,7 @@ TEST_F(KeyPanelX11Test, AListedAppIsCoveredByAPanelAboveAFullScreenWindow)
     chat->kill();
     ASSERT_TRUE(waitFor([&] { return terminated.size() > ended; }));
     XTestClient* again = launch({ u"--class"_s, u"chat,ChatWindow"_s });
-    EXPECT_GT(again->waitForState(u"iconic"_s, 5000), 0);
+    EXPECT_GT(again->waitForState(u"iconic"_s, stateWaitMs), 0);
     EXPECT_TRUE(waitFor([&] { return panel.isVisible() && x->activeWindow() == id; }));
     EXPECT_EQ(panel.window(), window);
     EXPECT_EQ(panelWindow(), id);
