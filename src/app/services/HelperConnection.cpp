@@ -69,9 +69,10 @@ std::optional<QDBusConnection> HelperConnection::getConnection()
 {
     if (m_connection && !m_connection->isConnected()) {
         // The bus went away (the system bus restarted, or the daemon's bus in a
-        // test); the next call gets a fresh connection.
+        // test); the next call gets a fresh connection. The diagnostic keeps
+        // the wording that log readers already search for.
         invalidateConnection();
-        printDiagnostic(u"HelperConnection: D-Bus connection invalidated"_s);
+        printDiagnostic(u"HelperConnection: XPC connection invalidated"_s);
     }
     if (!m_connection) {
         ++m_connectionsOpened;
