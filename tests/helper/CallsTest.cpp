@@ -411,7 +411,7 @@ TEST_F(CallsTest, uninstallRemovesEverythingAndEnds)
 
     QElapsedTimer elapsed;
     elapsed.start();
-    while (exitCodes.isEmpty() && elapsed.elapsed() < 5000)
+    while (exitCodes.isEmpty() && elapsed.elapsed() < 10000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     EXPECT_EQ(exitCodes, QList<int>({ 0 }));
     EXPECT_GE(elapsed.elapsed(), 400);

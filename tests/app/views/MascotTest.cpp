@@ -327,7 +327,9 @@ TEST_F(MascotTest, ActivitySwingEndsAfterTwoPointSevenSeconds)
     now += 0.225;
     EXPECT_DOUBLE_EQ(dot.offset(), 4.0);
     ASSERT_TRUE(waitFor([&] { return !dot.isTraveling(); }, 8000));
-    EXPECT_GE(swinging.elapsed(), 2600);
+    // The start is seen only at the next poll, which a loaded machine can
+    // delay by a few hundred milliseconds: the bound only rules out an early end.
+    EXPECT_GE(swinging.elapsed(), 2000);
     EXPECT_FALSE(dot.frameTimerRunning());
     EXPECT_EQ(dot.offset(), 0.0);
     EXPECT_TRUE(dot.isActive());
