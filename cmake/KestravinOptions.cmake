@@ -24,3 +24,8 @@ target_compile_definitions(kestravin_options INTERFACE
     QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_URL_CAST_FROM_STRING
     QT_NO_NARROWING_CONVERSIONS_IN_CONNECT QT_NO_KEYWORDS
     QT_DISABLE_DEPRECATED_BEFORE=0x060400)
+
+# The libFuzzer programs need coverage feedback from the code they drive.
+if(KESTRAVIN_BUILD_FUZZERS)
+    target_compile_options(kestravin_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()

@@ -340,9 +340,11 @@ QByteArray withoutSections(const QByteArray& text, const QStringList& loopbackAd
     return out;
 }
 
-void appendWithoutSections(QByteArray& out, const QByteArray& text, const QStringList& loopbackAddresses)
+namespace {
+
+// One pass of appendWithoutSections over `text`.
+void appendWithoutSectionsOnce(QByteArray& out, const QByteArray& text, const QList<QByteArray>& addresses)
 {
-    const QList<QByteArray> addresses = addressBytes(loopbackAddresses);
     const QByteArray start = startMarker();
     const QByteArray end = endMarker();
     const QByteArray prefix = commonPrefix(start, end);
@@ -386,10 +388,30 @@ void appendWithoutSections(QByteArray& out, const QByteArray& text, const QStrin
                 break;
             lineEnd = nextEnd;
         }
-        // Without a line feed taken before the marker, take the one after it.
-        pos = (cutFrom == s && lineEnd < text.size()) ? lineEnd + 1 : lineEnd;
+        // Without a line feed taken before the marker, take the one after it,
+        // unless what is kept of the marker's line would then run into the
+        // next line.
+        const bool keptLineOpen = cutFrom == s && s > 0 && text[s - 1] != '\n';
+        pos = (cutFrom == s && !keptLineOpen && lineEnd < text.size()) ? lineEnd + 1 : lineEnd;
     }
     out += QByteArrayView(text).sliced(pos);
+}
+
+} // namespace
+
+void appendWithoutSections(QByteArray& out, const QByteArray& text, const QStringList& loopbackAddresses)
+{
+    const QList<QByteArray> addresses = addressBytes(loopbackAddresses);
+    const qsizetype from = out.size();
+    appendWithoutSectionsOnce(out, text, addresses);
+    // The bytes on both sides of a cut can join into a new start marker; cut
+    // again until none is left, so that a removal never leaves a section
+    // behind. Each pass removes at least one marker, so this ends.
+    while (find(out, startMarker(), from) >= 0) {
+        const QByteArray rest = out.sliced(from);
+        out.truncate(from);
+        appendWithoutSectionsOnce(out, rest, addresses);
+    }
 }
 
 QByteArray withSection(const QByteArray& text, const QByteArray& entries)
@@ -415,11 +437,22 @@ QStringList blockedSites(const QByteArray& text, const QStringList& loopbackAddr
 {
     QStringList result;
     QSet<QByteArrayView> seen;
+    // Different invalid UTF-8 bytes can decode to the same text: hosts that are
+    // not plain ASCII are compared once more as text.
+    QSet<QString> seenDecoded;
     forEachSectionHost(text, addressBytes(loopbackAddresses), [&](QByteArrayView host) {
-        if (!seen.contains(host)) {
-            seen.insert(host);
-            result.append(QString::fromUtf8(host));
+        if (seen.contains(host))
+            return;
+        seen.insert(host);
+        QString site = QString::fromUtf8(host);
+        const bool ascii
+            = std::all_of(host.begin(), host.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        if (!ascii) {
+            if (seenDecoded.contains(site))
+                return;
+            seenDecoded.insert(site);
         }
+        result.append(std::move(site));
     });
     return result;
 }

@@ -127,6 +127,11 @@ TEST_F(HostsSectionTest, readerTakesOnlyLoopbackLinesInsideSections)
                                  "127.0.0.1 d.com\xC2\x85# Kestravin END";
     EXPECT_EQ(
         HostsSection::blockedSites(separated, HelperService::blockLoopbackAddresses()), QStringList({ u"d.com"_s }));
+    // Different invalid UTF-8 bytes that decode to the same text count once.
+    const QByteArray invalid = "# Kestravin START - DO NOT EDIT THIS SECTION\n127.0.0.1 \xDD.com\n127.0.0.1 \xFF.com\n"
+                               "127.0.0.1 \xDD.com\n# Kestravin END";
+    EXPECT_EQ(HostsSection::blockedSites(invalid, HelperService::blockLoopbackAddresses()),
+        QStringList({ QString::fromUtf8("\xDD.com") }));
 }
 
 TEST_F(HostsSectionTest, bytesOutsideTheSectionPassThroughUnchanged)
@@ -158,6 +163,13 @@ TEST_F(HostsSectionTest, startMarkerWithoutEndNeverCostsTheUsersLines)
             "a\n# Kestravin START - DO NOT EDIT THIS SECTION\n127.0.0.1 x.com\nkeep me\n" + section + "\nb",
             "a\nkeep me\nb" },
         { "orphan at the start", "# Kestravin START - DO NOT EDIT THIS SECTION\n127.0.0.1 a.com\nkeep\n", "keep\n" },
+        // The text before a marker keeps its line end instead of swallowing the next line.
+        { "orphan after text on its line",
+            "10.0.0.1 nas # Kestravin START - DO NOT EDIT THIS SECTION\n10.0.0.2 printer\n",
+            "10.0.0.1 nas \n10.0.0.2 printer\n" },
+        { "orphan right after a section", "x\n" + section + "# Kestravin START - DO NOT EDIT THIS SECTION\nb", "x\nb" },
+        // Cutting a section out must not join its neighbours into a new marker.
+        { "cut that joins a marker", "# Kestravin START - DO NOT EDIT TH" + section + "IS SECTION\nkeep\n", "keep\n" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
