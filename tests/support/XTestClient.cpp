@@ -2,12 +2,15 @@
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QProcessEnvironment>
 #include <QTimer>
 
 #include <sys/prctl.h>
 
 #include <csignal>
+
+#include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
 
@@ -101,6 +104,23 @@ bool XTestClient::readLine(QByteArray* line, int timeoutMs)
         }
         m_buffer += m_process->readAllStandardOutput();
     }
+}
+
+bool writeDesktopEntry(const QString& dir, const QString& id, const QString& body)
+{
+    QFile file(dir + u'/' + id + u".desktop"_s);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    return file.write((u"[Desktop Entry]\nType=Application\n"_s + body).toUtf8()) >= 0;
+}
+
+XTestClient* XTestClients::launch(const QString& display, const QStringList& arguments)
+{
+    auto client = std::make_unique<XTestClient>();
+    QString error;
+    EXPECT_TRUE(client->start(display, arguments, &error)) << error.toStdString();
+    m_clients.push_back(std::move(client));
+    return m_clients.back().get();
 }
 
 } // namespace kestravin::test

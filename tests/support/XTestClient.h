@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <vector>
 
 namespace kestravin::test {
 
@@ -38,6 +39,22 @@ private:
     QByteArray m_buffer;
     quint32 m_window = 0;
     qint64 m_mappedAt = 0;
+};
+
+// Writes `dir`/`id`.desktop: an application entry with the given lines after
+// its group header and type. False when the file cannot be written.
+bool writeDesktopEntry(const QString& dir, const QString& id, const QString& body);
+
+// The clients a test launched; they end when the set is cleared or destroyed.
+class XTestClients {
+public:
+    // Starts a client on `display`; a failure to start is a test failure.
+    XTestClient* launch(const QString& display, const QStringList& arguments);
+    XTestClient* last() const { return m_clients.empty() ? nullptr : m_clients.back().get(); }
+    void clear() { m_clients.clear(); }
+
+private:
+    std::vector<std::unique_ptr<XTestClient>> m_clients;
 };
 
 } // namespace kestravin::test

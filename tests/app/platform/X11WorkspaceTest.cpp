@@ -31,8 +31,10 @@ inline void PrintTo(const QString& value, std::ostream* os)
 QT_END_NAMESPACE
 
 using namespace Qt::StringLiterals;
+using kestravin::test::writeDesktopEntry;
 using kestravin::test::XDisplay;
 using kestravin::test::XTestClient;
+using kestravin::test::XTestClients;
 
 namespace kestravin {
 namespace {
@@ -79,7 +81,7 @@ protected:
     QTemporaryDir data;
     std::unique_ptr<X11Workspace> workspace;
     QList<RunningApp> launched, activated, terminated;
-    std::vector<std::unique_ptr<XTestClient>> clients;
+    XTestClients clients;
 
     static void SetUpTestSuite() { ensureApplication(); }
 
@@ -115,19 +117,10 @@ protected:
 
     static void entry(const QString& dir, const QString& id, const QString& body)
     {
-        QFile file(dir + u'/' + id + u".desktop"_s);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write((u"[Desktop Entry]\nType=Application\n"_s + body).toUtf8());
+        ASSERT_TRUE(writeDesktopEntry(dir, id, body));
     }
 
-    XTestClient* launch(const QStringList& arguments)
-    {
-        auto client = std::make_unique<XTestClient>();
-        QString error;
-        EXPECT_TRUE(client->start(display.name(), arguments, &error)) << error.toStdString();
-        clients.push_back(std::move(client));
-        return clients.back().get();
-    }
+    XTestClient* launch(const QStringList& arguments) { return clients.launch(display.name(), arguments); }
 
     // Launches a client and waits until the workspace reports its app.
     RunningApp launchApp(const QStringList& arguments)
@@ -184,7 +177,7 @@ TEST_F(X11WorkspaceTest, HidesActivatesAndSeesAppsEnd)
     XTestClient* editorClient = nullptr;
     const RunningApp editor = [&] {
         const RunningApp app = launchApp({ u"--class"_s, u"editor,EditorWindow"_s });
-        editorClient = clients.back().get();
+        editorClient = clients.last();
         return app;
     }();
     ASSERT_TRUE(waitFor([&] { return frontId() == editor.id; }));

@@ -3,6 +3,7 @@
 #include "EventLoop.h"
 #include "FakeHelperDaemon.h"
 #include "FakeTime.h"
+#include "Fakes.h"
 #include "PrivateBus.h"
 
 #include <QDBusConnection>
@@ -17,22 +18,9 @@ namespace {
 
 using testing::FakeHelperDaemon;
 using testing::FakeTime;
+using testing::Outcome;
 using testing::PrivateBus;
 using testing::waitUntil;
-
-struct Outcome {
-    int calls = 0;
-    bool success = false;
-    QString message;
-    HelperConnection::Completion recorder()
-    {
-        return [this](bool ok, QString text) {
-            ++calls;
-            success = ok;
-            message = std::move(text);
-        };
-    }
-};
 
 HelperConnection::BusFactory factoryFor(const QString& address)
 {

@@ -25,25 +25,12 @@ namespace {
 
 using testing::FakeHelperDaemon;
 using testing::FakeTime;
+using testing::Outcome;
 using testing::PrivateBus;
 using testing::waitUntil;
 using Status = DaemonRegistration::Status;
 using testing::FakeRegistration;
 using testing::FakeRunner;
-
-struct Outcome {
-    int calls = 0;
-    bool success = false;
-    QString message;
-    HelperInstaller::Completion recorder()
-    {
-        return [this](bool ok, QString text) {
-            ++calls;
-            success = ok;
-            message = std::move(text);
-        };
-    }
-};
 
 class HelperInstallerTest : public ::testing::Test {
 protected:

@@ -29,8 +29,10 @@
 #include <memory>
 
 using namespace Qt::StringLiterals;
+using kestravin::test::writeDesktopEntry;
 using kestravin::test::XDisplay;
 using kestravin::test::XTestClient;
+using kestravin::test::XTestClients;
 
 namespace kestravin {
 namespace {
@@ -171,7 +173,7 @@ protected:
     KeyPanel panel;
     std::unique_ptr<AppBlocker> blocker;
     QList<RunningApp> launched, terminated;
-    std::vector<std::unique_ptr<XTestClient>> clients;
+    XTestClients clients;
 
     void SetUp() override
     {
@@ -203,19 +205,10 @@ protected:
 
     static void entry(const QString& dir, const QString& id, const QString& body)
     {
-        QFile file(dir + u'/' + id + u".desktop"_s);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write((u"[Desktop Entry]\nType=Application\n"_s + body).toUtf8());
+        ASSERT_TRUE(writeDesktopEntry(dir, id, body));
     }
 
-    XTestClient* launch(const QStringList& arguments)
-    {
-        auto client = std::make_unique<XTestClient>();
-        QString error;
-        EXPECT_TRUE(client->start(sharedDisplay->name(), arguments, &error)) << error.toStdString();
-        clients.push_back(std::move(client));
-        return clients.back().get();
-    }
+    XTestClient* launch(const QStringList& arguments) { return clients.launch(sharedDisplay->name(), arguments); }
 
     void setFocus(bool on)
     {

@@ -8,10 +8,27 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <functional>
+
 namespace kestravin::testing {
 
 using namespace Qt::StringLiterals;
 using Status = DaemonRegistration::Status;
+
+// Records what a (success, message) completion was called with, and how often.
+struct Outcome {
+    int calls = 0;
+    bool success = false;
+    QString message;
+    std::function<void(bool, QString)> recorder()
+    {
+        return [this](bool ok, QString text) {
+            ++calls;
+            success = ok;
+            message = std::move(text);
+        };
+    }
+};
 
 class FakeRegistration final : public DaemonRegistration {
 public:
