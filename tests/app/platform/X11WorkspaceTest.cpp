@@ -2,6 +2,7 @@
 // real client windows, identities from desktop entries in a temporary folder.
 #include "app/platform/linux/X11Workspace.h"
 #include "app/services/AppBlocker.h"
+#include "support/EventLoop.h"
 #include "support/XDisplay.h"
 #include "support/XTestClient.h"
 
@@ -56,17 +57,9 @@ void ensureApplication()
     }
 }
 
-template <typename Predicate> bool waitFor(Predicate done, int timeoutMs = 10000)
+bool waitFor(const std::function<bool()>& done, int timeoutMs = 10000)
 {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
+    return kestravin::testing::waitUntil(done, timeoutMs);
 }
 
 // Lets the event loop run for a while, for checks that nothing happens.

@@ -8,6 +8,7 @@
 #include "app/views/blocker/ApprovalGuide.h"
 #include "app/views/blocker/KeyPanel.h"
 #include "app/views/brand/Appearance.h"
+#include "support/EventLoop.h"
 #include "support/XDisplay.h"
 #include "support/XTestClient.h"
 
@@ -42,17 +43,9 @@ XDisplay* sharedDisplay = nullptr;
 // machine running sanitizer builds in parallel.
 constexpr int stateWaitMs = 15000;
 
-template <typename Predicate> bool waitFor(Predicate done, int timeoutMs = 10000)
+bool waitFor(const std::function<bool()>& done, int timeoutMs = 10000)
 {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
+    return kestravin::testing::waitUntil(done, timeoutMs);
 }
 
 // The test's own view of the display, beside the application's connection.
