@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/models/AccountFolga.h"
+
 #include <QObject>
 
 #include <optional>
@@ -18,6 +20,7 @@ struct AccountFocus {
 // blocking services read are here so far.
 struct DesktopAccountSnapshot {
     AccountFocus focus;
+    std::optional<AccountFolga> folga;
     bool operator==(const DesktopAccountSnapshot&) const = default;
 };
 

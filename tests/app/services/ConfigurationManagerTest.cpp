@@ -123,7 +123,7 @@ TEST(ConfigurationManagerLock, RemovalsAreRefusedWhileAnyFocusRuns)
         }
         ServiceRig rig(options);
         if (c.account) {
-            rig.account.setSnapshot(DesktopAccountSnapshot { *c.account });
+            rig.account.setSnapshot(DesktopAccountSnapshot { *c.account, std::nullopt });
         }
         const bool locked = c.locked || c.blocking;
         EXPECT_EQ(rig.config->removalsLocked(), locked) << c.name;

@@ -189,7 +189,7 @@ TEST_F(AppBlockViewTest, BreakLineTakesNoRoomWithoutABreakState)
     const int height = view->sizeHint().height();
     EXPECT_FALSE(view->folgaLine()->isVisibleTo(view.get()));
     // Signed in, the account still reports no break: nothing to offer.
-    DesktopAccountService::shared().setSnapshot(DesktopAccountSnapshot { AccountFocus { true, 1e15 } });
+    DesktopAccountService::shared().setSnapshot(DesktopAccountSnapshot { AccountFocus { true, 1e15 }, std::nullopt });
     EXPECT_FALSE(view->folgaLine()->isVisibleTo(view.get()));
     EXPECT_EQ(view->sizeHint().height(), height);
     DesktopAccountService::shared().setSnapshot(std::nullopt);
