@@ -215,6 +215,39 @@ TEST_F(HelperInstallerTest, ADismissedAuthenticationDialogEndsTheWaitAtTheNextPo
     EXPECT_EQ(registration.registrations, 2);
 }
 
+TEST_F(HelperInstallerTest, TheApprovalWaitAsksWithoutHoldingTheGuiAndFollowsTheAnswer)
+{
+    registration.bundled = true;
+    registration.current = Status::notRegistered;
+    registration.answerLater = true;
+    auto installer = makeInstaller();
+    Outcome outcome;
+    installer->installHelper(outcome.recorder());
+    ASSERT_TRUE(installer->awaitingApproval());
+    const int asked = registration.blockingStatusCalls;
+
+    // A slow answer: the polls go on without waiting and without piling up.
+    time.advance(2s);
+    EXPECT_EQ(registration.blockingStatusCalls, asked);
+    ASSERT_EQ(registration.pendingQueries.size(), 1);
+    registration.pendingQueries.takeFirst()(Status::requiresApproval);
+    EXPECT_TRUE(installer->awaitingApproval());
+    time.advance(500ms);
+    ASSERT_EQ(registration.pendingQueries.size(), 1);
+
+    // The answer drives the wait as the status did.
+    registration.current = Status::enabled;
+    registration.pendingQueries.takeFirst()(Status::enabled);
+    EXPECT_FALSE(installer->awaitingApproval());
+    time.advance(600ms);
+    EXPECT_EQ(outcome.calls, 1);
+    EXPECT_TRUE(outcome.success);
+
+    // The wait is over: no further question.
+    time.advance(500ms);
+    EXPECT_TRUE(registration.pendingQueries.isEmpty());
+}
+
 TEST_F(HelperInstallerTest, ApprovalGrantedCompletesAfterTheShortPause)
 {
     FakeHelperDaemon daemon(bus.address());
