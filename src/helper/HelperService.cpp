@@ -77,9 +77,30 @@ QSet<QString> toSet(const QStringList& list)
     return QSet<QString>(list.cbegin(), list.cend());
 }
 
-// `first` followed by the hosts of `second` it lacks.
+// Each host once, in the order of its first mention.
+QStringList withoutRepeats(const QStringList& list)
+{
+    QStringList out;
+    out.reserve(list.size());
+    QSet<QString> seen;
+    seen.reserve(list.size());
+    for (const QString& host : list) {
+        if (!seen.contains(host)) {
+            seen.insert(host);
+            out.append(host);
+        }
+    }
+    return out.size() == list.size() ? list : out;
+}
+
+// `first` followed by the hosts of `second` it lacks. `second` holds each
+// host once (a manual block's list is made so when it is taken), so with
+// nothing in `first` it is the answer as it stands: the full check of a
+// manual focus then builds no set of its hosts.
 QStringList unite(const QStringList& first, const QStringList& second)
 {
+    if (first.isEmpty())
+        return second;
     QStringList out = first;
     QSet<QString> seen = toSet(first);
     for (const QString& host : second) {
@@ -171,6 +192,10 @@ QTimeZone HelperService::currentSystemZone()
     QByteArray variable = qgetenv("TZ");
     if (variable.startsWith(':'))
         variable.remove(0, 1);
+    // Without TZ the C library reads /etc/localtime, which a change of zone
+    // points elsewhere.
+    if (variable.isEmpty())
+        variable = "/etc/localtime";
     if (variable.startsWith('/')) {
         // A path, as the C library allows: its zone is the database entry the
         // links end at, so a changed link gives the new zone.
@@ -339,7 +364,7 @@ void HelperService::loadConfiguration()
         QStringList list;
         for (const QJsonValue& site : sites.toArray())
             list.append(site.toString());
-        list = checkedHosts(list);
+        list = withoutRepeats(checkedHosts(list));
         if (!list.isEmpty()) {
             m_manualBlock = ManualBlock { list, Instant(endsAt.toDouble()) };
             m_manualOnlyFile = !config;
@@ -669,7 +694,7 @@ HelperReply HelperService::activateBlockingUntil(const QStringList& requested, d
         log(u"activateBlockingUntil refused: the end is more than 24 hours ahead"_s);
         return HelperReply::failure(u"The block's end is more than 24 hours ahead"_s);
     }
-    const QStringList sites = checkedHosts(requested);
+    const QStringList sites = withoutRepeats(checkedHosts(requested));
     if (sites.isEmpty()) {
         log(u"No sites to block"_s);
         const bool ok = isSectionPresent();

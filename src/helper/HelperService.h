@@ -131,8 +131,8 @@ public:
     const QTimeZone& timeZone() const { return m_timeZone; }
 
     // The zone the system runs in now: TZ (a zone name or a path into the
-    // zone database, links followed) or the system's setting; UTC when none
-    // can be read.
+    // zone database, links followed), else where /etc/localtime leads, else
+    // Qt's idea of the system zone; UTC when none can be read.
     static QTimeZone currentSystemZone();
 
 private:

@@ -336,7 +336,8 @@ TEST_F(CallsTest, manualBlockHoldsUntilItsEnd)
     HelperService& helper = start(true);
     giveSchedule(weekdays(9, 0, 17, 0, { u"a.com"_s }));
     const Instant end = at(u"2026-03-02T17:20:00"_s);
-    EXPECT_EQ(helper.activateBlockingUntil({ u"m.com"_s, u"bad host"_s }, end.unixSeconds()), HelperReply::ok());
+    EXPECT_EQ(
+        helper.activateBlockingUntil({ u"m.com"_s, u"bad host"_s, u"m.com"_s }, end.unixSeconds()), HelperReply::ok());
     EXPECT_EQ(helper.getBlockedSitesFromHosts(), QStringList({ u"a.com"_s, u"m.com"_s }));
     EXPECT_EQ(storedConfig().value(u"manualBlockSites"_s).toArray(), QJsonArray({ u"m.com"_s }));
     EXPECT_EQ(storedConfig().value(u"manualBlockEndsAt"_s).toDouble(), end.secondsSinceReference);
