@@ -42,6 +42,25 @@ struct StatusChanges {
     }
 };
 
+// The daemon lifts its block after one schedule hand-over: the published
+// state follows at the next check, the edge is seen at the one after, and
+// then the whole current schedule goes.
+void endBlockAndExpectTheHandOver(ServiceRig& rig)
+{
+    auto& daemon = *rig.daemon;
+    const int handed = daemon.count(u"updateSchedule"_s);
+    daemon.setBlockingActive(false);
+    rig.time.advance(60s);
+    ASSERT_TRUE(waitUntil([&] { return !rig.blocking->isBlocking(); }));
+    testing::spin(30);
+    EXPECT_EQ(daemon.count(u"updateSchedule"_s), handed);
+    rig.time.advance(60s);
+    ASSERT_TRUE(waitUntil([&] { return daemon.count(u"updateSchedule"_s) == handed + 1; }));
+    const auto sent = HelperScheduleConfig::fromJsonBytes(daemon.calls().last().arguments.at(0).toByteArray());
+    ASSERT_TRUE(sent.has_value());
+    EXPECT_TRUE(sent->sameSchedule(rig.config->configuration().helperScheduleConfig()));
+}
+
 TEST(ScheduleManagerSession, AManualSessionCountsDownAndEndsFiveSecondsAfterItsEnd)
 {
     ServiceRig rig(rigWith(ServiceRig::configurationWith({ u"a.example"_s }, false)));
@@ -182,18 +201,7 @@ TEST(ScheduleManagerPush, DuringABlockOnlyAddedSitesGoAtOnceAndHoursWaitForItsEn
     EXPECT_EQ(daemon.count(u"updateSchedule"_s), 1);
 
     // The falling edge of the block hands over what waited.
-    // The published state follows at the next check, and the edge is seen at
-    // the one after.
-    daemon.setBlockingActive(false);
-    rig.time.advance(60s);
-    ASSERT_TRUE(waitUntil([&] { return !rig.blocking->isBlocking(); }));
-    testing::spin(30);
-    EXPECT_EQ(daemon.count(u"updateSchedule"_s), 1);
-    rig.time.advance(60s);
-    ASSERT_TRUE(waitUntil([&] { return daemon.count(u"updateSchedule"_s) == 2; }));
-    const auto sent = HelperScheduleConfig::fromJsonBytes(daemon.calls().last().arguments.at(0).toByteArray());
-    ASSERT_TRUE(sent.has_value());
-    EXPECT_TRUE(sent->sameSchedule(rig.config->configuration().helperScheduleConfig()));
+    endBlockAndExpectTheHandOver(rig);
     EXPECT_FALSE(manager.hasPendingScheduleChanges());
     EXPECT_EQ(rig.notices.titles(), (QStringList { scheduledStart, scheduledEnd }));
 }
@@ -267,14 +275,7 @@ TEST(ScheduleManagerPush, AHeldHourChangeStaysHeldAcrossARestart)
     EXPECT_EQ(daemon.count(u"updateSchedule"_s), 1);
 
     // At the block's end everything goes.
-    daemon.setBlockingActive(false);
-    rig.time.advance(60s);
-    ASSERT_TRUE(waitUntil([&] { return !rig.blocking->isBlocking(); }));
-    rig.time.advance(60s);
-    ASSERT_TRUE(waitUntil([&] { return daemon.count(u"updateSchedule"_s) == 2; }));
-    const auto sent = HelperScheduleConfig::fromJsonBytes(daemon.calls().last().arguments.at(0).toByteArray());
-    ASSERT_TRUE(sent.has_value());
-    EXPECT_TRUE(sent->sameSchedule(rig.config->configuration().helperScheduleConfig()));
+    endBlockAndExpectTheHandOver(rig);
 }
 
 TEST(ScheduleManagerCheck, WithoutADaemonOnlyWholeMinutesOfHoursAreBlocked)
