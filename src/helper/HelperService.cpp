@@ -500,9 +500,18 @@ std::optional<QStringList> HelperService::wantedSites(
             manual = config->temporaryAccess->blockedSites(manual, current);
         if (config)
             manual = config->withoutSiteAccess(manual, current);
-        wanted = unite(wanted.value_or(QStringList()), manual);
+        wanted = withManualSites(wanted.value_or(QStringList()), manual);
     }
     return wanted;
+}
+
+QStringList HelperService::withManualSites(const QStringList& scheduled, const QStringList& manual) const
+{
+    if (scheduled.isEmpty())
+        return manual;
+    if (!m_lastUnion || m_lastUnion->first != scheduled || m_lastUnion->second != manual)
+        m_lastUnion = Union { scheduled, manual, unite(scheduled, manual) };
+    return m_lastUnion->result;
 }
 
 bool HelperService::sectionHolds(const QStringList& sites, bool exactly) const

@@ -169,6 +169,10 @@ private:
     QByteArray encodeConfigurationFile(const std::optional<HelperScheduleConfig>& config) const;
     bool writeConfigurationFile(const std::optional<HelperScheduleConfig>& config, bool createFolder, QString* error);
     std::optional<HelperScheduleConfig> decodeExpected(const QByteArray& data) const;
+    // The schedule's hosts followed by the manual block's, remembered for the
+    // next full check: with both lists unchanged (the usual case, and then they
+    // share their data) no host set is built again.
+    QStringList withManualSites(const QStringList& scheduled, const QStringList& manual) const;
 
     QString m_hostsPath;
     QString m_configPath;
@@ -192,6 +196,12 @@ private:
     std::optional<HostsStamp> m_enforcedStamp;
     mutable QRecursiveMutex m_stateLock;
     mutable QByteArray m_readBuffer;
+    struct Union {
+        QStringList first;
+        QStringList second;
+        QStringList result;
+    };
+    mutable std::optional<Union> m_lastUnion;
     QByteArray m_writeBuffer;
 };
 

@@ -41,6 +41,14 @@ TEST_F(CallsTest, simpleReplies)
     EXPECT_TRUE(undecodable.message.startsWith(u"Failed to decode schedule: "_s));
     EXPECT_EQ(lines.filter(u"HelperService: updateSchedule failed: "_s).size(), 1);
     EXPECT_FALSE(helper.currentConfig());
+    // Hours beyond either end of the 64-bit range are refused alike.
+    for (const char* hour : { "-9223372036854775809", "9223372036854775808" }) {
+        const QByteArray schedule = R"({"daySchedules":{"monday":{"enabled":true,"startHour":)" + QByteArray(hour)
+            + R"(,"startMinute":0,"endHour":9,"endMinute":0}},"enabled":true,"blockedSites":[]})";
+        const HelperReply outOfRange = helper.updateSchedule(schedule, { u"a.com"_s });
+        EXPECT_TRUE(outOfRange.message.startsWith(u"Failed to decode schedule: "_s)) << hour;
+        EXPECT_FALSE(helper.currentConfig()) << hour;
+    }
 
     // An older section makes the empty activation succeed.
     ASSERT_TRUE(helper.activateBlocking({ u"a.com"_s }).success);
