@@ -1,5 +1,6 @@
 // The daemon's hot paths: rewriting the hosts file with its read-back, the full
-// schedule check when nothing changes, and the per-second poll.
+// schedule check when nothing changes, the per-second poll, and an idle second
+// at large block lists.
 
 #include "helper/HelperService.h"
 
@@ -145,6 +146,49 @@ void pollNothingDue(benchmark::State& state)
         bench.service->pollSchedule();
 }
 BENCHMARK(pollNothingDue)->Unit(benchmark::kNanosecond);
+
+// One idle second of the daemon as its timer sees it: the clock moves on by a
+// second and the poll runs (with the full check every 30 s). The time of one
+// iteration over one second is the share of one core the daemon takes idle.
+enum class Idle { manualFocus, scheduleInForce, both };
+
+void idleSecond(benchmark::State& state, Idle kind)
+{
+    Bench bench;
+    const QStringList sites = hostList(static_cast<int>(state.range(0)), "a");
+    if (kind != Idle::manualFocus) {
+        QMap<QString, HelperDaySchedule> days;
+        days.insert(u"monday"_s, HelperDaySchedule(true, 0, 0, 24, 0));
+        const HelperScheduleConfig config(days, true, sites);
+        bench.service->updateSchedule(config.toJsonBytes(), config.blockedSites);
+    }
+    if (kind != Idle::scheduleInForce)
+        bench.service->activateBlockingUntil(
+            hostList(static_cast<int>(state.range(0)), "m"), bench.now.unixSeconds() + 20 * 3600);
+    QElapsedTimer timer;
+    timer.start();
+    for (auto _ : state) {
+        bench.now = bench.now.addSeconds(1);
+        bench.service->pollSchedule();
+    }
+    const double perSecondNs = static_cast<double>(timer.nsecsElapsed()) / static_cast<double>(state.iterations());
+    state.counters["percent_of_one_core"] = perSecondNs / 1e7;
+}
+BENCHMARK_CAPTURE(idleSecond, manualFocus, Idle::manualFocus)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(600);
+BENCHMARK_CAPTURE(idleSecond, scheduleInForce, Idle::scheduleInForce)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(600);
+BENCHMARK_CAPTURE(idleSecond, manualFocusDuringSchedule, Idle::both)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(600);
 
 } // namespace
 

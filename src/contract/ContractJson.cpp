@@ -37,6 +37,55 @@ QString wrongType(const QString& key, const QString& expected)
     return u"key \"%1\" is not %2"_s.arg(key, expected);
 }
 
+// The first integer literal of the JSON text (outside strings) that lies
+// beyond the 64-bit range, if any. The parser reads such a literal as a double
+// and gives no sign of it afterwards; -9223372036854775809 would then read as
+// the smallest integer while its positive twin fails.
+std::optional<QByteArrayView> integerOutOfRange(QByteArrayView text)
+{
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    bool inString = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+            continue;
+        }
+        if (c == '"') {
+            inString = true;
+            continue;
+        }
+        if (c != '-' && !isDigit(c))
+            continue;
+        const qsizetype start = i;
+        const bool negative = c == '-';
+        qsizetype digitsStart = negative ? i + 1 : i;
+        qsizetype end = digitsStart;
+        while (end < text.size() && isDigit(text[end]))
+            ++end;
+        i = end;
+        while (i < text.size()
+            && (isDigit(text[i]) || text[i] == '.' || text[i] == 'e' || text[i] == 'E' || text[i] == '+'
+                || text[i] == '-'))
+            ++i;
+        const bool integer = i == end;
+        --i;
+        if (!integer)
+            continue;
+        while (digitsStart + 1 < end && text[digitsStart] == '0')
+            ++digitsStart;
+        const QByteArrayView digits = text.sliced(digitsStart, end - digitsStart);
+        const QByteArrayView limit
+            = negative ? QByteArrayView("9223372036854775808") : QByteArrayView("9223372036854775807");
+        if (digits.size() > limit.size() || (digits.size() == limit.size() && digits.compare(limit) > 0))
+            return text.sliced(start, end - start);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<qint64> integerValue(const QJsonValue& value)
@@ -165,6 +214,10 @@ bool parseDocument(const QByteArray& bytes, QJsonValue& out, QString* error)
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
         setError(error, parseError.errorString());
+        return false;
+    }
+    if (const std::optional<QByteArrayView> literal = integerOutOfRange(bytes)) {
+        setError(error, u"the integer %1 is outside the 64-bit range"_s.arg(QString::fromLatin1(*literal)));
         return false;
     }
     out = document.isArray() ? QJsonValue(document.array()) : QJsonValue(document.object());

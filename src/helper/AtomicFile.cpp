@@ -1,7 +1,10 @@
 #include "AtomicFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <algorithm>
 
 #include <cerrno>
 #include <cstring>
@@ -37,21 +40,41 @@ bool writeAll(int fd, const QByteArray& bytes)
     return true;
 }
 
+// The path that `write` replaces: a symbolic link's target, else the path.
+QString targetOf(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+}
+
+const QString temporarySuffix = u".kestravin-"_s;
+// mkstemp's six letters and digits.
+constexpr qsizetype uniqueLength = 6;
+
+QString notRegular(const QString& path)
+{
+    return path + u" is not a regular file"_s;
+}
+
 } // namespace
 
 bool write(const QString& path, const QByteArray& bytes, mode_t newFileMode, QString* error)
 {
-    const QFileInfo info(path);
-    const QString target = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+    const QString target = targetOf(path);
     const QByteArray targetPath = QFile::encodeName(target);
 
     struct stat old { };
     const bool hadFile = ::stat(targetPath.constData(), &old) == 0;
+    if (hadFile && !S_ISREG(old.st_mode)) {
+        if (error)
+            *error = notRegular(target);
+        return false;
+    }
     const mode_t mode = hadFile ? (old.st_mode & 07777) : newFileMode;
 
     const QFileInfo targetInfo(target);
-    QByteArray tempPath
-        = QFile::encodeName(targetInfo.absolutePath() + u"/."_s + targetInfo.fileName() + u".kestravin-XXXXXX"_s);
+    QByteArray tempPath = QFile::encodeName(
+        targetInfo.absolutePath() + u"/."_s + targetInfo.fileName() + temporarySuffix + QString(uniqueLength, u'X'));
     const int fd = ::mkstemp(tempPath.data());
     if (fd < 0) {
         if (error)
@@ -96,19 +119,76 @@ bool write(const QString& path, const QByteArray& bytes, mode_t newFileMode, QSt
 
 bool read(const QString& path, QByteArray& out, QString* error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const auto fail = [error](const QString& what, int code) {
         if (error)
-            *error = file.errorString();
+            *error = errnoText(what, code);
+        return false;
+    };
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return fail(u"cannot open "_s + path, errno);
+    struct stat info { };
+    if (::fstat(fd, &info) != 0) {
+        const int saved = errno;
+        ::close(fd);
+        return fail(u"cannot examine "_s + path, saved);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        if (error)
+            *error = notRegular(path);
         return false;
     }
-    out = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = file.errorString();
-        return false;
+    // The size is a hint: a file that grows meanwhile is read to its end.
+    qsizetype capacity = std::max<qsizetype>(static_cast<qsizetype>(info.st_size) + 1, 4096);
+    out.resize(capacity);
+    qsizetype total = 0;
+    for (;;) {
+        if (total == capacity) {
+            capacity *= 2;
+            out.resize(capacity);
+        }
+        const ssize_t got = ::read(fd, out.data() + total, static_cast<size_t>(capacity - total));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            const int saved = errno;
+            ::close(fd);
+            out.resize(0);
+            return fail(u"cannot read "_s + path, saved);
+        }
+        if (got == 0)
+            break;
+        total += got;
     }
+    ::close(fd);
+    out.resize(total);
     return true;
+}
+
+int removeLeftovers(const QString& path)
+{
+    const QFileInfo target(targetOf(path));
+    const QString prefix = u"."_s + target.fileName() + temporarySuffix;
+    const QDir folder = target.absoluteDir();
+    int removed = 0;
+    const QStringList names = folder.entryList({ prefix + u'*' }, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& fileName : names) {
+        const QStringView unique = QStringView(fileName).sliced(prefix.size());
+        if (unique.size() != uniqueLength || !std::all_of(unique.begin(), unique.end(), [](QChar c) {
+                return c.isLetterOrNumber() && c.unicode() < 128;
+            }))
+            continue;
+        const QByteArray leftover = QFile::encodeName(folder.filePath(fileName));
+        struct stat info { };
+        // lstat: a link planted under that name is not followed, nor removed.
+        if (::lstat(leftover.constData(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid())
+            continue;
+        if (::unlink(leftover.constData()) == 0)
+            ++removed;
+    }
+    return removed;
 }
 
 } // namespace kestravin::AtomicFile

@@ -15,7 +15,17 @@ namespace kestravin::AtomicFile {
 // synced: after a crash the path holds the old or the new file, both whole.
 bool write(const QString& path, const QByteArray& bytes, mode_t newFileMode, QString* error);
 
-// Reads the whole file; false with *error set when it cannot.
+// Reads the whole file; false with *error set when it cannot. Only a regular
+// file (or a symbolic link to one) is read: the file is opened without
+// blocking, so a FIFO or a device at the path is refused instead of hanging
+// the caller. `out` keeps its capacity, so a caller that reads the same large
+// file again and again reuses one buffer.
 bool read(const QString& path, QByteArray& out, QString* error);
+
+// Removes the temporary files that `write` leaves beside `path` when the
+// process dies between creating and renaming them. Only regular files of this
+// process's user whose names follow `write`'s pattern are touched. Answers how
+// many were removed.
+int removeLeftovers(const QString& path);
 
 } // namespace kestravin::AtomicFile

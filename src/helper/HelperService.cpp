@@ -2,8 +2,8 @@
 
 #include "AtomicFile.h"
 #include "HostsSection.h"
-#include "LocalTime.h"
 #include "contract/HostName.h"
+#include "contract/LocalTime.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -17,6 +17,8 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -75,9 +77,30 @@ QSet<QString> toSet(const QStringList& list)
     return QSet<QString>(list.cbegin(), list.cend());
 }
 
-// `first` followed by the hosts of `second` it lacks.
+// Each host once, in the order of its first mention.
+QStringList withoutRepeats(const QStringList& list)
+{
+    QStringList out;
+    out.reserve(list.size());
+    QSet<QString> seen;
+    seen.reserve(list.size());
+    for (const QString& host : list) {
+        if (!seen.contains(host)) {
+            seen.insert(host);
+            out.append(host);
+        }
+    }
+    return out.size() == list.size() ? list : out;
+}
+
+// `first` followed by the hosts of `second` it lacks. `second` holds each
+// host once (a manual block's list is made so when it is taken), so with
+// nothing in `first` it is the answer as it stands: the full check of a
+// manual focus then builds no set of its hosts.
 QStringList unite(const QStringList& first, const QStringList& second)
 {
+    if (first.isEmpty())
+        return second;
     QStringList out = first;
     QSet<QString> seen = toSet(first);
     for (const QString& host : second) {
@@ -98,7 +121,8 @@ HelperService::HelperService(Options options)
       m_dnsFlush(std::move(options.dnsFlush)),
       m_log(std::move(options.log)),
       m_ticker(std::move(options.ticker)),
-      m_timeZone(std::move(options.timeZone)),
+      m_timeZone(options.timeZone.value_or(QTimeZone())),
+      m_followSystemZone(!options.timeZone),
       m_exitProcess(std::move(options.exitProcess))
 {
     if (!m_currentDate)
@@ -109,8 +133,15 @@ HelperService::HelperService(Options options)
         m_ticker = std::make_unique<QTimerTicker>();
     if (!m_exitProcess)
         m_exitProcess = [](int code) { QCoreApplication::exit(code); };
+    if (m_followSystemZone)
+        m_timeZone = currentSystemZone();
     if (!m_timeZone.isValid())
         m_timeZone = QTimeZone::utc();
+    // A daemon killed while writing leaves its temporary copy behind; nothing
+    // else removes them, so each start does, before its first write.
+    const int leftovers = AtomicFile::removeLeftovers(m_hostsPath) + AtomicFile::removeLeftovers(m_configPath);
+    if (leftovers > 0)
+        log(u"Removed %1 leftover temporary files"_s.arg(leftovers));
     loadConfiguration();
     if (options.monitor)
         startScheduleMonitoring();
@@ -141,32 +172,44 @@ const QByteArray* HelperService::readHosts(QString* error) const
 {
     // One buffer, reused: a large hosts file is then read without fresh memory
     // on every check.
-    QFile file(m_hostsPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = file.errorString();
+    if (!AtomicFile::read(m_hostsPath, m_readBuffer, error))
         return nullptr;
-    }
-    const qint64 size = file.size();
-    m_readBuffer.resize(size);
-    qint64 total = 0;
-    while (total < size) {
-        const qint64 got = file.read(m_readBuffer.data() + total, size - total);
-        if (got < 0) {
-            if (error)
-                *error = file.errorString();
-            return nullptr;
-        }
-        if (got == 0)
-            break;
-        total += got;
-    }
-    m_readBuffer.resize(total);
-    // A file that grew meanwhile, or one that reports no size.
-    const QByteArray rest = file.readAll();
-    if (!rest.isEmpty())
-        m_readBuffer += rest;
     return &m_readBuffer;
+}
+
+std::optional<HelperService::HostsStamp> HelperService::hostsStamp() const
+{
+    struct stat info { };
+    if (::stat(QFile::encodeName(m_hostsPath).constData(), &info) != 0)
+        return std::nullopt;
+    return HostsStamp { static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino),
+        static_cast<qint64>(info.st_size), qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec,
+        qint64(info.st_ctim.tv_sec) * 1'000'000'000 + info.st_ctim.tv_nsec };
+}
+
+QTimeZone HelperService::currentSystemZone()
+{
+    QByteArray variable = qgetenv("TZ");
+    if (variable.startsWith(':'))
+        variable.remove(0, 1);
+    // Without TZ the C library reads /etc/localtime, which a change of zone
+    // points elsewhere.
+    if (variable.isEmpty())
+        variable = "/etc/localtime";
+    if (variable.startsWith('/')) {
+        // A path, as the C library allows: its zone is the database entry the
+        // links end at, so a changed link gives the new zone.
+        const QString canonical = QFileInfo(QFile::decodeName(variable)).canonicalFilePath();
+        const QString marker = u"/zoneinfo/"_s;
+        const qsizetype at = canonical.lastIndexOf(marker);
+        if (at >= 0) {
+            const QTimeZone zone(canonical.sliced(at + marker.size()).toUtf8());
+            if (zone.isValid())
+                return zone;
+        }
+    }
+    const QTimeZone zone = QTimeZone::systemTimeZone();
+    return zone.isValid() ? zone : QTimeZone::utc();
 }
 
 bool HelperService::writeHosts(const QByteArray& text, QString* error)
@@ -321,7 +364,7 @@ void HelperService::loadConfiguration()
         QStringList list;
         for (const QJsonValue& site : sites.toArray())
             list.append(site.toString());
-        list = checkedHosts(list);
+        list = withoutRepeats(checkedHosts(list));
         if (!list.isEmpty()) {
             m_manualBlock = ManualBlock { list, Instant(endsAt.toDouble()) };
             m_manualOnlyFile = !config;
@@ -416,8 +459,12 @@ void HelperService::pollSchedule()
         due = config.temporaryAccess || (config.siteAccess && !config.siteAccess->isEmpty())
             || (config.browserControl && config.browserControl->enabled);
     }
-    due = due || m_manualBlock || current >= m_nextScheduleCheck
-        || m_nextScheduleCheck > current.addSeconds(fullCheckInterval);
+    due = due || current >= m_nextScheduleCheck || m_nextScheduleCheck > current.addSeconds(fullCheckInterval);
+    // A manual focus is looked at every second, so that its end and any edit
+    // of the hosts file are answered at once; but with neither, the file is
+    // as the last check left it and rebuilding the host set would be waste.
+    if (!due && m_manualBlock)
+        due = m_manualBlock->endsAt <= current || !m_enforcedStamp || hostsStamp() != m_enforcedStamp;
     if (due)
         checkSchedule();
 }
@@ -453,9 +500,18 @@ std::optional<QStringList> HelperService::wantedSites(
             manual = config->temporaryAccess->blockedSites(manual, current);
         if (config)
             manual = config->withoutSiteAccess(manual, current);
-        wanted = unite(wanted.value_or(QStringList()), manual);
+        wanted = withManualSites(wanted.value_or(QStringList()), manual);
     }
     return wanted;
+}
+
+QStringList HelperService::withManualSites(const QStringList& scheduled, const QStringList& manual) const
+{
+    if (scheduled.isEmpty())
+        return manual;
+    if (!m_lastUnion || m_lastUnion->first != scheduled || m_lastUnion->second != manual)
+        m_lastUnion = Union { scheduled, manual, unite(scheduled, manual) };
+    return m_lastUnion->result;
 }
 
 bool HelperService::sectionHolds(const QStringList& sites, bool exactly) const
@@ -478,16 +534,17 @@ bool HelperService::sectionHolds(const QStringList& sites, bool exactly) const
     return wantedSet.size() == present.size();
 }
 
-void HelperService::enforce(const QStringList& sites)
+bool HelperService::enforce(const QStringList& sites)
 {
     if (sites.isEmpty()) {
-        if (isSectionPresent())
-            performDeactivateBlocking();
-        return;
+        if (!isSectionPresent())
+            return true;
+        performDeactivateBlocking();
+        return !isSectionPresent();
     }
     if (sectionHolds(sites, true))
-        return;
-    performActivateBlocking(sites);
+        return true;
+    return writeSection(checkedHosts(sites));
 }
 
 void HelperService::checkSchedule()
@@ -496,6 +553,9 @@ void HelperService::checkSchedule()
     if (m_uninstalled)
         return;
     m_nextScheduleCheck = now().addSeconds(fullCheckInterval);
+    m_enforcedStamp.reset();
+    if (m_followSystemZone)
+        m_timeZone = currentSystemZone();
     const Instant current = now();
 
     bool manualEnded = false;
@@ -539,8 +599,8 @@ void HelperService::checkSchedule()
     // else claims it.
     if (!wanted && manualEnded)
         wanted = QStringList();
-    if (wanted)
-        enforce(*wanted);
+    if (!wanted || enforce(*wanted))
+        m_enforcedStamp = hostsStamp();
 }
 
 bool HelperService::isWithinSchedule(const HelperScheduleConfig& config) const
@@ -606,6 +666,7 @@ HelperReply HelperService::activateBlocking(const QStringList& requested)
 {
     Locker locker(&m_stateLock);
     log(u"activateBlocking called with %1 sites"_s.arg(requested.size()));
+    m_enforcedStamp.reset();
     const QStringList sites = checkedHosts(requested);
     if (m_currentConfig) {
         clearAccessState();
@@ -638,16 +699,35 @@ HelperReply HelperService::activateBlockingUntil(const QStringList& requested, d
         log(u"activateBlockingUntil refused: the end is not in the future"_s);
         return HelperReply::failure(u"The block's end is not in the future"_s);
     }
-    const QStringList sites = checkedHosts(requested);
+    if (end > now().addSeconds(longestManualBlock)) {
+        log(u"activateBlockingUntil refused: the end is more than 24 hours ahead"_s);
+        return HelperReply::failure(u"The block's end is more than 24 hours ahead"_s);
+    }
+    const QStringList sites = withoutRepeats(checkedHosts(requested));
     if (sites.isEmpty()) {
         log(u"No sites to block"_s);
         const bool ok = isSectionPresent();
         log(u"activateBlockingUntil result: "_s + boolText(ok));
         return ok ? HelperReply::ok() : HelperReply::failure(u"Failed to verify blocking was applied"_s);
     }
-    clearAccessState();
+    // The end must survive a restart, or the block would silently lose it:
+    // nothing changes unless the file takes it.
+    std::optional<HelperScheduleConfig> next = m_currentConfig;
+    if (next) {
+        next->temporaryAccess.reset();
+        next->siteAccess.reset();
+    }
+    const std::optional<ManualBlock> previous = m_manualBlock;
     m_manualBlock = ManualBlock { sites, end };
-    saveConfiguration();
+    QString error;
+    if (!writeConfigurationFile(next, true, &error)) {
+        m_manualBlock = previous;
+        log(u"Failed to save config: "_s + error);
+        log(u"activateBlockingUntil result: false"_s);
+        return HelperReply::failure(u"Failed to store the block's end: "_s + error);
+    }
+    log(u"Config saved"_s);
+    m_currentConfig = std::move(next);
     checkSchedule();
 
     const bool ok = sectionHolds(sites, false);
@@ -659,6 +739,7 @@ HelperReply HelperService::deactivateBlocking()
 {
     Locker locker(&m_stateLock);
     log(u"deactivateBlocking called"_s);
+    m_enforcedStamp.reset();
     const bool hadManual = m_manualBlock.has_value();
     m_manualBlock.reset();
     clearAccessState();

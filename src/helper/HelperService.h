@@ -54,8 +54,9 @@ public:
         std::function<void(const QString&)> log;
         // The poll timer; a QTimer when empty.
         std::unique_ptr<HelperTicker> ticker;
-        // The zone of the weekly hours; the system's by default.
-        QTimeZone timeZone = QTimeZone::systemTimeZone();
+        // The zone of the weekly hours. Without one the service follows the
+        // system's zone, looked up again at every full check.
+        std::optional<QTimeZone> timeZone;
         // Ends the process after an uninstall; QCoreApplication::exit when empty.
         std::function<void(int)> exitProcess;
         // Whether construction starts the poll timer (which runs the first
@@ -69,6 +70,9 @@ public:
     static constexpr qsizetype maximumControlBytes = 8000;
     static constexpr qsizetype maximumConfigurationBytes = 64000;
     static constexpr qsizetype maximumGrants = 10;
+    // The application asks for at most 4 h; a manual end beyond this would
+    // make one call a block that never ends.
+    static constexpr double longestManualBlock = 24 * 3600.0;
 
     // The daemon's own service: real paths, system clock, timer running.
     HelperService();
@@ -124,8 +128,25 @@ public:
     const QString& hostsPath() const { return m_hostsPath; }
     const QString& configPath() const { return m_configPath; }
     static QStringList blockLoopbackAddresses();
+    const QTimeZone& timeZone() const { return m_timeZone; }
+
+    // The zone the system runs in now: TZ (a zone name or a path into the
+    // zone database, links followed), else where /etc/localtime leads, else
+    // Qt's idea of the system zone; UTC when none can be read.
+    static QTimeZone currentSystemZone();
 
 private:
+    // What the hosts file looked like when the check last found it in order.
+    struct HostsStamp {
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 size = 0;
+        qint64 modifiedNs = 0;
+        qint64 changedNs = 0;
+        bool operator==(const HostsStamp&) const = default;
+    };
+    std::optional<HostsStamp> hostsStamp() const;
+
     Instant now() const { return m_currentDate(); }
     void log(const QString& line) const;
     // The hosts file's bytes, in a buffer that the next read reuses; null when unreadable.
@@ -139,7 +160,8 @@ private:
     // The hosts the check wants in the section now; nothing when the check
     // leaves the section alone.
     std::optional<QStringList> wantedSites(const HelperScheduleConfig* config, Instant now, bool hadTimedAccess) const;
-    void enforce(const QStringList& sites);
+    // True when the hosts file holds `sites` afterwards.
+    bool enforce(const QStringList& sites);
     // Whether the section lists every host of `sites` (and, `exactly`, no other).
     bool sectionHolds(const QStringList& sites, bool exactly) const;
     // Whether the hosts file shows what the check enforces for the current state.
@@ -147,6 +169,10 @@ private:
     QByteArray encodeConfigurationFile(const std::optional<HelperScheduleConfig>& config) const;
     bool writeConfigurationFile(const std::optional<HelperScheduleConfig>& config, bool createFolder, QString* error);
     std::optional<HelperScheduleConfig> decodeExpected(const QByteArray& data) const;
+    // The schedule's hosts followed by the manual block's, remembered for the
+    // next full check: with both lists unchanged (the usual case, and then they
+    // share their data) no host set is built again.
+    QStringList withManualSites(const QStringList& scheduled, const QStringList& manual) const;
 
     QString m_hostsPath;
     QString m_configPath;
@@ -155,6 +181,7 @@ private:
     std::function<void(const QString&)> m_log;
     std::unique_ptr<HelperTicker> m_ticker;
     QTimeZone m_timeZone;
+    bool m_followSystemZone = false;
     std::function<void(int)> m_exitProcess;
 
     Instant m_nextScheduleCheck { -1e300 };
@@ -163,8 +190,18 @@ private:
     bool m_uninstalled = false;
     // The file holds only a manual block (no schedule was ever received).
     bool m_manualOnlyFile = false;
+    // Set by a full check that left the hosts file as the state wants it;
+    // cleared by every change of the state. While it matches the file, the
+    // per-second look of a manual focus has nothing to compare.
+    std::optional<HostsStamp> m_enforcedStamp;
     mutable QRecursiveMutex m_stateLock;
     mutable QByteArray m_readBuffer;
+    struct Union {
+        QStringList first;
+        QStringList second;
+        QStringList result;
+    };
+    mutable std::optional<Union> m_lastUnion;
     QByteArray m_writeBuffer;
 };
 

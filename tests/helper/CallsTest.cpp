@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QJsonArray>
 
+#include <limits>
+
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -39,6 +41,14 @@ TEST_F(CallsTest, simpleReplies)
     EXPECT_TRUE(undecodable.message.startsWith(u"Failed to decode schedule: "_s));
     EXPECT_EQ(lines.filter(u"HelperService: updateSchedule failed: "_s).size(), 1);
     EXPECT_FALSE(helper.currentConfig());
+    // Hours beyond either end of the 64-bit range are refused alike.
+    for (const char* hour : { "-9223372036854775809", "9223372036854775808" }) {
+        const QByteArray schedule = R"({"daySchedules":{"monday":{"enabled":true,"startHour":)" + QByteArray(hour)
+            + R"(,"startMinute":0,"endHour":9,"endMinute":0}},"enabled":true,"blockedSites":[]})";
+        const HelperReply outOfRange = helper.updateSchedule(schedule, { u"a.com"_s });
+        EXPECT_TRUE(outOfRange.message.startsWith(u"Failed to decode schedule: "_s)) << hour;
+        EXPECT_FALSE(helper.currentConfig()) << hour;
+    }
 
     // An older section makes the empty activation succeed.
     ASSERT_TRUE(helper.activateBlocking({ u"a.com"_s }).success);
@@ -334,7 +344,8 @@ TEST_F(CallsTest, manualBlockHoldsUntilItsEnd)
     HelperService& helper = start(true);
     giveSchedule(weekdays(9, 0, 17, 0, { u"a.com"_s }));
     const Instant end = at(u"2026-03-02T17:20:00"_s);
-    EXPECT_EQ(helper.activateBlockingUntil({ u"m.com"_s, u"bad host"_s }, end.unixSeconds()), HelperReply::ok());
+    EXPECT_EQ(
+        helper.activateBlockingUntil({ u"m.com"_s, u"bad host"_s, u"m.com"_s }, end.unixSeconds()), HelperReply::ok());
     EXPECT_EQ(helper.getBlockedSitesFromHosts(), QStringList({ u"a.com"_s, u"m.com"_s }));
     EXPECT_EQ(storedConfig().value(u"manualBlockSites"_s).toArray(), QJsonArray({ u"m.com"_s }));
     EXPECT_EQ(storedConfig().value(u"manualBlockEndsAt"_s).toDouble(), end.secondsSinceReference);
@@ -390,6 +401,108 @@ TEST_F(CallsTest, deactivationForgetsTheManualBlock)
     HelperService& restarted = start(true);
     EXPECT_FALSE(restarted.manualBlock());
     EXPECT_FALSE(sectionPresent());
+}
+
+TEST_F(CallsTest, manualEndMustBeNearAndStored)
+{
+    HelperService& helper = start(true);
+    const QString tooFar = u"The block's end is more than 24 hours ahead"_s;
+    const struct {
+        const char* name;
+        double endsAt;
+        bool accepted;
+    } ends[] = {
+        { "year 2100", 4102444800.0, false },
+        { "1e18", 1e18, false },
+        { "largest double", std::numeric_limits<double>::max(), false },
+        { "a second past a day", now.unixSeconds() + 86401, false },
+        { "exactly a day", now.unixSeconds() + 86400, true },
+        { "four hours", now.unixSeconds() + 4 * 3600, true },
+    };
+    for (const auto& end : ends) {
+        SCOPED_TRACE(end.name);
+        EXPECT_EQ(helper.activateBlockingUntil({ u"m.com"_s }, end.endsAt),
+            end.accepted ? HelperReply::ok() : HelperReply::failure(tooFar));
+    }
+    EXPECT_EQ(helper.manualBlock()->endsAt, now.addSeconds(4 * 3600));
+
+    // A file that cannot take the end: the call fails and nothing changes.
+    ASSERT_TRUE(helper.deactivateBlocking().success);
+    const HelperScheduleConfig config = weekdays(20, 0, 21, 0, { u"a.com"_s });
+    giveSchedule(config);
+    ASSERT_TRUE(QFile::remove(configPath));
+    ASSERT_TRUE(QDir(QFileInfo(configPath).absolutePath()).removeRecursively());
+    QFile blocker(QFileInfo(configPath).absolutePath());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QByteArray before = hosts();
+    const HelperReply reply = helper.activateBlockingUntil({ u"m.com"_s }, now.addSeconds(600).unixSeconds());
+    EXPECT_FALSE(reply.success);
+    EXPECT_TRUE(reply.message.startsWith(u"Failed to store the block's end: "_s)) << reply.message.toStdString();
+    EXPECT_FALSE(helper.manualBlock());
+    EXPECT_EQ(hosts(), before);
+    now = now.addSeconds(1);
+    ticker->fire();
+    EXPECT_EQ(hosts(), before);
+}
+
+TEST_F(CallsTest, startRemovesOnlyItsOwnLeftovers)
+{
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(configPath).absolutePath()));
+    const auto make = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write("x") == 1;
+    };
+    const QString state = QFileInfo(configPath).absolutePath();
+    const QStringList leftovers { dir.filePath(u".hosts.kestravin-AbC123"_s),
+        state + u"/.helper-config.json.kestravin-x9Z0qQ"_s };
+    const QStringList kept { dir.filePath(u".hosts.kestravin-AbC1234"_s), dir.filePath(u".hosts.kestravin-AbC12"_s),
+        dir.filePath(u"hosts.kestravin-AbC123"_s), dir.filePath(u".other.kestravin-AbC123"_s),
+        dir.filePath(u".hosts.kestravin-Ab.123"_s) };
+    for (const QString& path : leftovers + kept)
+        ASSERT_TRUE(make(path)) << path.toStdString();
+    // A link planted under the pattern is neither followed nor removed, nor a folder.
+    const QString target = dir.filePath(u"precious"_s);
+    ASSERT_TRUE(make(target));
+    const QString link = dir.filePath(u".hosts.kestravin-Lnk123"_s);
+    ASSERT_TRUE(QFile::link(target, link));
+    const QString folder = dir.filePath(u".hosts.kestravin-Dir123"_s);
+    ASSERT_TRUE(QDir().mkpath(folder));
+
+    start(true);
+    for (const QString& path : leftovers)
+        EXPECT_FALSE(QFileInfo::exists(path)) << path.toStdString();
+    for (const QString& path : kept + QStringList { target, folder })
+        EXPECT_TRUE(QFileInfo::exists(path)) << path.toStdString();
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_TRUE(lines.contains(u"HelperService: Removed 2 leftover temporary files"_s));
+}
+
+TEST_F(CallsTest, aHostsPathThatIsNoRegularFileIsRefusedWithoutHanging)
+{
+    ASSERT_TRUE(QFile::remove(hostsPath));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(hostsPath).constData(), 0644), 0);
+    HelperService& helper = start(true);
+    EXPECT_EQ(
+        helper.activateBlocking({ u"a.com"_s }), HelperReply::failure(u"Failed to verify blocking was applied"_s));
+    EXPECT_FALSE(helper.isBlockingActive());
+    EXPECT_EQ(helper.getBlockedSites(), QStringList());
+    EXPECT_EQ(helper.activateBlockingUntil({ u"a.com"_s }, now.addSeconds(600).unixSeconds()),
+        HelperReply::failure(u"Failed to verify blocking was applied"_s));
+    now = now.addSeconds(1);
+    ticker->fire();
+    EXPECT_TRUE(QFileInfo(hostsPath).isFile() == false);
+    EXPECT_FALSE(lines.filter(u"is not a regular file"_s).isEmpty());
+
+    // A link to a regular file stays writable through the link.
+    ASSERT_TRUE(QFile::remove(hostsPath));
+    const QString real = dir.filePath(u"real-hosts"_s);
+    QFile file(real);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    ASSERT_TRUE(QFile::link(real, hostsPath));
+    EXPECT_TRUE(helper.activateBlocking({ u"a.com"_s }).success);
+    EXPECT_TRUE(QFileInfo(hostsPath).isSymLink());
 }
 
 TEST_F(CallsTest, uninstallRemovesEverythingAndEnds)

@@ -8,13 +8,16 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -23,8 +26,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 
+#include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
@@ -427,3 +432,114 @@ TEST(PackagingTest, systemdUnitVerifies)
 }
 
 } // namespace
+
+namespace {
+
+// The temporary copies that a daemon killed mid-write leaves beside a file.
+QStringList temporaryFiles(const QString& folder)
+{
+    return QDir(folder).entryList(
+        { u".hosts.kestravin-*"_s, u".helper-config.json.kestravin-*"_s }, QDir::Files | QDir::Hidden);
+}
+
+} // namespace
+
+TEST_F(DaemonIntegrationTest, killedMidWriteLeavesWholeFilesAndNoLeftoversAfterTheNextStart)
+{
+    // A large hosts file and a large focus, so that a kill at a random moment
+    // often lands inside a write.
+    QByteArray base = localhost;
+    for (int i = 0; i < 20000; ++i)
+        base += "10.1." + QByteArray::number(i / 250) + '.' + QByteArray::number(i % 250) + " machine"
+            + QByteArray::number(i) + ".lan\n";
+    QStringList sites;
+    for (int i = 0; i < 20000; ++i)
+        sites.append(u"s%1.example.com"_s.arg(i));
+    const QString stateFolder = QFileInfo(configPath).absolutePath();
+    const auto prepare = [&] {
+        writeHosts(base);
+        QFile::remove(configPath);
+        return ::chmod(QFile::encodeName(hostsPath).constData(), 0640) == 0;
+    };
+    const auto modeAndOwner = [&] {
+        struct stat info { };
+        ::stat(QFile::encodeName(hostsPath).constData(), &info);
+        return std::make_pair(info.st_mode & 07777, info.st_uid);
+    };
+
+    // One uninterrupted call gives the new bytes and the time a write takes.
+    startBus();
+    ASSERT_TRUE(prepare());
+    QByteArray blocked;
+    qint64 callMs = 0;
+    {
+        auto helper = daemon();
+        ASSERT_TRUE(helper->start()) << helper->errorString().toStdString();
+        Client client(bus->address());
+        QElapsedTimer timer;
+        timer.start();
+        ASSERT_TRUE(client.reply(u"activateBlockingUntil"_s, { sites, unixNow() + 3600 }).first);
+        callMs = timer.elapsed();
+        blocked = hosts();
+        ASSERT_NE(blocked, base);
+    }
+
+    const QString connectionName = u"kill-trial"_s;
+    int killedWithLeftovers = 0;
+    int leftoverFiles = 0;
+    int oldBytes = 0;
+    int newBytes = 0;
+    constexpr int trials = 15;
+    for (int trial = 0; trial < trials; ++trial) {
+        SCOPED_TRACE(trial);
+        ASSERT_TRUE(prepare());
+        auto helper = daemon();
+        ASSERT_TRUE(helper->start()) << helper->errorString().toStdString();
+        EXPECT_EQ(temporaryFiles(dir.path()) + temporaryFiles(stateFolder), QStringList());
+        {
+            QDBusConnection connection = QDBusConnection::connectToBus(bus->address(), connectionName);
+            QDBusMessage message = QDBusMessage::createMethodCall(u"com.kestravin.helper"_s, u"/com/kestravin/helper"_s,
+                u"com.kestravin.Helper"_s, u"activateBlockingUntil"_s);
+            message.setArguments({ sites, unixNow() + 3600 });
+            connection.asyncCall(message);
+            if (trial % 2 == 0) {
+                // Anywhere in the call, with a little before and after.
+                QThread::msleep(static_cast<unsigned long>(QRandomGenerator::global()->bounded(callMs * 12 / 10 + 1)));
+            } else {
+                // Inside a write: as soon as a temporary copy shows, give or take a moment.
+                QDeadlineTimer deadline(callMs * 2 + 1000);
+                while (temporaryFiles(dir.path()).isEmpty() && temporaryFiles(stateFolder).isEmpty()
+                    && !deadline.hasExpired())
+                    QThread::usleep(200);
+                QThread::usleep(static_cast<unsigned long>(QRandomGenerator::global()->bounded(3000)));
+            }
+            ASSERT_EQ(::kill(static_cast<pid_t>(helper->processId()), SIGKILL), 0);
+            ASSERT_TRUE(helper->waitForExit(10000));
+        }
+        QDBusConnection::disconnectFromBus(connectionName);
+
+        const QByteArray now = hosts();
+        EXPECT_TRUE(now == base || now == blocked) << "torn hosts file of " << now.size() << " bytes";
+        oldBytes += now == base;
+        newBytes += now == blocked;
+        EXPECT_EQ(modeAndOwner(), std::make_pair(mode_t(0640), ::geteuid()));
+        QFile config(configPath);
+        if (config.open(QIODevice::ReadOnly)) {
+            EXPECT_TRUE(QJsonDocument::fromJson(config.readAll()).isObject()) << "torn configuration file";
+        }
+        const int left = int(temporaryFiles(dir.path()).size() + temporaryFiles(stateFolder).size());
+        leftoverFiles += left;
+        killedWithLeftovers += left > 0;
+    }
+    // The last trial's leftovers go with the next start too.
+    ASSERT_TRUE(prepare());
+    auto last = daemon();
+    ASSERT_TRUE(last->start()) << last->errorString().toStdString();
+    EXPECT_EQ(temporaryFiles(dir.path()) + temporaryFiles(stateFolder), QStringList());
+    RecordProperty("trials", trials);
+    RecordProperty("killed_mid_write", killedWithLeftovers);
+    RecordProperty("leftover_files_before_restart", leftoverFiles);
+    std::printf("kill trials: %d, old bytes %d, new bytes %d, killed mid-write %d, leftover files before restart %d, "
+                "after restart 0; one call takes %lld ms\n",
+        trials, oldBytes, newBytes, killedWithLeftovers, leftoverFiles, static_cast<long long>(callMs));
+}

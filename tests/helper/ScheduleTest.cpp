@@ -1,6 +1,6 @@
 #include "ServiceFixture.h"
 
-#include "helper/LocalTime.h"
+#include <QScopeGuard>
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -137,11 +137,22 @@ TEST_F(ScheduleTest, pollRunsTheFullCheckOnlyWhenDue)
     ticker->fire();
     EXPECT_EQ(helper.nextScheduleCheck(), now.addSeconds(30));
 
-    // While something short-lived is stored, every tick checks.
-    ASSERT_TRUE(helper.activateBlockingUntil({ u"m.com"_s }, now.addSeconds(600).unixSeconds()).success);
+    // A manual focus is looked at every tick, but compared only when the
+    // hosts file changed or the focus ended.
+    const Instant end = now.addSeconds(600);
+    ASSERT_TRUE(helper.activateBlockingUntil({ u"m.com"_s }, end.unixSeconds()).success);
+    const Instant checked = helper.nextScheduleCheck();
+    now = now.addSeconds(1);
+    ticker->fire();
+    EXPECT_EQ(helper.nextScheduleCheck(), checked);
+    writeHosts("127.0.0.1 localhost\n");
     now = now.addSeconds(1);
     ticker->fire();
     EXPECT_EQ(helper.nextScheduleCheck(), now.addSeconds(30));
+    EXPECT_EQ(helper.getBlockedSitesFromHosts(), QStringList({ u"a.com"_s, u"m.com"_s }));
+    now = end;
+    ticker->fire();
+    EXPECT_EQ(helper.getBlockedSitesFromHosts(), QStringList({ u"a.com"_s }));
 }
 
 TEST_F(ScheduleTest, timedAccessIssuedInTheFutureIsDropped)
@@ -208,36 +219,37 @@ TEST_F(ScheduleTest, switchingHoursOffAfterATimedAccessNeverCreatesASection)
     EXPECT_EQ(helper.getBlockedSitesFromHosts(), QStringList({ u"youtube.com"_s, u"a.com"_s }));
 }
 
-TEST(LocalTimeTest, rangeEndsAcrossDaylightSavingAndMidnight)
+TEST_F(ScheduleTest, followsAChangeOfTheSystemZone)
 {
-    const QTimeZone newYork("America/New_York");
-    ASSERT_TRUE(newYork.isValid());
-    const auto unix = [](const char* iso) {
-        return static_cast<double>(QDateTime::fromString(QString::fromLatin1(iso), Qt::ISODate).toSecsSinceEpoch());
-    };
-    struct Case {
-        const char* name;
-        QDate date;
-        qint64 hour;
-        qint64 minute;
-        std::optional<double> expected;
-    };
-    const QList<Case> cases {
-        { "ordinary", { 2026, 3, 2 }, 17, 0, unix("2026-03-02T22:00:00Z") },
-        { "skipped time moves to the end of the gap", { 2026, 3, 8 }, 2, 30, unix("2026-03-08T07:00:00Z") },
-        { "repeated time takes the first", { 2026, 11, 1 }, 1, 30, unix("2026-11-01T05:30:00Z") },
-        { "24:00 is the next midnight", { 2026, 3, 2 }, 24, 0, unix("2026-03-03T05:00:00Z") },
-        { "24:30 does not exist", { 2026, 3, 2 }, 24, 30, std::nullopt },
-        { "hour out of range", { 2026, 3, 2 }, std::numeric_limits<qint64>::max(), 0, std::nullopt },
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::optional<Instant> result = LocalTime::instantAt(c.date, c.hour, c.minute, newYork);
-        ASSERT_EQ(result.has_value(), c.expected.has_value());
-        if (result) {
-            EXPECT_EQ(result->unixSeconds(), *c.expected);
-        }
-    }
+    // TZ names a link into the zone database, as /etc/localtime is; moving
+    // the link is what a change of zone does.
+    const QString zoneinfo = u"/usr/share/zoneinfo/"_s;
+    if (!QFileInfo::exists(zoneinfo + u"Europe/Berlin"_s) || !QFileInfo::exists(zoneinfo + u"America/Sao_Paulo"_s))
+        GTEST_SKIP() << "the zone database is missing";
+    const QString link = dir.filePath(u"localtime"_s);
+    ASSERT_TRUE(QFile::link(zoneinfo + u"Europe/Berlin"_s, link));
+    const QByteArray savedTz = qgetenv("TZ");
+    const bool hadTz = qEnvironmentVariableIsSet("TZ");
+    qputenv("TZ", QFile::encodeName(link));
+    const auto restore = qScopeGuard([&] {
+        if (hadTz)
+            qputenv("TZ", savedTz);
+        else
+            qunsetenv("TZ");
+    });
+
+    now = at(u"2026-03-02T08:30:00"_s); // 09:30 in Berlin, 05:30 in Sao Paulo
+    HelperService& helper = start(true, std::nullopt);
+    giveSchedule(weekdays(9, 0, 17, 0, { u"a.com"_s }));
+    EXPECT_EQ(helper.timeZone().id(), "Europe/Berlin");
+    EXPECT_TRUE(sectionPresent());
+
+    ASSERT_TRUE(QFile::remove(link));
+    ASSERT_TRUE(QFile::link(zoneinfo + u"America/Sao_Paulo"_s, link));
+    now = now.addSeconds(HelperService::fullCheckInterval);
+    ticker->fire();
+    EXPECT_EQ(helper.timeZone().id(), "America/Sao_Paulo");
+    EXPECT_FALSE(sectionPresent());
 }
 
 TEST_F(ScheduleTest, eveningRangeEndsAtMidnightForAccess)

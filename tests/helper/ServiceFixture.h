@@ -48,7 +48,8 @@ protected:
     }
 
     // Builds (or rebuilds, as a restart would) the service on the same files.
-    HelperService& start(bool monitor = false, QTimeZone zone = QTimeZone::utc())
+    // Without a zone the service follows the system's.
+    HelperService& start(bool monitor = false, std::optional<QTimeZone> zone = QTimeZone::utc())
     {
         service.reset();
         Options options;

@@ -36,6 +36,8 @@ public:
     bool isRunning() const;
     int exitCode() const;
     QProcess::ExitStatus exitStatus() const;
+    // The running daemon's process id (0 when none), for signals of a test's choosing.
+    qint64 processId() const { return m_process.processId(); }
 
     // Everything printed so far, split in lines.
     QStringList outputLines();

@@ -1,7 +1,7 @@
 #include "Schedule.h"
 
-#include "LocalTime.h"
 #include "contract/ContractJson.h"
+#include "contract/LocalTime.h"
 
 #include <QJsonArray>
 

@@ -15,6 +15,10 @@ public:
     virtual ~DaemonRegistration() = default;
 
     virtual Status status() = 0;
+    // status(), answered through `done` on the GUI thread without waiting for
+    // the system: a poll that runs every half second must never hold the GUI.
+    // `done` is not called once the registration is gone.
+    virtual void queryStatus(std::function<void(Status)> done) { done(status()); }
     // Asks the system to enable and start the unit. Returns true when it is
     // enabled at once; otherwise false with a reason, and status() then tells
     // whether the request waits for the user's authorization.

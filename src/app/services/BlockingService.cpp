@@ -215,14 +215,9 @@ void BlockingService::activateBlockingWithScheduledEnd(const QStringList& sites,
             return;
         }
         self->applyBlockState(active);
-        // A block of the schedule (or of someone else) is left alone; our
-        // own manual block is replaced, so the latest focus's end counts.
-        if (active && !self->manualBlockEnd()) {
-            self->m_isActivationInProgress = false;
-            printDiagnostic(alreadyBlockingLine);
-            completion(true);
-            return;
-        }
+        // Even under a block of the schedule the focus is sent with its own
+        // end: the daemon then holds it past the schedule's end, and a
+        // focus that replaces ours moves the end.
         self->requestTimedBlock(hosts, minutes, completion);
     });
 }

@@ -237,25 +237,51 @@ bool HelperInstaller::installWithApproval(Completion completion)
     Q_EMIT approvalGuideRequested();
     const QDateTime start = m_clock.now();
     m_approvalTimer.reset();
-    m_approvalTimer = m_scheduler.startTimer(approvalPollInterval, true, [this, start, completion] {
-        const auto status = m_registration.status();
-        if (status == DaemonRegistration::Status::enabled) {
-            m_approvalTimer->stop();
-            approved(completion);
+    m_approvalQueryInFlight = false;
+    const int generation = ++m_approvalWaitGeneration;
+    m_approvalTimer = m_scheduler.startTimer(approvalPollInterval, true, [this, start, completion, generation] {
+        // The status travels over the system bus: ask without waiting, and
+        // let the answer move the wait on. A slow answer delays the next
+        // question instead of piling them up.
+        if (m_approvalQueryInFlight) {
             return;
         }
-        // Once the system's authentication dialog has been dismissed or refused,
-        // nothing can approve the unit any more: the wait ends there.
-        const bool requestOver = status != DaemonRegistration::Status::requiresApproval;
-        if (requestOver || start.msecsTo(m_clock.now()) > std::chrono::milliseconds(approvalWait).count()) {
-            m_approvalTimer->stop();
-            setAwaitingApproval(false);
-            setInstalling(false);
-            Q_EMIT approvalGuideDismissed();
-            completion(false, u"cancel"_s);
-        }
+        m_approvalQueryInFlight = true;
+        QPointer<HelperInstaller> self(this);
+        m_registration.queryStatus([self, start, completion, generation](DaemonRegistration::Status status) {
+            if (!self || generation != self->m_approvalWaitGeneration) {
+                return;
+            }
+            self->m_approvalQueryInFlight = false;
+            if (!self->m_approvalTimer || !self->m_approvalTimer->isActive()) {
+                return;
+            }
+            self->approvalStatusArrived(status, start, completion);
+        });
     });
     return true;
+}
+
+void HelperInstaller::approvalStatusArrived(
+    DaemonRegistration::Status status, const QDateTime& start, const Completion& completion)
+{
+    if (status == DaemonRegistration::Status::enabled) {
+        m_approvalTimer->stop();
+        ++m_approvalWaitGeneration;
+        approved(completion);
+        return;
+    }
+    // Once the system's authentication dialog has been dismissed or refused,
+    // nothing can approve the unit any more: the wait ends there.
+    const bool requestOver = status != DaemonRegistration::Status::requiresApproval;
+    if (requestOver || start.msecsTo(m_clock.now()) > std::chrono::milliseconds(approvalWait).count()) {
+        m_approvalTimer->stop();
+        ++m_approvalWaitGeneration;
+        setAwaitingApproval(false);
+        setInstalling(false);
+        Q_EMIT approvalGuideDismissed();
+        completion(false, u"cancel"_s);
+    }
 }
 
 void HelperInstaller::approved(Completion completion)

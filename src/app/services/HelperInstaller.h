@@ -103,6 +103,7 @@ private:
     void scheduleRecheck();
     bool installWithApproval(Completion completion);
     void approved(Completion completion);
+    void approvalStatusArrived(DaemonRegistration::Status status, const QDateTime& start, const Completion& completion);
     void installWithPassword(Completion completion);
     void executeWithAdminPrivileges(const QString& script, const QStringList& arguments, Completion completion);
     std::optional<QString> getHelperSourcePath() const;
@@ -128,6 +129,9 @@ private:
     bool m_supportsBrowserSync = false;
     bool m_awaitingApproval = false;
     std::unique_ptr<Timer> m_approvalTimer;
+    // One status question at a time; a wait that ended ignores late answers.
+    bool m_approvalQueryInFlight = false;
+    int m_approvalWaitGeneration = 0;
     std::unique_ptr<Timer> m_recheck;
     int m_rechecks = 0;
 };

@@ -10,9 +10,13 @@
 #include "app/services/HelperInstaller.h"
 
 #include <QDBusConnection>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QLoggingCategory>
 #include <QPointer>
+#include <QSaveFile>
 
 #include <cmath>
 
@@ -51,9 +55,9 @@ ScheduleManager::ScheduleManager(ConfigurationManager& configManager, BlockingSe
       m_notifications(notifications),
       m_clock(clock),
       m_scheduler(scheduler),
-      m_environment(std::move(environment)),
-      m_daemonSchedule(configManager.configuration().helperScheduleConfig())
+      m_environment(std::move(environment))
 {
+    m_daemonSchedule = loadHandedSchedule();
     if (!m_environment.browserSyncEnabled) {
         m_environment.browserSyncEnabled = [] { return false; };
     }
@@ -256,6 +260,33 @@ void ScheduleManager::syncSchedule(const Configuration& configuration)
     m_blocking.syncScheduleToHelper(configuration);
     if (m_installer.isHelperInstalled()) {
         m_daemonSchedule = configuration.helperScheduleConfig();
+        storeHandedSchedule(*m_daemonSchedule);
+    }
+}
+
+QString ScheduleManager::handedSchedulePath() const
+{
+    return QFileInfo(m_configManager.configPath()).absolutePath() + u"/daemon-schedule.json"_s;
+}
+
+std::optional<HelperScheduleConfig> ScheduleManager::loadHandedSchedule() const
+{
+    QFile file(handedSchedulePath());
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    return HelperScheduleConfig::fromJsonBytes(file.readAll());
+}
+
+void ScheduleManager::storeHandedSchedule(const HelperScheduleConfig& schedule)
+{
+    QDir().mkpath(QFileInfo(handedSchedulePath()).absolutePath());
+    QSaveFile file(handedSchedulePath());
+    if (!file.open(QIODevice::WriteOnly) || file.write(schedule.toJsonBytes()) < 0 || !file.commit()) {
+        // Without the record a restart treats the daemon's schedule as
+        // unknown, which only holds back more changes, never fewer.
+        QFile::remove(handedSchedulePath());
+        printDiagnostic(u"Could not record the schedule handed to the helper: "_s + file.errorString());
     }
 }
 
@@ -322,6 +353,11 @@ void ScheduleManager::startSession(const QDateTime& end, int minutes)
 
 void ScheduleManager::endSession()
 {
+    // The session covered any edge of the hours that passed meanwhile; the
+    // next check compares with the hours as they stand now, so that the end
+    // of a focus that outlived its hours brings no second notice.
+    const Configuration& config = m_configManager.configuration();
+    m_previousBlockingState = config.enabled && config.schedule.isActiveNow(m_clock.now(), m_environment.timeZone);
     setSessionEndTime(QDateTime());
     setRemainingTime(QString());
     m_countdownTimer.reset();

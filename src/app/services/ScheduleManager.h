@@ -89,6 +89,11 @@ private:
     void startCountdown();
     void updateCountdown();
     void notify(const QString& title, const QString& body);
+    // The schedule last handed to the daemon, kept beside config.json so that
+    // a restart of the application knows what the daemon holds.
+    QString handedSchedulePath() const;
+    std::optional<HelperScheduleConfig> loadHandedSchedule() const;
+    void storeHandedSchedule(const HelperScheduleConfig& schedule);
 
     void setScheduleActive(bool value);
     void setManualOverride(bool value);
@@ -116,7 +121,8 @@ private:
     std::unique_ptr<Timer> m_debounce;
     // Only the latest session's end counts.
     int m_sessionGeneration = 0;
-    // The schedule the daemon was last handed (or held when we started).
+    // The schedule the daemon was last handed; unknown until the first
+    // hand-over when no record survives from an earlier run.
     std::optional<HelperScheduleConfig> m_daemonSchedule;
 };
 

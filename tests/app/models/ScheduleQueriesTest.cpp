@@ -1,4 +1,3 @@
-#include "app/models/LocalTime.h"
 #include "app/models/Schedule.h"
 
 #include <gtest/gtest.h>
@@ -171,21 +170,4 @@ TEST(ScheduleQueries, ExtremeValuesDoNotOverflow)
     EXPECT_FALSE(schedule.nextDeactivation(now, berlin));
     EXPECT_FALSE(schedule.nextActivation(now, berlin));
     EXPECT_FALSE(Schedule(Schedule::defaultSchedule()).isActiveNow(QDateTime(), berlin));
-}
-
-TEST(LocalTimeTest, Instants)
-{
-    const QDate monday(2024, 3, 4);
-    EXPECT_EQ(LocalTime::instant(monday, 0, berlin), at(berlin, 2024, 3, 4, 0, 0));
-    EXPECT_EQ(LocalTime::instant(monday, 1440 + 90, berlin), at(berlin, 2024, 3, 5, 1, 30));
-    EXPECT_EQ(LocalTime::instant(monday, -30, berlin), at(berlin, 2024, 3, 3, 23, 30));
-    EXPECT_FALSE(LocalTime::instant(QDate(), 0, berlin));
-    EXPECT_FALSE(LocalTime::instant(monday, 0, QTimeZone()));
-    // Berlin lives 02:00-03:00 twice on 2024-10-27; the first is summer time.
-    EXPECT_EQ(text(LocalTime::instant(QDate(2024, 10, 27), 150, berlin)), text(utc(2024, 10, 27, 0, 30)));
-    EXPECT_EQ(text(LocalTime::instant(QDate(2024, 10, 27), 150, berlin, LocalTime::Occurrence::last)),
-        text(utc(2024, 10, 27, 1, 30)));
-    // Outside a change both choices agree.
-    EXPECT_EQ(LocalTime::instant(monday, 600, berlin, LocalTime::Occurrence::last), at(berlin, 2024, 3, 4, 10, 0));
-    EXPECT_EQ(LocalTime::minuteOfDay(utc(2024, 10, 27, 1, 30), berlin), 150);
 }

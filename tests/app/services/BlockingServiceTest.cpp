@@ -124,31 +124,26 @@ TEST(BlockingServiceWithDaemon, ATimedBlockIsHeldByTheDaemonUntilItsEnd)
     EXPECT_EQ(rig.blocking->status(), BlockingStatus::inactive());
 }
 
-TEST(BlockingServiceWithDaemon, AlreadyBlockingIsDecidedOnAFreshAnswer)
+TEST(BlockingServiceWithDaemon, AFocusUnderAScheduledBlockStillSendsItsOwnEnd)
 {
     ServiceRig rig(daemonRig());
     ASSERT_TRUE(rig.waitForInstalledDaemon());
     auto& daemon = *rig.daemon;
     ASSERT_FALSE(rig.blocking->isBlocking());
 
-    // The schedule started a block since the last check: nothing is sent.
+    // The schedule started a block since the last check: the focus still
+    // reaches the daemon with its end, which the daemon holds past the hours.
     daemon.setBlockingActive(true);
-    Done already;
-    rig.blocking->activateBlockingWithScheduledEnd({ u"a.example"_s }, 10, already.recorder());
-    ASSERT_TRUE(waitUntil([&] { return already.calls == 1; }));
-    EXPECT_TRUE(already.success);
-    EXPECT_TRUE(rig.blocking->isBlocking());
-    EXPECT_EQ(daemon.count(u"activateBlockingUntil"_s), 0);
-    EXPECT_FALSE(rig.blocking->manualBlockEnd().has_value());
-
-    // The block ended since: the published value still says blocking, the
-    // fresh answer does not, so the focus is really started.
-    daemon.setBlockingActive(false);
+    const QDateTime requested = rig.time.now();
     Done started;
-    rig.blocking->activateBlockingWithScheduledEnd({ u"a.example"_s }, 10, started.recorder());
+    rig.blocking->activateBlockingWithScheduledEnd({ u"a.example"_s }, 120, started.recorder());
     ASSERT_TRUE(waitUntil([&] { return started.calls == 1; }));
     EXPECT_TRUE(started.success);
-    EXPECT_EQ(daemon.count(u"activateBlockingUntil"_s), 1);
+    EXPECT_TRUE(rig.blocking->isBlocking());
+    ASSERT_EQ(daemon.count(u"activateBlockingUntil"_s), 1);
+    EXPECT_DOUBLE_EQ(
+        daemon.calls().last().arguments.at(1).toDouble(), double(requested.addSecs(120 * 60).toSecsSinceEpoch()));
+    EXPECT_EQ(rig.blocking->manualBlockEnd(), requested.addSecs(120 * 60));
 }
 
 TEST(BlockingServiceWithDaemon, ASecondActivationWhileOneIsOnItsWaySendsNothing)

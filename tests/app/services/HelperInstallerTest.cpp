@@ -1,5 +1,6 @@
 #include "app/services/HelperInstaller.h"
 
+#include "app/platform/linux/SystemdRegistration.h"
 #include "app/services/HelperConnection.h"
 #include "contract/HelperConstants.h"
 
@@ -10,10 +11,14 @@
 #include "PrivateBus.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -213,6 +218,92 @@ TEST_F(HelperInstallerTest, ADismissedAuthenticationDialogEndsTheWaitAtTheNextPo
     installer->installHelper(again.recorder());
     EXPECT_EQ(again.calls, 0);
     EXPECT_EQ(registration.registrations, 2);
+}
+
+TEST_F(HelperInstallerTest, TheApprovalWaitAsksWithoutHoldingTheGuiAndFollowsTheAnswer)
+{
+    registration.bundled = true;
+    registration.current = Status::notRegistered;
+    registration.answerLater = true;
+    auto installer = makeInstaller();
+    Outcome outcome;
+    installer->installHelper(outcome.recorder());
+    ASSERT_TRUE(installer->awaitingApproval());
+    const int asked = registration.blockingStatusCalls;
+
+    // A slow answer: the polls go on without waiting and without piling up.
+    time.advance(2s);
+    EXPECT_EQ(registration.blockingStatusCalls, asked);
+    ASSERT_EQ(registration.pendingQueries.size(), 1);
+    registration.pendingQueries.takeFirst()(Status::requiresApproval);
+    EXPECT_TRUE(installer->awaitingApproval());
+    time.advance(500ms);
+    ASSERT_EQ(registration.pendingQueries.size(), 1);
+
+    // The answer drives the wait as the status did.
+    registration.current = Status::enabled;
+    registration.pendingQueries.takeFirst()(Status::enabled);
+    EXPECT_FALSE(installer->awaitingApproval());
+    time.advance(600ms);
+    EXPECT_EQ(outcome.calls, 1);
+    EXPECT_TRUE(outcome.success);
+
+    // The wait is over: no further question.
+    time.advance(500ms);
+    EXPECT_TRUE(registration.pendingQueries.isEmpty());
+}
+
+// systemd's manager on a private bus, answering the unit-file query late.
+class SlowSystemd final : public QDBusVirtualObject {
+public:
+    SlowSystemd(QDBusConnection connection, QString state) : m_connection(connection), m_state(std::move(state)) { }
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection&) override
+    {
+        if (message.member() != u"GetUnitFileState"_s) {
+            return false;
+        }
+        QTimer::singleShot(300, this, [this, message] { m_connection.send(message.createReply(m_state)); });
+        return true;
+    }
+
+private:
+    QDBusConnection m_connection;
+    QString m_state;
+};
+
+TEST_F(HelperInstallerTest, SystemdStatusIsAskedWithoutWaiting)
+{
+    const QString unitFile = root.filePath(u"com.kestravin.helper.service"_s);
+    QFile unit(unitFile);
+    ASSERT_TRUE(unit.open(QIODevice::WriteOnly));
+    unit.close();
+    QDBusConnection client = QDBusConnection::connectToBus(bus.address(), u"systemd-client"_s);
+    SystemdRegistration systemdUnit(client, u"com.kestravin.helper.service"_s, unitFile);
+
+    // No systemd on the bus: not registered, without a wait either.
+    std::optional<Status> answer;
+    systemdUnit.queryStatus([&](Status status) { answer = status; });
+    ASSERT_TRUE(waitUntil([&] { return answer.has_value(); }));
+    EXPECT_EQ(*answer, Status::notRegistered);
+
+    {
+        QDBusConnection service = QDBusConnection::connectToBus(bus.address(), u"systemd-service"_s);
+        SlowSystemd systemd(service, u"enabled"_s);
+        ASSERT_TRUE(service.registerVirtualObject(u"/org/freedesktop/systemd1"_s, &systemd));
+        ASSERT_TRUE(service.registerService(u"org.freedesktop.systemd1"_s));
+        answer.reset();
+        QElapsedTimer timer;
+        timer.start();
+        systemdUnit.queryStatus([&](Status status) { answer = status; });
+        EXPECT_LT(timer.elapsed(), 200);
+        EXPECT_FALSE(answer.has_value());
+        ASSERT_TRUE(waitUntil([&] { return answer.has_value(); }));
+        EXPECT_EQ(*answer, Status::enabled);
+        service.unregisterObject(u"/org/freedesktop/systemd1"_s);
+    }
+    QDBusConnection::disconnectFromBus(u"systemd-service"_s);
+    QDBusConnection::disconnectFromBus(u"systemd-client"_s);
 }
 
 TEST_F(HelperInstallerTest, ApprovalGrantedCompletesAfterTheShortPause)

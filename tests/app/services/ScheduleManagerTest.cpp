@@ -5,6 +5,8 @@
 #include "EventLoop.h"
 #include "ServiceRig.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -39,6 +41,25 @@ struct StatusChanges {
         QObject::connect(&AppEvents::shared(), &AppEvents::blockingStatusChanged, &context, [this] { ++count; });
     }
 };
+
+// The daemon lifts its block after one schedule hand-over: the published
+// state follows at the next check, the edge is seen at the one after, and
+// then the whole current schedule goes.
+void endBlockAndExpectTheHandOver(ServiceRig& rig)
+{
+    auto& daemon = *rig.daemon;
+    const int handed = daemon.count(u"updateSchedule"_s);
+    daemon.setBlockingActive(false);
+    rig.time.advance(60s);
+    ASSERT_TRUE(waitUntil([&] { return !rig.blocking->isBlocking(); }));
+    testing::spin(30);
+    EXPECT_EQ(daemon.count(u"updateSchedule"_s), handed);
+    rig.time.advance(60s);
+    ASSERT_TRUE(waitUntil([&] { return daemon.count(u"updateSchedule"_s) == handed + 1; }));
+    const auto sent = HelperScheduleConfig::fromJsonBytes(daemon.calls().last().arguments.at(0).toByteArray());
+    ASSERT_TRUE(sent.has_value());
+    EXPECT_TRUE(sent->sameSchedule(rig.config->configuration().helperScheduleConfig()));
+}
 
 TEST(ScheduleManagerSession, AManualSessionCountsDownAndEndsFiveSecondsAfterItsEnd)
 {
@@ -148,10 +169,16 @@ TEST(ScheduleManagerPush, EditsReachTheDaemonOnceASecondAfterTheLast)
 
 TEST(ScheduleManagerPush, DuringABlockOnlyAddedSitesGoAtOnceAndHoursWaitForItsEnd)
 {
-    ServiceRig rig(rigWith(ServiceRig::configurationWith({ u"a.example"_s }, true, 9, 17)));
+    const Configuration configuration = ServiceRig::configurationWith({ u"a.example"_s }, true, 9, 17);
+    ServiceRig rig(rigWith(configuration));
     ASSERT_TRUE(rig.waitForInstalledDaemon());
     auto& daemon = *rig.daemon;
     daemon.setBlockingActive(true); // the daemon's scheduled block runs
+    // An earlier run handed the daemon these very hours.
+    QFile handed(rig.dataFolder() + u"/daemon-schedule.json"_s);
+    ASSERT_TRUE(handed.open(QIODevice::WriteOnly));
+    handed.write(configuration.helperScheduleConfig().toJsonBytes());
+    handed.close();
     auto& manager = rig.startScheduleManager();
     ASSERT_TRUE(waitUntil([&] { return rig.blocking->isBlocking(); }));
     rig.time.advance(1s); // the start-up hand-over waits: nothing changed
@@ -174,20 +201,81 @@ TEST(ScheduleManagerPush, DuringABlockOnlyAddedSitesGoAtOnceAndHoursWaitForItsEn
     EXPECT_EQ(daemon.count(u"updateSchedule"_s), 1);
 
     // The falling edge of the block hands over what waited.
-    // The published state follows at the next check, and the edge is seen at
-    // the one after.
-    daemon.setBlockingActive(false);
-    rig.time.advance(60s);
-    ASSERT_TRUE(waitUntil([&] { return !rig.blocking->isBlocking(); }));
-    testing::spin(30);
-    EXPECT_EQ(daemon.count(u"updateSchedule"_s), 1);
-    rig.time.advance(60s);
-    ASSERT_TRUE(waitUntil([&] { return daemon.count(u"updateSchedule"_s) == 2; }));
-    const auto sent = HelperScheduleConfig::fromJsonBytes(daemon.calls().last().arguments.at(0).toByteArray());
-    ASSERT_TRUE(sent.has_value());
-    EXPECT_TRUE(sent->sameSchedule(rig.config->configuration().helperScheduleConfig()));
+    endBlockAndExpectTheHandOver(rig);
     EXPECT_FALSE(manager.hasPendingScheduleChanges());
     EXPECT_EQ(rig.notices.titles(), (QStringList { scheduledStart, scheduledEnd }));
+}
+
+TEST(ScheduleManagerSession, AFocusStartedInsideTheHoursKeepsItsOwnEnd)
+{
+    // Hours until 18:00; a 2 h focus at 17:30 runs to 19:30.
+    ServiceRig::Options options = rigWith(ServiceRig::configurationWith({ u"a.example"_s }, true, 9, 18));
+    options.start = QDateTime(QDate(2026, 3, 2), QTime(17, 29), Qt::UTC);
+    ServiceRig rig(options);
+    ASSERT_TRUE(rig.waitForInstalledDaemon());
+    auto& daemon = *rig.daemon;
+    daemon.setBlockingActive(true); // the daemon's scheduled block runs
+    auto& manager = rig.startScheduleManager();
+    ASSERT_TRUE(waitUntil([&] { return rig.blocking->isBlocking(); }));
+    rig.time.advance(60s); // the check sees the hours' block begin
+    ASSERT_EQ(rig.notices.titles(), QStringList { scheduledStart });
+
+    manager.blockForDuration(120);
+    ASSERT_TRUE(waitUntil([&] { return manager.manualOverride(); }));
+    const QDateTime end = QDateTime(QDate(2026, 3, 2), QTime(19, 30), Qt::UTC);
+    ASSERT_EQ(daemon.count(u"activateBlockingUntil"_s), 1);
+    EXPECT_DOUBLE_EQ(daemon.calls().last().arguments.at(1).toDouble(), double(end.toSecsSinceEpoch()));
+    EXPECT_EQ(manager.sessionEndTime(), end);
+
+    // The hours end; the daemon holds the focus, and so does the countdown.
+    rig.time.advance(31min);
+    testing::spin(30);
+    EXPECT_TRUE(manager.manualOverride());
+    EXPECT_EQ(manager.remainingTime(), u"1h29min"_s);
+    EXPECT_FALSE(rig.notices.titles().contains(sessionEnd));
+
+    daemon.setBlockingActive(false);
+    rig.time.advance(89min + 5s);
+    EXPECT_FALSE(manager.manualOverride());
+    ASSERT_TRUE(waitUntil([&] { return !rig.blocking->isBlocking(); }));
+    rig.time.advance(2min);
+    testing::spin(30);
+    // One notice for the end of the focus, none for hours that ended inside it.
+    EXPECT_EQ(rig.notices.titles(), (QStringList { scheduledStart, sessionStart, sessionEnd }));
+}
+
+TEST(ScheduleManagerPush, AHeldHourChangeStaysHeldAcrossARestart)
+{
+    ServiceRig rig(rigWith(ServiceRig::configurationWith({ u"a.example"_s }, true, 9, 17)));
+    ASSERT_TRUE(rig.waitForInstalledDaemon());
+    auto& daemon = *rig.daemon;
+    rig.startScheduleManager();
+    rig.time.advance(1s);
+    ASSERT_TRUE(waitUntil([&] { return daemon.count(u"updateSchedule"_s) == 1; }));
+
+    // A block runs; new hours wait for its end.
+    daemon.setBlockingActive(true);
+    rig.time.advance(60s);
+    ASSERT_TRUE(waitUntil([&] { return rig.blocking->isBlocking(); }));
+    rig.config->setWeek({ {}, { { 600, 660 } } });
+    rig.time.advance(1s);
+
+    // The application restarts, then a site is added: the hours still wait.
+    for (int restart = 0; restart < 2; ++restart) {
+        rig.schedule.reset();
+        auto& again = rig.startScheduleManager();
+        ASSERT_TRUE(waitUntil([&] { return rig.blocking->isBlocking(); }));
+        rig.time.advance(1s);
+        ASSERT_TRUE(rig.syncWithDaemon());
+        EXPECT_TRUE(again.hasPendingScheduleChanges());
+    }
+    rig.config->addSites({ u"b.example"_s });
+    rig.time.advance(1s);
+    ASSERT_TRUE(rig.syncWithDaemon());
+    EXPECT_EQ(daemon.count(u"updateSchedule"_s), 1);
+
+    // At the block's end everything goes.
+    endBlockAndExpectTheHandOver(rig);
 }
 
 TEST(ScheduleManagerCheck, WithoutADaemonOnlyWholeMinutesOfHoursAreBlocked)

@@ -59,6 +59,43 @@ DaemonRegistration::Status SystemdRegistration::status()
     return state == u"enabled"_s || state == u"enabled-runtime"_s ? Status::enabled : Status::notRegistered;
 }
 
+void SystemdRegistration::queryStatus(std::function<void(Status)> done)
+{
+    if (!bundlesDaemon()) {
+        done(Status::notFound);
+        return;
+    }
+    if (m_awaitingAuthorization) {
+        done(Status::requiresApproval);
+        return;
+    }
+    if (!m_bus.isConnected()) {
+        done(Status::notRegistered);
+        return;
+    }
+    // Without systemd on the bus the call fails at once with an unknown
+    // service, which reads as not registered, as status() answers.
+    auto message = QDBusMessage::createMethodCall(systemdService, systemdPath, managerInterface, u"GetUnitFileState"_s);
+    message << m_unitName;
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message, queryTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+        [this, done = std::move(done)](QDBusPendingCallWatcher* call) {
+            call->deleteLater();
+            // The answer of a call sent before an authorization began is stale.
+            if (m_awaitingAuthorization) {
+                done(Status::requiresApproval);
+                return;
+            }
+            const QDBusPendingReply<QString> reply = *call;
+            if (reply.isError()) {
+                done(Status::notRegistered);
+                return;
+            }
+            const QString state = reply.value();
+            done(state == u"enabled"_s || state == u"enabled-runtime"_s ? Status::enabled : Status::notRegistered);
+        });
+}
+
 bool SystemdRegistration::registerDaemon(QString* error)
 {
     if (status() == Status::enabled) {

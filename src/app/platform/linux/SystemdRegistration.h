@@ -16,6 +16,7 @@ public:
     SystemdRegistration(QDBusConnection bus, QString unitName, QString packagedUnitPath, QObject* parent = nullptr);
 
     Status status() override;
+    void queryStatus(std::function<void(Status)> done) override;
     bool registerDaemon(QString* error) override;
     void unregisterDaemon(std::function<void()> done) override;
     void openApprovalSettings() override { }

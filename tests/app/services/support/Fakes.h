@@ -41,7 +41,25 @@ public:
     int settingsOpened = 0;
     QStringList events;
 
-    Status status() override { return current; }
+    // Status questions asked the waiting way, and, with `answerLater`, the
+    // asynchronous ones still waiting for the test to answer them.
+    int blockingStatusCalls = 0;
+    bool answerLater = false;
+    QList<std::function<void(Status)>> pendingQueries;
+
+    Status status() override
+    {
+        ++blockingStatusCalls;
+        return current;
+    }
+    void queryStatus(std::function<void(Status)> done) override
+    {
+        if (answerLater) {
+            pendingQueries.append(std::move(done));
+        } else {
+            done(current);
+        }
+    }
     bool registerDaemon(QString* error) override
     {
         ++registrations;
