@@ -125,10 +125,7 @@ Gallery::Gallery(QWidget* parent) : QWidget(parent)
     left->addLayout(buttons2);
 
     left->addWidget(caption(u"Campos"_s));
-    // Each field sits beside the caption that names it.
-    auto* fields = new QGridLayout;
-    fields->setHorizontalSpacing(12);
-    fields->setVerticalSpacing(10);
+    // Each field sits under the caption that names it.
     auto* field = new QLineEdit;
     field->setPlaceholderText(u"Digite um site, como exemplo.com"_s);
     BrandTextFieldStyle::apply(field);
@@ -141,16 +138,16 @@ Gallery::Gallery(QWidget* parent) : QWidget(parent)
         { u"Site bloqueado"_s, g_focusedField },
         { u"Pedido"_s, editor },
     };
-    int fieldRow = 0;
     for (const auto& [text, input] : captioned) {
         auto* label = new QLabel(text);
-        label->setFont(BrandFonts::font(12));
+        label->setFont(BrandFonts::font(11));
         BrandAccessibility::labelField(label, input);
-        fields->addWidget(label, fieldRow, 0, Qt::AlignLeft | Qt::AlignTop);
-        fields->addWidget(input, fieldRow, 1);
-        ++fieldRow;
+        auto* pair = new QVBoxLayout;
+        pair->setSpacing(4);
+        pair->addWidget(label);
+        pair->addWidget(input);
+        left->addLayout(pair);
     }
-    left->addLayout(fields);
 
     left->addWidget(caption(u"Teclas e marcas"_s));
     auto* keys = row(6);
