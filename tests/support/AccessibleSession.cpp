@@ -61,6 +61,13 @@ bool AccessibleSession::start(QString* error)
     environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, m_session->address());
     // The launcher would otherwise also publish the bus on the real display.
     environment.remove(u"DISPLAY"_s);
+    // It listens at $XDG_RUNTIME_DIR/at-spi/bus: one folder per session, so
+    // that tests running side by side do not take each other's bus.
+    if (!m_runtimeDir.isValid()) {
+        *error = u"no temporary folder for the accessibility bus"_s;
+        return false;
+    }
+    environment.insert(u"XDG_RUNTIME_DIR"_s, m_runtimeDir.path());
     m_launcher.setProcessEnvironment(environment);
     m_launcher.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_launcher.setStandardOutputFile(QProcess::nullDevice());

@@ -5,6 +5,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <memory>
 
@@ -30,6 +31,7 @@ public:
 
 private:
     std::unique_ptr<kestravin::testing::PrivateBus> m_session;
+    QTemporaryDir m_runtimeDir;
     QProcess m_launcher;
     XDisplay m_display;
     QString m_a11yAddress;

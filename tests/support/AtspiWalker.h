@@ -44,7 +44,7 @@ public:
 
     // The tree of the first top-level window of this application whose tree
     // holds a visible element named `name`, waiting up to `timeoutMs` for it.
-    QList<AtspiNode> windowContaining(const QString& name, int timeoutMs = 10000);
+    QList<AtspiNode> windowContaining(const QString& name, int timeoutMs = 20000);
 
     // The visible elements below `root` (itself first), depth first. Hidden
     // elements are skipped with everything inside them.
