@@ -198,14 +198,6 @@ public:
         BrandWidgetAccessible::doAction(action);
     }
 
-    QStringList keyBindingsForAction(const QString& action) const override
-    {
-        if (action == pressAction()) {
-            return {};
-        }
-        return BrandWidgetAccessible::keyBindingsForAction(action);
-    }
-
 private:
     QAbstractButton* button() const { return static_cast<QAbstractButton*>(widget()); }
 
