@@ -1,5 +1,6 @@
 #include "Gallery.h"
 
+#include "app/views/brand/BrandAccessibility.h"
 #include "app/views/brand/BrandButton.h"
 #include "app/views/brand/BrandFonts.h"
 #include "app/views/brand/BrandTextField.h"
@@ -53,6 +54,7 @@ class SymbolStrip : public QWidget {
 public:
     explicit SymbolStrip(const QStringList& names) : m_names(names)
     {
+        BrandAccessibility::setDecorative(this);
         setFixedSize(static_cast<int>(names.size()) * 26, 22);
     }
 
@@ -123,16 +125,29 @@ Gallery::Gallery(QWidget* parent) : QWidget(parent)
     left->addLayout(buttons2);
 
     left->addWidget(caption(u"Campos"_s));
+    // Each field sits under the caption that names it.
     auto* field = new QLineEdit;
     field->setPlaceholderText(u"Digite um site, como exemplo.com"_s);
     BrandTextFieldStyle::apply(field);
-    left->addWidget(field);
     g_focusedField = new QLineEdit(u"youtube.com"_s);
     BrandTextFieldStyle::apply(g_focusedField);
-    left->addWidget(g_focusedField);
     auto* editor = new BrandTextEditor;
     editor->setText(u"Preciso assistir a uma aula no YouTube por 10 minutos."_s);
-    left->addWidget(editor);
+    const std::pair<QString, QWidget*> captioned[] = {
+        { u"Novo site"_s, field },
+        { u"Site bloqueado"_s, g_focusedField },
+        { u"Pedido"_s, editor },
+    };
+    for (const auto& [text, input] : captioned) {
+        auto* label = new QLabel(text);
+        label->setFont(BrandFonts::font(11));
+        BrandAccessibility::labelField(label, input);
+        auto* pair = new QVBoxLayout;
+        pair->setSpacing(4);
+        pair->addWidget(label);
+        pair->addWidget(input);
+        left->addLayout(pair);
+    }
 
     left->addWidget(caption(u"Teclas e marcas"_s));
     auto* keys = row(6);

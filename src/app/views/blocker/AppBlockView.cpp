@@ -3,6 +3,7 @@
 #include "app/models/WeekSchedule.h"
 #include "app/views/blocker/FolgaLine.h"
 #include "app/views/brand/Appearance.h"
+#include "app/views/brand/BrandAccessibility.h"
 #include "app/views/brand/BrandButton.h"
 #include "app/views/brand/BrandFonts.h"
 #include "app/views/brand/BrandShapes.h"
@@ -34,8 +35,7 @@ constexpr double iconSaturation = 0.4;
 constexpr double iconOpacity = 0.85;
 
 // The app's icon, faded so that it reads as "not now", with the mascot hanging
-// over its lower-right corner. Painted, so it stays out of the accessibility
-// tree like the rest of the artwork.
+// over its lower-right corner. Decorative, like the rest of the artwork.
 class IconBox : public QWidget {
 public:
     IconBox(const QIcon& icon, QWidget* parent) : QWidget(parent), m_icon(icon) { setFixedSize(iconBoxSize); }
@@ -108,7 +108,10 @@ AppBlockView::AppBlockView(QString name, QIcon icon, std::optional<QDateTime> en
 
     auto* header = new QHBoxLayout();
     header->setSpacing(headerSpacing);
-    header->addWidget(new IconBox(icon, this), 0, Qt::AlignVCenter);
+    auto* iconBox = new IconBox(icon, this);
+    // The title names the app; the icon and the mascot only repeat it.
+    BrandAccessibility::setDecorative(iconBox);
+    header->addWidget(iconBox, 0, Qt::AlignVCenter);
     auto* texts = new QVBoxLayout();
     texts->setSpacing(textSpacing);
     m_title = wrappingLabel(title(name), BrandFonts::font(20, QFont::DemiBold, BrandFonts::Design::Rounded), this);

@@ -1,5 +1,7 @@
 #include "app/views/brand/Appearance.h"
 
+#include "app/views/brand/BrandAccessibility.h"
+
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -81,6 +83,10 @@ Appearance::Appearance(const QDBusConnection& bus, QObject* parent)
 
 Appearance& Appearance::shared()
 {
+    // Every control reads the appearance as it is made: the accessible
+    // interfaces are then in place in any program that draws with the design
+    // system, ahead of Qt's own.
+    BrandAccessibility::install();
     static Appearance* instance = new Appearance(QDBusConnection::sessionBus());
     return *instance;
 }

@@ -5,6 +5,7 @@
 #include "app/views/brand/BrandTokens.h"
 
 #include <QEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -80,6 +81,24 @@ BrandTextFieldStyle::BrandTextFieldStyle(QLineEdit* field) : QObject(field), m_f
     connect(&Appearance::shared(), &Appearance::changed, field, qOverload<>(&QWidget::update));
 }
 
+void BrandTextFieldStyle::nameByPlaceholder()
+{
+    // A field that nobody captioned is read by what it asks for, as its
+    // placeholder says; a caption (labelField, or a QLabel buddy) names it instead.
+    if (!m_field->accessibleName().isEmpty() || m_field->placeholderText().isEmpty()) {
+        return;
+    }
+    if (QWidget* parent = m_field->parentWidget()) {
+        for (QObject* child : parent->children()) {
+            auto* label = qobject_cast<QLabel*>(child);
+            if (label != nullptr && label->buddy() == m_field) {
+                return;
+            }
+        }
+    }
+    m_field->setAccessibleName(m_field->placeholderText());
+}
+
 bool BrandTextFieldStyle::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched != m_field) {
@@ -90,6 +109,9 @@ bool BrandTextFieldStyle::eventFilter(QObject* watched, QEvent* event)
     case QEvent::FocusOut:
         m_focused = event->type() == QEvent::FocusIn;
         m_field->update();
+        return false;
+    case QEvent::Show:
+        nameByPlaceholder();
         return false;
     case QEvent::Paint: {
         // Surface under the field's own drawing, border over it.

@@ -27,6 +27,7 @@ protected:
 
 private:
     explicit BrandTextFieldStyle(QLineEdit* field);
+    void nameByPlaceholder();
 
     QPointer<QLineEdit> m_field;
     bool m_focused = false;

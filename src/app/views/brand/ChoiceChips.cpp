@@ -6,7 +6,6 @@
 #include "app/views/brand/BrandTokens.h"
 #include "app/views/brand/LinkPressStyle.h"
 
-#include <QAccessibleWidget>
 #include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -32,56 +31,6 @@ QRectF lerp(const QRectF& a, const QRectF& b, double t)
         a.height() + (b.height() - a.height()) * t);
 }
 
-// Presents an option as a push button that is checked while selected (a toggle
-// button to assistive technology), rather than as the check box Qt would make of
-// a checkable button.
-class ChoiceButtonAccessible : public QAccessibleWidget {
-public:
-    explicit ChoiceButtonAccessible(ChoiceButton* button) : QAccessibleWidget(button, QAccessible::Button) { }
-
-    QString text(QAccessible::Text t) const override
-    {
-        if (t == QAccessible::Name) {
-            return choice()->text();
-        }
-        return QAccessibleWidget::text(t);
-    }
-
-    QAccessible::State state() const override
-    {
-        QAccessible::State state = QAccessibleWidget::state();
-        state.checkable = true;
-        state.checked = choice()->isChecked();
-        state.selected = choice()->isChecked();
-        return state;
-    }
-
-    QStringList actionNames() const override
-    {
-        return QStringList { pressAction() } + QAccessibleWidget::actionNames();
-    }
-
-    void doAction(const QString& action) override
-    {
-        if (action == pressAction()) {
-            choice()->click();
-            return;
-        }
-        QAccessibleWidget::doAction(action);
-    }
-
-private:
-    ChoiceButton* choice() const { return static_cast<ChoiceButton*>(widget()); }
-};
-
-QAccessibleInterface* choiceButtonFactory(const QString& className, QObject* object)
-{
-    if (className == QLatin1String("kestravin::ChoiceButton") && object && object->isWidgetType()) {
-        return new ChoiceButtonAccessible(static_cast<ChoiceButton*>(object));
-    }
-    return nullptr;
-}
-
 } // namespace
 
 ChoiceButton::ChoiceButton(const QString& label, const QFont& font, double radius, int horizontalPadding,
@@ -90,11 +39,6 @@ ChoiceButton::ChoiceButton(const QString& label, const QFont& font, double radiu
 {
     setText(label);
     setFont(font);
-    static const bool accessibleInstalled = [] {
-        QAccessible::installFactory(choiceButtonFactory);
-        return true;
-    }();
-    Q_UNUSED(accessibleInstalled);
     setCheckable(true);
     setFocusPolicy(Qt::TabFocus);
     if (pressScale) {

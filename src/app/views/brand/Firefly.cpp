@@ -1,6 +1,7 @@
 #include "app/views/brand/Firefly.h"
 
 #include "app/views/brand/Appearance.h"
+#include "app/views/brand/BrandAccessibility.h"
 #include "app/views/brand/BrandAssets.h"
 #include "app/views/brand/BrandFonts.h"
 
@@ -25,6 +26,9 @@ QString productName()
 
 Firefly::Firefly(double size, QWidget* parent) : QWidget(parent), m_size(size)
 {
+    // The mascot may be the only brand view of a window (the approval guide's
+    // card): its container must still leave it out.
+    BrandAccessibility::install();
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 

@@ -134,12 +134,15 @@ RollingRange::RollingRange(int start, int end, QWidget* parent)
     layout->addWidget(new QLabel(u"\u2013"_s), 0, Qt::AlignVCenter);
     layout->addWidget(m_end, 0, Qt::AlignVCenter);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    // Read as one label, start to end, not as three pieces.
+    setAccessibleName(text());
 }
 
 void RollingRange::setRange(int start, int end)
 {
     m_start->setMinute(start);
     m_end->setMinute(end);
+    setAccessibleName(text());
 }
 
 QString RollingRange::text() const

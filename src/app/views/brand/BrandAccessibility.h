@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+class QLabel;
+class QWidget;
+
+namespace kestravin::BrandAccessibility {
+
+// Installs the accessible interfaces of the design system: the choice buttons,
+// the painted texts (exposed as labels with their text), the brand buttons, and
+// the containers that leave decorative drawings out of the tree. It runs while
+// the program starts, before any control or application object exists, because
+// Qt keeps the first interface it made for a widget for the widget's whole life;
+// calling it again does nothing.
+void install();
+
+// Takes `widget` and everything inside it out of the accessibility tree: the
+// mascot, symbols, selection marks and other drawings that only repeat what a
+// neighbouring text or control already says. Set it before the widget is shown.
+void setDecorative(QWidget* widget);
+bool isDecorative(const QWidget* widget);
+
+// Makes `caption` the label of `field`: the field is named by the caption's
+// text (without its mnemonic marker) and the caption focuses the field. For a
+// BrandTextEditor the editor inside it is the one that is named.
+void labelField(QLabel* caption, QWidget* field);
+
+} // namespace kestravin::BrandAccessibility

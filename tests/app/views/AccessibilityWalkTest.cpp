@@ -1,0 +1,214 @@
+#include "Gallery.h"
+
+#include "app/views/blocker/AppBlockView.h"
+#include "app/views/blocker/ApprovalGuide.h"
+#include "app/views/brand/BrandTextField.h"
+#include "app/views/brand/ChoiceChips.h"
+
+#include "AccessibleSession.h"
+#include "AtspiWalker.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextDocument>
+
+#include <atspi/atspi-constants.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+using namespace kestravin;
+using kestravin::test::AtspiNode;
+using kestravin::test::AtspiWalker;
+
+namespace {
+
+QString accessibilityBus;
+
+// Every screen is walked the way a screen reader meets it: on the real
+// accessibility bus, through the Qt bridge, on an X display.
+class AccessibilityWalkTest : public ::testing::Test {
+protected:
+    AtspiWalker walker { accessibilityBus };
+
+    static ::testing::AssertionResult sound(const QList<AtspiNode>& tree)
+    {
+        if (tree.isEmpty()) {
+            return ::testing::AssertionFailure() << "the window never appeared on the accessibility bus";
+        }
+        const QStringList problems = AtspiWalker::problems(tree);
+        if (problems.isEmpty()) {
+            return ::testing::AssertionSuccess();
+        }
+        return ::testing::AssertionFailure() << problems.join(u'\n').toStdString();
+    }
+
+    static QStringList checkedNames(const QList<AtspiNode>& tree, const QStringList& names, AtspiWalker& walker)
+    {
+        QStringList checked;
+        for (const QString& name : names) {
+            if (auto node = AtspiWalker::find(tree, name); node && walker.refresh(*node).has(ATSPI_STATE_CHECKED)) {
+                checked << name;
+            }
+        }
+        return checked;
+    }
+};
+
+TEST_F(AccessibilityWalkTest, GalleryHasNothingAScreenReaderWouldTripOver)
+{
+    Gallery gallery;
+    gallery.show();
+    const QList<AtspiNode> tree = walker.windowContaining(u"15 min"_s);
+    EXPECT_TRUE(sound(tree));
+
+    // Painted texts are read as labels with their text (the walk above found no
+    // drawing left in the tree).
+    for (const QString& text : { u"Kestravin"_s, u"esc"_s, u"8h\u201318h"_s, u"9h30"_s, u"YouTube"_s }) {
+        EXPECT_TRUE(AtspiWalker::find(tree, text, u"label"_s)) << text.toStdString();
+    }
+    EXPECT_TRUE(AtspiWalker::find(tree, u"Indisponível"_s, u"push button"_s));
+    EXPECT_FALSE(walker.refresh(*AtspiWalker::find(tree, u"Indisponível"_s)).has(ATSPI_STATE_ENABLED));
+}
+
+// Choosing by the action moves the selection exactly as a click does, for the
+// first chip row of the process as for every other one.
+TEST_F(AccessibilityWalkTest, ChoosingAChipByItsActionMovesTheSelection)
+{
+    Gallery gallery;
+    gallery.show();
+    const QList<AtspiNode> tree = walker.windowContaining(u"15 min"_s);
+    ASSERT_FALSE(tree.isEmpty());
+    auto* chips = gallery.findChild<ChoiceChips*>();
+    ASSERT_NE(chips, nullptr);
+    const QStringList labels { u"15 min"_s, u"30 min"_s, u"1 h"_s, u"2 h"_s };
+
+    for (int pick : { 0, 3, 3, 1 }) {
+        const auto chip = AtspiWalker::find(tree, labels[pick]);
+        ASSERT_TRUE(chip);
+        ASSERT_TRUE(walker.doAction(*chip, u"Press"_s)) << chip->describe().toStdString();
+        EXPECT_EQ(chips->currentIndex(), pick);
+        EXPECT_EQ(checkedNames(tree, labels, walker), QStringList { labels[pick] });
+        EXPECT_TRUE(walker.refresh(*chip).has(ATSPI_STATE_SELECTED));
+    }
+
+    // A segment of a switch, the same way.
+    const auto week = AtspiWalker::find(tree, u"Semana"_s);
+    ASSERT_TRUE(week);
+    ASSERT_TRUE(walker.doAction(*week, u"Press"_s));
+    EXPECT_EQ(checkedNames(tree, { u"Dia"_s, u"Semana"_s }, walker), QStringList { u"Semana"_s });
+}
+
+TEST_F(AccessibilityWalkTest, TypingIntoEachFieldByItsName)
+{
+    Gallery gallery;
+    gallery.show();
+    const QList<AtspiNode> tree = walker.windowContaining(u"Novo site"_s);
+    ASSERT_FALSE(tree.isEmpty());
+    const std::pair<QString, QString> typed[] = {
+        { u"Novo site"_s, u"reddit.com"_s },
+        { u"Site bloqueado"_s, u"x.com"_s },
+        { u"Pedido"_s, u"Quero ver uma aula de 5 minutos."_s },
+    };
+    for (const auto& [name, text] : typed) {
+        const auto field = AtspiWalker::find(tree, name, u"text"_s);
+        ASSERT_TRUE(field) << name.toStdString();
+        EXPECT_TRUE(walker.setText(*field, text));
+        EXPECT_EQ(walker.text(*field), text);
+    }
+    const QList<QLineEdit*> lines = gallery.findChildren<QLineEdit*>();
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0]->text(), u"reddit.com"_s);
+    EXPECT_EQ(lines[1]->text(), u"x.com"_s);
+    EXPECT_EQ(gallery.findChild<BrandTextEditor*>()->text(), u"Quero ver uma aula de 5 minutos."_s);
+}
+
+TEST_F(AccessibilityWalkTest, AppBlockViewReadsTheAppAndReturnsToTheFocus)
+{
+    int returns = 0;
+    AppBlockView view(
+        u"Firefox"_s, QIcon(), std::nullopt, [] {}, [&returns] { ++returns; });
+    view.show();
+    const QList<AtspiNode> tree = walker.windowContaining(u"Voltar ao foco"_s);
+    EXPECT_TRUE(sound(tree));
+    EXPECT_TRUE(AtspiWalker::find(tree, u"Firefox fica para depois."_s, u"label"_s));
+    EXPECT_TRUE(AtspiWalker::find(tree, u"Quando seu foco terminar, o app abre normalmente."_s, u"label"_s));
+
+    const auto back = AtspiWalker::find(tree, u"Voltar ao foco"_s, u"push button"_s);
+    ASSERT_TRUE(back);
+    ASSERT_TRUE(walker.doAction(*back, u"Press"_s));
+    EXPECT_EQ(returns, 1);
+}
+
+TEST_F(AccessibilityWalkTest, ApprovalGuideReadsItsThreeLines)
+{
+    ApprovalGuide guide(u"Kestravin.app"_s);
+    guide.show();
+    const QList<AtspiNode> tree = walker.windowContaining(u"Quase lá"_s);
+    EXPECT_TRUE(sound(tree));
+    EXPECT_TRUE(AtspiWalker::find(tree, u"Quase lá"_s, u"label"_s));
+    // The instruction is rich text (the app's name in bold): read as its words.
+    QTextDocument instruction;
+    instruction.setHtml(ApprovalGuide::instruction(u"Kestravin"_s));
+    EXPECT_TRUE(AtspiWalker::find(tree, instruction.toPlainText(), u"label"_s))
+        << instruction.toPlainText().toStdString();
+    EXPECT_TRUE(AtspiWalker::find(tree, u"Eu sigo sozinha assim que você ligar."_s, u"label"_s));
+    guide.hide();
+}
+
+// The walker itself notices each kind of fault.
+TEST_F(AccessibilityWalkTest, WalkerReportsWhatAScreenReaderWouldTripOver)
+{
+    AtspiNode unnamedButton;
+    unnamedButton.role = u"push button"_s;
+    unnamedButton.actions = { u"Press"_s };
+    AtspiNode paintedText;
+    paintedText.role = u"filler"_s;
+    paintedText.name = u"esc"_s;
+    AtspiNode drawing;
+    drawing.role = u"filler"_s;
+    AtspiNode toggle;
+    toggle.role = u"check box"_s;
+    toggle.name = u"15 min"_s;
+    toggle.actions = { u"Toggle"_s };
+    AtspiNode label;
+    label.role = u"label"_s;
+    label.name = u"esc"_s;
+    AtspiNode container = drawing;
+    container.childCount = 2;
+
+    const QStringList found = AtspiWalker::problems({ unnamedButton, paintedText, drawing, toggle, label, container });
+    ASSERT_EQ(found.size(), 4) << found.join(u'\n').toStdString();
+    EXPECT_TRUE(found[0].startsWith(u"an interactive element has no name"_s));
+    EXPECT_TRUE(found[1].startsWith(u"a text is exposed without the label role"_s));
+    EXPECT_TRUE(found[2].startsWith(u"a drawing is left in the tree"_s));
+    EXPECT_TRUE(found[3].startsWith(u"a checkable element toggles instead of clicking"_s));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    if (::testing::GTEST_FLAG(list_tests)) {
+        return RUN_ALL_TESTS();
+    }
+    kestravin::test::AccessibleSession session;
+    QString error;
+    if (!session.start(&error)) {
+        std::fprintf(stderr, "no accessible desktop: %s\n", qPrintable(error));
+        return 1;
+    }
+    accessibilityBus = session.accessibilityBusAddress();
+    int result = 0;
+    {
+        // Nothing of the design system is touched before the screens are made:
+        // each must set up its accessibility by itself.
+        QApplication app(argc, argv);
+        result = RUN_ALL_TESTS();
+    }
+    return result;
+}
