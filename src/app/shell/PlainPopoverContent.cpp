@@ -1,5 +1,6 @@
 #include "app/shell/PlainPopoverContent.h"
 
+#include "app/views/brand/Appearance.h"
 #include "app/views/brand/BrandButton.h"
 #include "app/views/brand/BrandFonts.h"
 #include "app/views/brand/BrandTokens.h"
@@ -24,12 +25,16 @@ PlainPopoverContent::PlainPopoverContent(std::function<bool()> isBlocking, QWidg
     quit->setAccessibleName(u"Sair"_s);
     connect(quit, &QAbstractButton::clicked, qApp, &QCoreApplication::quit);
     layout->addWidget(quit);
+    connect(&Appearance::shared(), &Appearance::colorSchemeChanged, this, &PlainPopoverContent::refresh);
     refresh();
 }
 
 void PlainPopoverContent::refresh()
 {
     m_status->setText(m_isBlocking() ? u"Foco ativo"_s : u"Livre agora"_s);
+    QPalette colours = m_status->palette();
+    colours.setColor(QPalette::WindowText, BrandPalette::current().ink);
+    m_status->setPalette(colours);
 }
 
 QString PlainPopoverContent::statusText() const
