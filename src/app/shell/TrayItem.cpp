@@ -2,6 +2,7 @@
 
 #include "app/shell/OrlaStatusIcon.h"
 #include "app/shell/StatusNotifierItem.h"
+#include "app/views/brand/Appearance.h"
 #include "app/views/brand/BrandTokens.h"
 
 #include <QDBusConnectionInterface>

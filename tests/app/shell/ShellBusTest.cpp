@@ -24,9 +24,11 @@
 #include <QDBusPendingCall>
 #include <QDBusReply>
 #include <QDBusVariant>
+#include <QFile>
 #include <QLabel>
 #include <QProcess>
 #include <QSettings>
+#include <QTemporaryDir>
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
@@ -127,6 +129,43 @@ TEST(SingleInstanceHandover, SecondStartHandsOverTheDeepLinkAndExits)
     EXPECT_TRUE(OnboardingWindowController::shared().window()->isVisible());
     hideWindows();
     QSettings().remove(OnboardingWindowController::onboardingCompletedKey);
+}
+
+TEST(ApplicationProcess, FirstStartSetsUpAndSigtermEndsItCleanly)
+{
+    PrivateBus bus(PrivateBus::Type::session);
+    ASSERT_TRUE(bus.isRunning()) << bus.error().toStdString();
+    QTemporaryDir home;
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"HOME"_s, home.path());
+    environment.insert(u"XDG_CONFIG_HOME"_s, home.filePath(u"config"_s));
+    environment.insert(u"XDG_DATA_HOME"_s, home.filePath(u"data"_s));
+    environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, bus.address());
+    environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(QStringLiteral(KESTRAVIN_APP_BINARY), {});
+    QDBusConnection probe = bus.connect(u"probe"_s);
+    ASSERT_TRUE(
+        waitUntil([&] { return probe.interface()->isServiceRegistered(u"com.kestravin.app"_s).value(); }, 60000));
+    const QString configPath = home.filePath(u"data/Kestravin/config.json"_s);
+    ASSERT_TRUE(waitUntil([&] {
+        QFile config(configPath);
+        return config.open(QIODevice::ReadOnly) && config.readAll().contains("\"enabled\": false");
+    }));
+
+    process.terminate();
+    ASSERT_TRUE(waitUntil([&] { return process.state() == QProcess::NotRunning; }, 30000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << "the signal ends the event loop, not the process";
+    EXPECT_EQ(process.exitCode(), 0);
+
+    // The first start registered itself for login and seeded the sites.
+    EXPECT_TRUE(QFile::exists(home.filePath(u"config/autostart/com.kestravin.app.desktop"_s)));
+    QFile config(configPath);
+    ASSERT_TRUE(config.open(QIODevice::ReadOnly));
+    const QByteArray json = config.readAll();
+    EXPECT_TRUE(json.contains("\"youtube.com\"")) << json.constData();
 }
 
 // A StatusNotifierWatcher of the test's own: it records who registered.
