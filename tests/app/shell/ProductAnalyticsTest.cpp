@@ -174,7 +174,7 @@ TEST_F(ProductAnalyticsTest, AnUnansweredIdentifyTimesOutAfterFiveSecondsAndIsSe
             return server.requests().size() >= 2;
         },
         9000));
-    EXPECT_GE(clock.elapsed(), 4900);
+    EXPECT_GE(clock.elapsed(), 4500); // Qt's coarse timers may fire 5 % early
     EXPECT_LT(clock.elapsed(), 8000);
     ASSERT_TRUE(waitUntil([] { return linkedUser() == u"user-1"_s; }));
 }

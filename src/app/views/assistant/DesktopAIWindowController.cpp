@@ -1,7 +1,6 @@
 #include "app/views/assistant/DesktopAIWindowController.h"
 
-#include <QGuiApplication>
-#include <QScreen>
+#include "app/views/brand/WindowPresenter.h"
 
 using namespace Qt::StringLiterals;
 
@@ -15,18 +14,13 @@ DesktopAIWindowController& DesktopAIWindowController::shared()
 
 void DesktopAIWindowController::showWindow()
 {
-    if (!m_window) {
-        m_window = new QWidget;
-        m_window->setWindowTitle(u"Pedir ajuda à Orla"_s);
-        m_window->setAccessibleName(u"Pedir ajuda à Orla"_s);
-        m_window->resize(520, 600);
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            m_window->move(screen->availableGeometry().center() - m_window->rect().center());
-        }
-    }
-    m_window->show();
-    m_window->raise();
-    m_window->activateWindow();
+    presentWindow(m_window, [] {
+        auto* window = new QWidget;
+        window->setWindowTitle(u"Pedir ajuda à Orla"_s);
+        window->setAccessibleName(u"Pedir ajuda à Orla"_s);
+        window->resize(520, 600);
+        return window;
+    });
 }
 
 } // namespace kestravin

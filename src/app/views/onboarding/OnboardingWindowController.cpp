@@ -1,9 +1,8 @@
 #include "app/views/onboarding/OnboardingWindowController.h"
 
+#include "app/views/brand/WindowPresenter.h"
 #include "app/views/settings/SettingsWindowController.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <QSettings>
 
 using namespace Qt::StringLiterals;
@@ -37,18 +36,13 @@ bool OnboardingWindowController::requireAccount()
 
 void OnboardingWindowController::showWindow()
 {
-    if (!m_window) {
-        m_window = new QWidget;
-        m_window->setWindowTitle(u"Kestravin"_s);
-        m_window->setAccessibleName(u"Kestravin"_s);
-        m_window->setFixedSize(720, 560);
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            m_window->move(screen->availableGeometry().center() - m_window->rect().center());
-        }
-    }
-    m_window->show();
-    m_window->raise();
-    m_window->activateWindow();
+    presentWindow(m_window, [] {
+        auto* window = new QWidget;
+        window->setWindowTitle(u"Kestravin"_s);
+        window->setAccessibleName(u"Kestravin"_s);
+        window->setFixedSize(720, 560);
+        return window;
+    });
 }
 
 } // namespace kestravin
