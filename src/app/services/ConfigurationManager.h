@@ -44,6 +44,9 @@ public:
     // Publishes the new value; the caller saves it.
     void setConfiguration(const Configuration& configuration);
     bool isFreshInstall() const { return m_isFreshInstall; }
+    // The start-up clears it once it has seeded a fresh install, so that the
+    // seeding runs at most once per process.
+    void setFreshInstall(bool fresh) { m_isFreshInstall = fresh; }
     QString configPath() const { return m_configPath; }
     // Why config.json could not be read at start; empty when it could. While
     // set, the file is never overwritten.

@@ -1,0 +1,57 @@
+#include "app/services/ProductAnalytics.h"
+#include "app/shell/AppShell.h"
+#include "app/shell/LiveShellServices.h"
+#include "app/shell/SingleInstance.h"
+#include "app/shell/TerminationSignals.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+using namespace kestravin;
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(u"Kestravin"_s);
+    QApplication::setApplicationName(u"Kestravin"_s);
+    QApplication::setApplicationVersion(QStringLiteral(KESTRAVIN_VERSION));
+    QApplication::setDesktopFileName(u"com.kestravin.app"_s);
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const QStringList arguments = app.arguments().mid(1);
+    QDBusConnection session = QDBusConnection::sessionBus();
+    SingleInstance instance(session);
+    if (session.isConnected() && !instance.claim()) {
+        QString error;
+        if (SingleInstance::handOver(session, arguments, &error)) {
+            return 0;
+        }
+        std::fprintf(
+            stderr, "kestravin: another instance holds com.kestravin.app but did not answer: %s\n", qPrintable(error));
+        return 1;
+    }
+    if (!session.isConnected()) {
+        std::fprintf(stderr, "kestravin: no session bus; running without the tray watcher and single instance\n");
+    }
+
+    ProductAnalytics::configure({ ProductAnalytics::configuredCaptureBase(), {}, QApplication::applicationVersion() });
+
+    LiveShellServices services(session);
+    AppShell shell(services, Scheduler::system());
+    QObject::connect(&instance, &SingleInstance::activateRequested, &shell, &AppShell::reopen);
+    QObject::connect(&instance, &SingleInstance::openRequested, &shell, &AppShell::openUrls);
+
+    TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &app, [] { QCoreApplication::quit(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &shell, &AppShell::terminate);
+
+    shell.start();
+    if (!arguments.isEmpty()) {
+        // Started by the desktop for a link: answer it as a running one would.
+        shell.openUrls(arguments);
+    }
+    return QApplication::exec();
+}

@@ -1,0 +1,249 @@
+#include "app/shell/LiveShellServices.h"
+
+#include "app/platform/linux/FreedesktopNotifications.h"
+#include "app/services/AppBlocker.h"
+#include "app/services/BlockingService.h"
+#include "app/services/ConfigurationManager.h"
+#include "app/services/DesktopAccountService.h"
+#include "app/services/DesktopBrowserBridge.h"
+#include "app/services/Diagnostics.h"
+#include "app/services/HelperInstaller.h"
+#include "app/services/ProductAnalytics.h"
+#include "app/services/ScheduleManager.h"
+#include "app/shell/LaunchAtLogin.h"
+#include "app/shell/MenuBarController.h"
+#include "app/shell/PlainPopoverContent.h"
+#include "app/shell/PopoverWindow.h"
+#include "app/views/blocker/ApprovalGuide.h"
+#include "app/views/onboarding/OnboardingWindowController.h"
+#include "app/views/settings/SettingsWindowController.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QWidget>
+
+using namespace Qt::StringLiterals;
+
+namespace kestravin {
+
+qreal measureStatusTitle(const QString& text)
+{
+    static const QFontMetricsF metrics(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
+    return metrics.horizontalAdvance(text);
+}
+
+LiveShellServices::LiveShellServices(QDBusConnection sessionBus) : m_sessionBus(std::move(sessionBus))
+{
+}
+
+LiveShellServices::~LiveShellServices() = default;
+
+void LiveShellServices::becomeAccessory()
+{
+    // No Dock here: the tray keeps the application alive without a window.
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+void LiveShellServices::becomeNotificationDelegate()
+{
+    // Notices are shown as they are posted; there is no delegate to become.
+}
+
+bool LiveShellServices::onboardingCompleted()
+{
+    return OnboardingWindowController::onboardingCompleted();
+}
+
+void LiveShellServices::requestNotificationPermission()
+{
+    static auto* notifications = new FreedesktopNotifications(m_sessionBus, qApp);
+    notifications->requestAuthorization([](bool granted) {
+        printDiagnostic(granted ? u"✅ Notification permission granted"_s : u"⚠️ Notification permission denied"_s);
+    });
+}
+
+void LiveShellServices::enableLaunchAtLogin()
+{
+    LaunchAtLogin::enable(LaunchAtLogin::autostartFolder(), QCoreApplication::applicationFilePath());
+}
+
+void LiveShellServices::createConfigurationManager()
+{
+    ConfigurationManager::shared();
+}
+
+bool LiveShellServices::isFreshInstall()
+{
+    return ConfigurationManager::shared().isFreshInstall();
+}
+
+void LiveShellServices::setFreshInstall(bool fresh)
+{
+    ConfigurationManager::shared().setFreshInstall(fresh);
+}
+
+Configuration LiveShellServices::configuration()
+{
+    return ConfigurationManager::shared().configuration();
+}
+
+void LiveShellServices::setConfiguration(const Configuration& configuration)
+{
+    ConfigurationManager::shared().setConfiguration(configuration);
+}
+
+void LiveShellServices::saveConfiguration()
+{
+    ConfigurationManager::shared().saveConfiguration();
+}
+
+void LiveShellServices::createBlockingService()
+{
+    BlockingService::shared();
+}
+
+void LiveShellServices::createScheduleManager()
+{
+    ScheduleManager::shared();
+}
+
+void LiveShellServices::createHelperInstaller()
+{
+    ApprovalGuide::shared().follow(HelperInstaller::shared());
+}
+
+void LiveShellServices::createBrowserBridge()
+{
+    DesktopBrowserBridge::shared();
+}
+
+void LiveShellServices::startBrowserBridgeMonitoring()
+{
+    // The exchange with the browser extension has no timer of its own yet.
+}
+
+void LiveShellServices::startBrowserShield()
+{
+    // The browser shield is not part of this build yet.
+}
+
+void LiveShellServices::startAppBlocker()
+{
+    AppBlocker::shared().start();
+}
+
+void LiveShellServices::startAccountService()
+{
+    // Sign-in and sync are not part of this build yet.
+}
+
+void LiveShellServices::startMissionTracker()
+{
+    // Goal tracking is not part of this build yet.
+}
+
+void LiveShellServices::setupMenuBar()
+{
+    MenuBarInputs inputs {
+        [] { return BlockingService::shared().isBlocking(); },
+        [] { return DesktopBrowserBridge::shared().enabled(); },
+        [] { return DesktopBrowserBridge::shared().focus().enabled; },
+        [] { return ScheduleManager::shared().remainingTime(); },
+        [] { return OnboardingWindowController::shared().requireAccount(); },
+    };
+    m_menuBar = std::make_unique<MenuBarController>(
+        m_sessionBus, std::move(inputs), Scheduler::system(), Clock::system(), &measureStatusTitle);
+    PopoverWindow& popover = m_menuBar->popover();
+    if (m_contentFactory) {
+        popover.setContent(m_contentFactory());
+    } else {
+        auto* plain = new PlainPopoverContent([] { return BlockingService::shared().isBlocking(); });
+        QObject::connect(
+            &BlockingService::shared(), &BlockingService::isBlockingChanged, plain, &PlainPopoverContent::refresh);
+        popover.setContent(plain);
+    }
+    // "Ajustes…" with Ctrl+, from any window of the application.
+    auto* settings = new QAction(u"Ajustes…"_s, &popover);
+    settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    settings->setShortcutContext(Qt::ApplicationShortcut);
+    QObject::connect(settings, &QAction::triggered, [] { SettingsWindowController::shared().show(); });
+    popover.addAction(settings);
+    m_menuBar->setupMenuBar();
+}
+
+void LiveShellServices::checkCurrentStatus()
+{
+    BlockingService::shared().checkCurrentStatus();
+}
+
+void LiveShellServices::checkAndUpdateBlocking()
+{
+    ScheduleManager::shared().checkAndUpdateBlocking();
+}
+
+bool LiveShellServices::isHelperInstalled()
+{
+    return HelperInstaller::shared().isHelperInstalled();
+}
+
+void LiveShellServices::syncScheduleToHelper(const Configuration& configuration)
+{
+    BlockingService::shared().syncScheduleToHelper(configuration);
+}
+
+bool LiveShellServices::requireAccount()
+{
+    return OnboardingWindowController::shared().requireAccount();
+}
+
+bool LiveShellServices::hasAccountSession()
+{
+    // No session exists until sign-in is part of the build.
+    return false;
+}
+
+bool LiveShellServices::hasAccountSnapshot()
+{
+    return DesktopAccountService::shared().snapshot().has_value();
+}
+
+void LiveShellServices::linkAnalyticsAccount()
+{
+    ProductAnalytics::linkAccount();
+}
+
+void LiveShellServices::captureAnalytics(const QString& event)
+{
+    ProductAnalytics::capture(event);
+}
+
+void LiveShellServices::activateApplication()
+{
+    // The window that opens next raises and activates itself.
+}
+
+void LiveShellServices::showSettingsWindow()
+{
+    SettingsWindowController::shared().show();
+}
+
+bool LiveShellServices::hasVisibleWindows()
+{
+    const auto windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.cbegin(), windows.cend(),
+        [](const QWidget* window) { return window->isVisible() && !window->isMinimized(); });
+}
+
+void LiveShellServices::stopBrowserShield()
+{
+    // The browser shield is not part of this build yet.
+}
+
+void LiveShellServices::stopAppBlocker()
+{
+    AppBlocker::shared().stop();
+}
+
+} // namespace kestravin

@@ -1,0 +1,64 @@
+// The launch gate and the windows its callers open.
+#include "app/views/assistant/DesktopAIWindowController.h"
+#include "app/views/onboarding/OnboardingWindowController.h"
+#include "app/views/settings/SettingsWindowController.h"
+
+#include <gtest/gtest.h>
+
+#include <QSettings>
+
+using namespace Qt::StringLiterals;
+
+namespace kestravin {
+namespace {
+
+TEST(LaunchGate, OpensOnlyForALinkedAndOnboardedAccount)
+{
+    auto& gate = OnboardingWindowController::shared();
+    struct Case {
+        bool session;
+        std::optional<bool> completed;
+        bool passes;
+    };
+    const std::vector<Case> cases {
+        { true, true, true },
+        { true, false, false },
+        { true, std::nullopt, false },
+        { false, true, false },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.session << " " << c.completed.value_or(false));
+        gate.setAccountSessionCheck([&] { return c.session; });
+        if (c.completed) {
+            QSettings().setValue(OnboardingWindowController::onboardingCompletedKey, *c.completed);
+        } else {
+            QSettings().remove(OnboardingWindowController::onboardingCompletedKey);
+        }
+        SettingsWindowController::shared().show();
+        if (gate.window()) {
+            gate.window()->hide();
+        }
+        EXPECT_EQ(gate.requireAccount(), c.passes);
+        // Refused: the settings close and the onboarding window comes forward.
+        EXPECT_EQ(SettingsWindowController::shared().window()->isVisible(), c.passes);
+        EXPECT_EQ(gate.window() && gate.window()->isVisible(), !c.passes);
+    }
+    QSettings().remove(OnboardingWindowController::onboardingCompletedKey);
+    gate.setAccountSessionCheck([] { return false; });
+}
+
+TEST(AssistantWindow, IsMadeOnceAndBroughtBack)
+{
+    auto& assistant = DesktopAIWindowController::shared();
+    assistant.showWindow();
+    QWidget* first = assistant.window();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->windowTitle(), u"Pedir ajuda à Orla"_s);
+    first->close();
+    assistant.showWindow();
+    EXPECT_EQ(assistant.window(), first);
+    EXPECT_TRUE(first->isVisible());
+}
+
+} // namespace
+} // namespace kestravin

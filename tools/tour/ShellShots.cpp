@@ -1,0 +1,71 @@
+// Shots of the shell: the tray item in its states on a panel strip, and the
+// popover window with the plain status view.
+#include "Shot.h"
+
+#include "app/shell/OrlaStatusIcon.h"
+#include "app/shell/PlainPopoverContent.h"
+#include "app/shell/PopoverWindow.h"
+#include "app/shell/StatusTitleModel.h"
+#include "app/views/brand/Appearance.h"
+#include "app/views/brand/BrandTokens.h"
+
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QPainter>
+
+using namespace Qt::StringLiterals;
+
+namespace kestravin::tour {
+namespace {
+
+// A panel strip with the item idle, blocking, and blocking with a countdown,
+// drawn the way a panel shows the icon and the label.
+class TrayStrip : public QWidget {
+public:
+    TrayStrip()
+    {
+        setFixedSize(360, 40);
+        setAccessibleName(u"Kestravin"_s);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        const BrandPalette& palette = BrandPalette::current();
+        painter.fillRect(rect(), Appearance::shared().isDark() ? QColor(0x1C, 0x1B, 0x19) : QColor(0xEF, 0xEC, 0xE6));
+        const QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+        const QFontMetricsF metrics(font);
+        StatusTitleModel title([&](const QString& text) { return metrics.horizontalAdvance(text); });
+        struct Item {
+            bool active;
+            QString remaining;
+        };
+        qreal x = 16;
+        for (const Item& item : { Item { false, {} }, Item { true, {} }, Item { true, u"24:59"_s } }) {
+            title.update(item.remaining);
+            const QImage icon = OrlaStatusIcon::image(item.active, devicePixelRatioF(), palette.ink);
+            painter.drawImage(QPointF(x, 11), icon);
+            if (!title.title().isEmpty()) {
+                painter.setFont(font);
+                painter.setPen(palette.ink);
+                painter.drawText(QRectF(x + 18, 0, title.reservedWidth(), height()), Qt::AlignLeft | Qt::AlignVCenter,
+                    title.title());
+            }
+            x += title.length().value_or(18) + 48;
+        }
+    }
+};
+
+const ShotRegistrar trayShot(u"shell-tray"_s, [] { return std::make_unique<TrayStrip>(); });
+
+const ShotRegistrar popoverShot(u"shell-popover"_s, []() -> std::unique_ptr<QWidget> {
+    auto popover = std::make_unique<PopoverWindow>();
+    auto* content = new PlainPopoverContent([] { return true; });
+    popover->setContent(content);
+    popover->resize(PopoverWindow::popoverWidth, content->sizeHint().height());
+    return popover;
+});
+
+} // namespace
+} // namespace kestravin::tour
