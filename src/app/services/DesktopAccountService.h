@@ -1,28 +1,12 @@
 #pragma once
 
-#include "app/models/AccountFolga.h"
+#include "app/models/AccountRecords.h"
 
 #include <QObject>
 
 #include <optional>
 
 namespace kestravin {
-
-// The account's focus state as the account API reports it.
-struct AccountFocus {
-    bool enabled = false;
-    // Milliseconds since 1970; a missing value counts as 0.
-    std::optional<double> endsAt;
-    bool operator==(const AccountFocus&) const = default;
-};
-
-// The account state of the last applied download. Only the parts that the
-// blocking services read are here so far.
-struct DesktopAccountSnapshot {
-    AccountFocus focus;
-    std::optional<AccountFolga> folga;
-    bool operator==(const DesktopAccountSnapshot&) const = default;
-};
 
 // The account service. Until sign-in and sync exist it only holds the
 // snapshot, which stays empty while signed out.
