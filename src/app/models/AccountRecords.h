@@ -18,6 +18,14 @@ namespace kestravin {
 
 // The account's focus state as the account API reports it.
 struct AccountFocus {
+    // A constructor rather than an aggregate, so that callers may name only
+    // the leading members.
+    AccountFocus(bool isEnabled = false, std::optional<double> endsAtMs = std::nullopt,
+        std::optional<QString> focusId = std::nullopt, std::optional<QString> origin = std::nullopt)
+        : enabled(isEnabled), endsAt(endsAtMs), id(std::move(focusId)), source(std::move(origin))
+    {
+    }
+
     bool enabled = false;
     // Milliseconds since 1970; a missing value counts as 0.
     std::optional<double> endsAt;
@@ -53,6 +61,11 @@ struct DesktopAccountSnapshot {
 
         static std::optional<User> fromJson(const QJsonValue& value, QString* error = nullptr);
     };
+
+    DesktopAccountSnapshot(AccountFocus accountFocus = {}, std::optional<AccountFolga> balance = std::nullopt)
+        : focus(std::move(accountFocus)), folga(std::move(balance))
+    {
+    }
 
     AccountFocus focus;
     std::optional<AccountFolga> folga;
