@@ -2,10 +2,12 @@
 
 #include "app/models/DesktopAccountPolicy.h"
 #include "app/models/InternetDateTime.h"
+#include "app/models/SiteGrantPolicy.h"
 #include "app/platform/Clock.h"
 #include "app/platform/Scheduler.h"
 #include "app/services/BlockingService.h"
 #include "app/services/ConfigurationManager.h"
+#include "app/services/HelperConnection.h"
 #include "app/services/ScheduleManager.h"
 #include "app/services/account/SessionStore.h"
 
@@ -84,6 +86,7 @@ DesktopAccountService& DesktopAccountService::shared()
             [] { return &ConfigurationManager::shared(); },
             [] { return &BlockingService::shared(); },
             [] { return &ScheduleManager::shared(); },
+            [] { return &HelperConnection::shared(); },
             &Clock::system(),
             &Scheduler::system(),
             [] { return QString::fromUtf8(QTimeZone::systemTimeZoneId()); },
@@ -218,10 +221,12 @@ void DesktopAccountService::syncOnce(std::function<void()> done)
                 self->setMessage(syncedMessage);
             } else if (const auto error = self->apply(*snapshot)) {
                 self->setMessage(*error);
+                done();
+                return;
             } else {
                 self->setMessage(syncedMessage);
             }
-            done();
+            self->applyGrants(*snapshot, std::move(done));
         });
 }
 
@@ -250,6 +255,41 @@ std::optional<QString> DesktopAccountService::apply(const DesktopAccountSnapshot
     m_appliedRevision = snapshot.revision;
     Q_EMIT stateChanged();
     return std::nullopt;
+}
+
+void DesktopAccountService::applyGrants(const DesktopAccountSnapshot& snapshot, std::function<void()> done)
+{
+    ConfigurationManager* configuration = m_collaborators.configuration ? m_collaborators.configuration() : nullptr;
+    HelperConnection* helper = m_collaborators.helper ? m_collaborators.helper() : nullptr;
+    if (!configuration || !helper) {
+        done();
+        return;
+    }
+    const HelperScheduleConfig expected = configuration->configuration().helperScheduleConfig();
+    SiteGrantPolicy::HelperSet set;
+    if (snapshot.focus.enabled) {
+        set = SiteGrantPolicy::helperSet(snapshot.grants.value_or(QList<AccountGrant>()), snapshot.focus.id,
+            expected.blockedSites, m_collaborators.clock->now());
+    }
+    if (set.grants.isEmpty() && m_appliedGrants.isEmpty() && m_grantsReconciled) {
+        done();
+        return;
+    }
+    helper->setSiteAccess(set.grants, expected,
+        [self = QPointer(this), applied = set.applied, done = std::move(done)](bool success, const QString& message) {
+            if (!self)
+                return;
+            if (success) {
+                self->m_appliedGrants = applied;
+                self->m_grantsReconciled = true;
+            } else {
+                qCWarning(lcAccount) << "site grants not applied:" << message;
+                self->m_appliedGrants.clear();
+                self->m_grantsReconciled = false;
+            }
+            Q_EMIT self->stateChanged();
+            done();
+        });
 }
 
 void DesktopAccountService::connect()

@@ -15,6 +15,7 @@ namespace kestravin {
 class BlockingService;
 class Clock;
 class ConfigurationManager;
+class HelperConnection;
 class ScheduleManager;
 class Scheduler;
 
@@ -41,6 +42,7 @@ public:
         std::function<ConfigurationManager*()> configuration;
         std::function<BlockingService*()> blocking;
         std::function<ScheduleManager*()> schedule;
+        std::function<HelperConnection*()> helper;
         Clock* clock = nullptr;
         Scheduler* scheduler = nullptr;
         std::function<QString()> systemTimeZone;
@@ -64,9 +66,14 @@ public:
     const std::optional<QString>& focusError() const { return m_focusError; }
     const AccountSaveState& saveState() const { return m_saveState; }
     const std::optional<qint64>& appliedRevision() const { return m_appliedRevision; }
+    // The account grants the daemon applies now; empty while no focus runs.
+    const QList<AccountGrant>& appliedGrants() const { return m_appliedGrants; }
     // A snapshot is present and its revision is the one written locally; with
     // no snapshot, true only while nothing was applied.
     bool scheduleSynced() const;
+    // A round or an upload is in flight.
+    bool syncing() const { return m_syncing; }
+    bool uploading() const { return m_saving; }
 
     // Whether the account's focus runs at `nowMs` (milliseconds since 1970).
     static bool focusRuns(const std::optional<DesktopAccountSnapshot>& snapshot, double nowMs);
@@ -116,6 +123,8 @@ private:
     void clearAccountState();
     // Writes the snapshot's settings locally; the sentence of the failure, if any.
     std::optional<QString> apply(const DesktopAccountSnapshot& snapshot);
+    // Hands the grants of the account's running focus to the daemon.
+    void applyGrants(const DesktopAccountSnapshot& snapshot, std::function<void()> done);
     void save(BrowserSettings settings, std::function<void(std::optional<AccountFailure>)> done);
 
     Collaborators m_collaborators;
@@ -123,6 +132,8 @@ private:
     std::optional<QString> m_focusError;
     AccountSaveState m_saveState;
     std::optional<qint64> m_appliedRevision;
+    QList<AccountGrant> m_appliedGrants;
+    bool m_grantsReconciled = false;
     std::unique_ptr<class Timer> m_timer;
     bool m_syncing = false;
     bool m_syncAgain = false;
