@@ -215,6 +215,27 @@ AccountApiDouble::Fault AccountApiDouble::answer(const Request& request)
         snapshot.insert(u"revision"_s, revision + 1);
         return ok({ { u"revision"_s, revision + 1 } });
     }
+    if (request.path == u"/api/focus"_s && request.method == "POST"_ba) {
+        const qint64 minutes = body.value(u"minutes"_s).toInteger();
+        snapshot.insert(u"focus"_s,
+            QJsonObject { { u"enabled"_s, true }, { u"id"_s, u"account-focus-%1"_s.arg(++m_focuses) },
+                { u"endsAt"_s, nowMs() + double(minutes) * 60000 }, { u"source"_s, u"account"_s } });
+        return ok({});
+    }
+    if (request.path == u"/api/folga"_s && request.method == "POST"_ba) {
+        QJsonObject folga = snapshot.value(u"folga"_s).toObject();
+        const qint64 available = folga.value(u"available"_s).toInteger();
+        if (available <= 0)
+            return status(409, errorBody(u"Nenhuma folga disponível."_s));
+        const double end = nowMs() + double(folga.value(u"minutes"_s).toInteger()) * 60000;
+        folga.insert(u"available"_s, available - 1);
+        folga.insert(u"active"_s,
+            QJsonObject {
+                { u"endsAt"_s, QDateTime::fromMSecsSinceEpoch(qint64(end), Qt::UTC).toString(Qt::ISODate) } });
+        snapshot.insert(u"folga"_s, folga);
+        snapshot.insert(u"pausedUntil"_s, end);
+        return ok({ { u"folga"_s, folga }, { u"focus"_s, snapshot.value(u"focus"_s) } });
+    }
     return status(404, errorBody(u"Não encontrado."_s));
 }
 

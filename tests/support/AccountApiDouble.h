@@ -84,7 +84,8 @@ public:
     QString validRefreshToken;
     QJsonObject issueSession();
 
-    // The account state that GET /api/bootstrap returns.
+    // The account state that GET /api/bootstrap returns; POST /api/focus and
+    // POST /api/folga change it as the account would.
     QJsonObject snapshot;
 
 private:
@@ -98,6 +99,7 @@ private:
     QList<Request> m_requests;
     QMap<QString, QQueue<Fault>> m_faults;
     int m_issued = 0;
+    int m_focuses = 0;
 };
 
 } // namespace kestravin::testing

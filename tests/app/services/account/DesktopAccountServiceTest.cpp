@@ -288,3 +288,69 @@ TEST(DesktopAccountServiceTest, GrantsFollowTheAccountsFocus)
     EXPECT_EQ(a.rig.daemon->count(u"setSiteAccess"_s), first + 2);
     EXPECT_TRUE(a.account.appliedGrants().isEmpty());
 }
+
+TEST(DesktopAccountServiceTest, DuringABlockTheScheduleWaitsForItsEnd)
+{
+    AccountRig a;
+    a.startAndSync();
+    auto& schedule = a.rig.startScheduleManager();
+    a.rig.daemon->setBlockingActive(true);
+    a.rig.blocking->checkCurrentStatus();
+    ASSERT_TRUE(waitUntil([&] { return a.rig.blocking->isBlocking(); }));
+    ASSERT_TRUE(a.rig.syncWithDaemon());
+    const int updates = a.rig.daemon->count(u"updateSchedule"_s);
+
+    a.setAccount({ u"newer.example"_s }, 2);
+    a.rig.time.advance(DesktopAccountService::syncInterval);
+    ASSERT_TRUE(a.roundsDone(2));
+    ASSERT_TRUE(a.rig.syncWithDaemon());
+    EXPECT_EQ(a.rig.config->configuration().blockedSites, QStringList { u"newer.example"_s });
+    EXPECT_EQ(a.rig.daemon->count(u"updateSchedule"_s), updates);
+    EXPECT_TRUE(schedule.hasPendingScheduleChanges());
+}
+
+TEST(DesktopAccountServiceTest, FocusAndFolgaOperations)
+{
+    AccountRig a;
+    a.startAndSync();
+    a.account.startFocusFromMenu(25);
+    ASSERT_TRUE(a.roundsDone(2));
+    EXPECT_EQ(a.api.requestsTo(u"/api/focus"_s).first().body, R"({"minutes":25})"_ba);
+    ASSERT_TRUE(a.account.snapshot());
+    EXPECT_TRUE(a.account.snapshot()->focus.enabled);
+    EXPECT_FALSE(a.account.focusError());
+
+    a.api.addFault(u"/api/focus"_s, AccountApiDouble::status(423, R"({"error":"Foco travado."})"_ba));
+    a.account.startFocusFromMenu(25);
+    ASSERT_TRUE(waitUntil([&] { return a.account.focusError().has_value(); }));
+    EXPECT_EQ(a.account.focusError(), u"Foco travado."_s);
+    EXPECT_EQ(a.account.message(), u"Foco travado."_s);
+
+    // No folga left: a 409 that also asks for a sync.
+    std::optional<std::optional<AccountFailure>> used;
+    a.account.useFolga([&](std::optional<AccountFailure> failure) { used = failure; });
+    ASSERT_TRUE(waitUntil([&] { return used.has_value(); }));
+    ASSERT_TRUE(used->has_value());
+    EXPECT_TRUE((*used)->isHttp(409));
+
+    a.api.snapshot.insert(u"folga"_s,
+        QJsonObject { { u"available"_s, 1 }, { u"minutes"_s, 15 }, { u"earnedToday"_s, QJsonArray {} },
+            { u"focusMinutes"_s, 0 } });
+    used.reset();
+    a.account.useFolga([&](std::optional<AccountFailure> failure) { used = failure; });
+    ASSERT_TRUE(waitUntil([&] { return used.has_value(); }));
+    EXPECT_FALSE(used->has_value());
+    ASSERT_TRUE(a.account.snapshot()->folga);
+    EXPECT_EQ(a.account.snapshot()->folga->available, 0);
+    EXPECT_EQ(a.account.snapshot()->pausedUntil, double(a.rig.time.now().toMSecsSinceEpoch()) + 15 * 60000);
+
+    AccountApiDouble::Fault offline;
+    offline.drop = true;
+    a.api.addFault(u"/api/folga"_s, offline);
+    a.api.addFault(u"/api/folga"_s, offline);
+    used.reset();
+    a.account.useFolga([&](std::optional<AccountFailure> failure) { used = failure; });
+    ASSERT_TRUE(waitUntil([&] { return used.has_value(); }));
+    ASSERT_TRUE(used->has_value());
+    EXPECT_EQ((*used)->text, DesktopAccountService::folgaOfflineMessage);
+}
