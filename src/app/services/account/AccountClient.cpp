@@ -191,7 +191,13 @@ void AccountClient::request(const QString& path, const QByteArray& method, std::
         send(path, method, std::move(body), epoch, false, std::move(done));
         return;
     }
-    refreshed([this, path, method, body = std::move(body), epoch, done = std::move(done)](
+    refreshThenSend(path, method, std::move(body), epoch, false, std::move(done));
+}
+
+void AccountClient::refreshThenSend(const QString& path, const QByteArray& method, std::optional<QByteArray> body,
+    quint64 epoch, bool retried, Done done)
+{
+    refreshed([this, path, method, body = std::move(body), epoch, retried, done = std::move(done)](
                   std::optional<AccountFailure> failure) mutable {
         if (failure) {
             done({ std::move(failure), {} });
@@ -201,7 +207,7 @@ void AccountClient::request(const QString& path, const QByteArray& method, std::
             done({ AccountFailure::accessError(DesktopAccessError::sessionChanged), {} });
             return;
         }
-        send(path, method, std::move(body), epoch, false, std::move(done));
+        send(path, method, std::move(body), epoch, retried, std::move(done));
     });
 }
 
@@ -218,18 +224,7 @@ void AccountClient::send(const QString& path, const QByteArray& method, std::opt
                 done(std::move(reply));
                 return;
             }
-            refreshed([this, path, method, body = std::move(body), epoch, done = std::move(done)](
-                          std::optional<AccountFailure> failure) mutable {
-                if (failure) {
-                    done({ std::move(failure), {} });
-                    return;
-                }
-                if (!stillCurrent(epoch)) {
-                    done({ AccountFailure::accessError(DesktopAccessError::sessionChanged), {} });
-                    return;
-                }
-                send(path, method, std::move(body), epoch, true, std::move(done));
-            });
+            refreshThenSend(path, method, std::move(body), epoch, true, std::move(done));
         });
 }
 

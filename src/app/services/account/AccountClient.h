@@ -112,6 +112,9 @@ private:
     bool stillCurrent(quint64 epoch) const { return epoch == m_epoch && m_session.has_value(); }
     void send(const QString& path, const QByteArray& method, std::optional<QByteArray> body, quint64 epoch,
         bool retried, Done done);
+    // Refreshes, then sends with the new token unless the session moved.
+    void refreshThenSend(const QString& path, const QByteArray& method, std::optional<QByteArray> body, quint64 epoch,
+        bool retried, Done done);
     void finishRefresh(std::optional<AccountFailure> failure);
 
     AccountEnvironment m_environment;
