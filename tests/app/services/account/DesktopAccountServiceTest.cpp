@@ -354,3 +354,40 @@ TEST(DesktopAccountServiceTest, FocusAndFolgaOperations)
     ASSERT_TRUE(used->has_value());
     EXPECT_EQ((*used)->text, DesktopAccountService::folgaOfflineMessage);
 }
+
+TEST(DesktopAccountServiceTest, SyncRequestsDuringARoundMakeOneMore)
+{
+    AccountRig a;
+    a.startAndSync();
+    AccountApiDouble::Fault slow;
+    slow.delayMs = 200;
+    a.api.addFault(bootstrapPath, slow);
+    a.account.syncNow();
+    ASSERT_TRUE(waitUntil([&] { return a.api.count(bootstrapPath) == 2; }));
+    a.account.syncNow();
+    a.account.syncNow();
+    a.rig.time.advance(DesktopAccountService::syncInterval); // the timer's tick joins in too
+    ASSERT_TRUE(a.roundsDone(3));
+    spin(100);
+    EXPECT_EQ(a.api.count(bootstrapPath), 3);
+    EXPECT_FALSE(a.account.syncing());
+}
+
+TEST(DesktopAccountServiceTest, FinishingOnboardingMarksTheAccountAndApplies)
+{
+    AccountRig a;
+    a.api.snapshot.insert(u"settings"_s, settingsWith({ u"account.example"_s }, false));
+    a.startAndSync();
+    EXPECT_EQ(a.account.message(), DesktopAccountService::notOnboardedMessage);
+    bool finished = false;
+    a.account.finishOnboarding([&] { finished = true; });
+    ASSERT_TRUE(waitUntil([&] { return finished; }));
+    ASSERT_EQ(a.api.count(settingsPath), 1);
+    const QJsonObject sent = QJsonDocument::fromJson(a.api.requestsTo(settingsPath).first().body).object();
+    EXPECT_TRUE(sent.value(u"settings"_s).toObject().value(u"onboarded"_s).toBool());
+    ASSERT_TRUE(a.roundsDone(2));
+    EXPECT_EQ(a.account.message(), DesktopAccountService::syncedMessage);
+    EXPECT_EQ(a.account.saveState(), AccountSaveState::saved());
+    // The local sites went up and came back unchanged.
+    EXPECT_EQ(a.rig.config->configuration().blockedSites, QStringList { u"local.example"_s });
+}
