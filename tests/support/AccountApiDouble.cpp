@@ -236,6 +236,21 @@ AccountApiDouble::Fault AccountApiDouble::answer(const Request& request)
         snapshot.insert(u"pausedUntil"_s, end);
         return ok({ { u"folga"_s, folga }, { u"focus"_s, snapshot.value(u"focus"_s) } });
     }
+    if (request.path == u"/api/folga/earn"_s && request.method == "POST"_ba) {
+        QJsonObject folga = snapshot.value(u"folga"_s).toObject();
+        QJsonArray earned = folga.value(u"earnedToday"_s).toArray();
+        earned.append(body.value(u"mission"_s).toObject().value(u"kind"_s));
+        folga.insert(u"earnedToday"_s, earned);
+        folga.insert(u"available"_s, folga.value(u"available"_s).toInteger() + 1);
+        snapshot.insert(u"folga"_s, folga);
+        return ok({ { u"folga"_s, folga } });
+    }
+    if (request.path == u"/api/folga/history"_s && request.method == "GET"_ba)
+        return ok({ { u"entries"_s, folgaHistory } });
+    if (request.path == u"/api/missions"_s && request.method == "PUT"_ba) {
+        snapshot.insert(u"missions"_s, body.value(u"missions"_s));
+        return ok({});
+    }
     return status(404, errorBody(u"Não encontrado."_s));
 }
 

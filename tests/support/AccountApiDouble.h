@@ -3,6 +3,7 @@
 #include <QAbstractHttpServer>
 #include <QByteArray>
 #include <QHash>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
 #include <QMap>
@@ -87,6 +88,8 @@ public:
     // The account state that GET /api/bootstrap returns; POST /api/focus and
     // POST /api/folga change it as the account would.
     QJsonObject snapshot;
+    // What GET /api/folga/history lists.
+    QJsonArray folgaHistory;
 
 private:
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;

@@ -491,7 +491,7 @@ void DesktopAccountService::startFocusFromMenu(qint64 minutes)
         });
 }
 
-void DesktopAccountService::useFolga(std::function<void(std::optional<AccountFailure>)> done)
+void DesktopAccountService::useFolga(Finished done)
 {
     if (!m_collaborators.client) {
         done(AccountFailure::accessError(DesktopAccessError::configuration));
@@ -535,6 +535,86 @@ void DesktopAccountService::useFolga(std::function<void(std::optional<AccountFai
                 self->setSnapshot(snapshot);
             }
             self->syncNow();
+            done(std::nullopt);
+        });
+}
+
+} // namespace kestravin
+
+namespace kestravin {
+
+void DesktopAccountService::earnFolga(const AccountMission& mission, Finished done)
+{
+    if (!m_collaborators.client) {
+        done(AccountFailure::accessError(DesktopAccessError::configuration));
+        return;
+    }
+    const Round started = round();
+    m_collaborators.client->request(u"/api/folga/earn"_s, "POST"_ba, AccountBodies::folgaEarn(mission),
+        [self = QPointer(this), started, done = std::move(done)](AccountReply reply) {
+            if (!self)
+                return;
+            if (!self->sameSession(started)) {
+                done(AccountFailure::accessError(DesktopAccessError::sessionChanged));
+                return;
+            }
+            AccountFailure failed;
+            const auto earned = reply.failure ? std::nullopt : reply.decode<FolgaEarnReply>(failed);
+            if (!earned) {
+                done(reply.failure ? *reply.failure : failed);
+                return;
+            }
+            if (self->m_snapshot) {
+                DesktopAccountSnapshot snapshot = *self->m_snapshot;
+                snapshot.folga = earned->folga;
+                self->setSnapshot(snapshot);
+            }
+            done(std::nullopt);
+        });
+}
+
+void DesktopAccountService::folgaHistory(std::function<void(std::optional<AccountFailure>, QList<FolgaEntry>)> done)
+{
+    if (!m_collaborators.client) {
+        done(AccountFailure::accessError(DesktopAccessError::configuration), {});
+        return;
+    }
+    m_collaborators.client->request(
+        u"/api/folga/history"_s, "GET"_ba, std::nullopt, [done = std::move(done)](AccountReply reply) {
+            AccountFailure failed;
+            const auto history = reply.failure ? std::nullopt : reply.decode<FolgaHistoryReply>(failed);
+            if (!history) {
+                done(reply.failure ? *reply.failure : failed, {});
+                return;
+            }
+            done(std::nullopt, history->entries);
+        });
+}
+
+void DesktopAccountService::saveMissions(const QList<AccountMission>& missions, Finished done)
+{
+    if (!m_collaborators.client) {
+        done(AccountFailure::accessError(DesktopAccessError::configuration));
+        return;
+    }
+    const Round started = round();
+    m_collaborators.client->request(u"/api/missions"_s, "PUT"_ba, AccountBodies::missions(missions),
+        [self = QPointer(this), started, missions, done = std::move(done)](AccountReply reply) {
+            if (!self)
+                return;
+            if (!self->sameSession(started)) {
+                done(AccountFailure::accessError(DesktopAccessError::sessionChanged));
+                return;
+            }
+            if (reply.failure) {
+                done(reply.failure);
+                return;
+            }
+            if (self->m_snapshot) {
+                DesktopAccountSnapshot snapshot = *self->m_snapshot;
+                snapshot.missions = missions;
+                self->setSnapshot(snapshot);
+            }
             done(std::nullopt);
         });
 }

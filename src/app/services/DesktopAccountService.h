@@ -98,8 +98,15 @@ public:
 
     // Starts a focus of `minutes` on the account; failures land in focusError.
     void startFocusFromMenu(qint64 minutes);
+    using Finished = std::function<void(std::optional<AccountFailure>)>;
     // Uses one folga; `done` gets the failure, if any.
-    void useFolga(std::function<void(std::optional<AccountFailure>)> done);
+    void useFolga(Finished done);
+    // Claims the folga of a mission met today; the new balance replaces the snapshot's.
+    void earnFolga(const AccountMission& mission, Finished done);
+    // The folga history, oldest first as the account sends it; changes nothing.
+    void folgaHistory(std::function<void(std::optional<AccountFailure>, QList<FolgaEntry>)> done);
+    // Replaces the account's daily goals; the snapshot takes them on success.
+    void saveMissions(const QList<AccountMission>& missions, Finished done);
 
 Q_SIGNALS:
     void snapshotChanged();

@@ -391,3 +391,40 @@ TEST(DesktopAccountServiceTest, FinishingOnboardingMarksTheAccountAndApplies)
     // The local sites went up and came back unchanged.
     EXPECT_EQ(a.rig.config->configuration().blockedSites, QStringList { u"local.example"_s });
 }
+
+TEST(DesktopAccountServiceTest, MissionsAndFolgaHistory)
+{
+    AccountRig a;
+    a.api.snapshot.insert(u"folga"_s,
+        QJsonObject { { u"available"_s, 0 }, { u"minutes"_s, 15 }, { u"earnedToday"_s, QJsonArray {} },
+            { u"focusMinutes"_s, 75 } });
+    a.api.folgaHistory = QJsonArray { QJsonObject { { u"mission"_s, u"focus"_s }, { u"earnedAt"_s, 1712.9 },
+        { u"expiresAt"_s, 5000 }, { u"status"_s, u"available"_s } } };
+    a.startAndSync();
+
+    const QList<AccountMission> missions { { u"focus"_s, 60 }, { u"steps"_s, 8000 } };
+    std::optional<std::optional<AccountFailure>> result;
+    a.account.saveMissions(missions, [&](std::optional<AccountFailure> failure) { result = failure; });
+    ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
+    EXPECT_FALSE(result->has_value());
+    EXPECT_EQ(a.api.requestsTo(u"/api/missions"_s).first().body,
+        R"({"missions":[{"kind":"focus","target":60},{"kind":"steps","target":8000}]})"_ba);
+    EXPECT_EQ(a.account.snapshot()->missions, missions);
+
+    result.reset();
+    a.account.earnFolga(missions.first(), [&](std::optional<AccountFailure> failure) { result = failure; });
+    ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
+    EXPECT_FALSE(result->has_value());
+    EXPECT_EQ(a.api.requestsTo(u"/api/folga/earn"_s).first().body, R"({"mission":{"kind":"focus","target":60}})"_ba);
+    EXPECT_EQ(a.account.snapshot()->folga->available, 1);
+    EXPECT_EQ(a.account.snapshot()->folga->earnedToday, QStringList { u"focus"_s });
+
+    std::optional<QList<FolgaEntry>> entries;
+    a.account.folgaHistory([&](std::optional<AccountFailure> failure, QList<FolgaEntry> list) {
+        EXPECT_FALSE(failure);
+        entries = list;
+    });
+    ASSERT_TRUE(waitUntil([&] { return entries.has_value(); }));
+    ASSERT_EQ(entries->size(), 1);
+    EXPECT_EQ(entries->first().id(), u"focus-1712"_s);
+}
