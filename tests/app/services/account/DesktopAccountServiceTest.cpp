@@ -428,3 +428,26 @@ TEST(DesktopAccountServiceTest, MissionsAndFolgaHistory)
     ASSERT_EQ(entries->size(), 1);
     EXPECT_EQ(entries->first().id(), u"focus-1712"_s);
 }
+
+TEST(DesktopAccountServiceTest, ARefusedRefreshSignsOutLikeADisconnect)
+{
+    AccountRig a;
+    a.startAndSync();
+    ASSERT_TRUE(a.account.snapshot());
+    // An upload state to be reset: an edit that leaves nothing to block.
+    Configuration emptied = a.rig.config->configuration();
+    emptied.blockedSites.clear();
+    a.rig.config->setConfiguration(emptied);
+    a.account.localEditChanged();
+    a.rig.time.advance(DesktopAccountService::saveDelay);
+    ASSERT_EQ(a.account.saveState().state, AccountSaveState::Case::failed);
+
+    // The session runs out and the account refuses to renew it.
+    a.api.validRefreshToken = u"revoked"_s;
+    a.rig.time.advance(std::chrono::hours(2));
+    ASSERT_TRUE(waitUntil([&] { return !a.account.session(); }));
+    EXPECT_FALSE(a.account.snapshot());
+    EXPECT_FALSE(a.account.appliedRevision());
+    EXPECT_EQ(a.account.saveState(), AccountSaveState::idle());
+    EXPECT_TRUE(a.store.stored().isEmpty());
+}
