@@ -493,49 +493,38 @@ void DesktopAccountService::startFocusFromMenu(qint64 minutes)
 
 void DesktopAccountService::useFolga(Finished done)
 {
-    if (!m_collaborators.client) {
-        done(AccountFailure::accessError(DesktopAccessError::configuration));
-        return;
-    }
-    const Round started = round();
-    m_collaborators.client->request(u"/api/folga"_s, "POST"_ba, AccountBodies::empty(),
-        [self = QPointer(this), started, done = std::move(done)](AccountReply reply) {
-            if (!self)
-                return;
-            if (!self->sameSession(started)) {
-                done(AccountFailure::accessError(DesktopAccessError::sessionChanged));
-                return;
-            }
+    operation(u"/api/folga"_s, "POST"_ba, AccountBodies::empty(), std::move(done),
+        [this](AccountReply reply, Finished finish) {
             if (reply.failure) {
                 if (reply.failure->isHttp(409))
-                    self->syncNow();
+                    syncNow();
                 if (reply.failure->isAccess(DesktopAccessError::unavailable)) {
                     AccountFailure offline = *reply.failure;
                     offline.text = folgaOfflineMessage;
-                    done(offline);
+                    finish(offline);
                     return;
                 }
-                done(reply.failure);
+                finish(reply.failure);
                 return;
             }
             AccountFailure failed;
             const auto used = reply.decode<FolgaUseReply>(failed);
             if (!used) {
-                done(failed);
+                finish(failed);
                 return;
             }
-            if (self->m_snapshot) {
-                DesktopAccountSnapshot snapshot = *self->m_snapshot;
+            if (m_snapshot) {
+                DesktopAccountSnapshot snapshot = *m_snapshot;
                 snapshot.folga = used->folga;
                 snapshot.focus = used->focus;
                 if (used->folga.active) {
                     if (const auto end = InternetDateTime::parse(used->folga.active->endsAt))
                         snapshot.pausedUntil = double(end->toMSecsSinceEpoch());
                 }
-                self->setSnapshot(snapshot);
+                setSnapshot(snapshot);
             }
-            self->syncNow();
-            done(std::nullopt);
+            syncNow();
+            finish(std::nullopt);
         });
 }
 
@@ -545,31 +534,20 @@ namespace kestravin {
 
 void DesktopAccountService::earnFolga(const AccountMission& mission, Finished done)
 {
-    if (!m_collaborators.client) {
-        done(AccountFailure::accessError(DesktopAccessError::configuration));
-        return;
-    }
-    const Round started = round();
-    m_collaborators.client->request(u"/api/folga/earn"_s, "POST"_ba, AccountBodies::folgaEarn(mission),
-        [self = QPointer(this), started, done = std::move(done)](AccountReply reply) {
-            if (!self)
-                return;
-            if (!self->sameSession(started)) {
-                done(AccountFailure::accessError(DesktopAccessError::sessionChanged));
-                return;
-            }
+    operation(u"/api/folga/earn"_s, "POST"_ba, AccountBodies::folgaEarn(mission), std::move(done),
+        [this](AccountReply reply, Finished finish) {
             AccountFailure failed;
-            const auto earned = reply.failure ? std::nullopt : reply.decode<FolgaEarnReply>(failed);
+            const auto earned = reply.value<FolgaEarnReply>(failed);
             if (!earned) {
-                done(reply.failure ? *reply.failure : failed);
+                finish(failed);
                 return;
             }
-            if (self->m_snapshot) {
-                DesktopAccountSnapshot snapshot = *self->m_snapshot;
+            if (m_snapshot) {
+                DesktopAccountSnapshot snapshot = *m_snapshot;
                 snapshot.folga = earned->folga;
-                self->setSnapshot(snapshot);
+                setSnapshot(snapshot);
             }
-            done(std::nullopt);
+            finish(std::nullopt);
         });
 }
 
@@ -582,9 +560,9 @@ void DesktopAccountService::folgaHistory(std::function<void(std::optional<Accoun
     m_collaborators.client->request(
         u"/api/folga/history"_s, "GET"_ba, std::nullopt, [done = std::move(done)](AccountReply reply) {
             AccountFailure failed;
-            const auto history = reply.failure ? std::nullopt : reply.decode<FolgaHistoryReply>(failed);
+            const auto history = reply.value<FolgaHistoryReply>(failed);
             if (!history) {
-                done(reply.failure ? *reply.failure : failed, {});
+                done(failed, {});
                 return;
             }
             done(std::nullopt, history->entries);
@@ -593,29 +571,38 @@ void DesktopAccountService::folgaHistory(std::function<void(std::optional<Accoun
 
 void DesktopAccountService::saveMissions(const QList<AccountMission>& missions, Finished done)
 {
+    operation(u"/api/missions"_s, "PUT"_ba, AccountBodies::missions(missions), std::move(done),
+        [this, missions](AccountReply reply, Finished finish) {
+            if (reply.failure) {
+                finish(reply.failure);
+                return;
+            }
+            if (m_snapshot) {
+                DesktopAccountSnapshot snapshot = *m_snapshot;
+                snapshot.missions = missions;
+                setSnapshot(snapshot);
+            }
+            finish(std::nullopt);
+        });
+}
+
+void DesktopAccountService::operation(const QString& path, const QByteArray& method, const QByteArray& body,
+    Finished done, std::function<void(AccountReply, Finished)> handle)
+{
     if (!m_collaborators.client) {
         done(AccountFailure::accessError(DesktopAccessError::configuration));
         return;
     }
     const Round started = round();
-    m_collaborators.client->request(u"/api/missions"_s, "PUT"_ba, AccountBodies::missions(missions),
-        [self = QPointer(this), started, missions, done = std::move(done)](AccountReply reply) {
+    m_collaborators.client->request(path, method, body,
+        [self = QPointer(this), started, done = std::move(done), handle = std::move(handle)](AccountReply reply) {
             if (!self)
                 return;
             if (!self->sameSession(started)) {
                 done(AccountFailure::accessError(DesktopAccessError::sessionChanged));
                 return;
             }
-            if (reply.failure) {
-                done(reply.failure);
-                return;
-            }
-            if (self->m_snapshot) {
-                DesktopAccountSnapshot snapshot = *self->m_snapshot;
-                snapshot.missions = missions;
-                self->setSnapshot(snapshot);
-            }
-            done(std::nullopt);
+            handle(std::move(reply), done);
         });
 }
 

@@ -130,6 +130,10 @@ private:
     void clearAccountState();
     // Writes the snapshot's settings locally; the sentence of the failure, if any.
     std::optional<QString> apply(const DesktopAccountSnapshot& snapshot);
+    // One authenticated call of an account operation: `handle` runs only while
+    // the session that started it holds; otherwise `done` gets sessionChanged.
+    void operation(const QString& path, const QByteArray& method, const QByteArray& body, Finished done,
+        std::function<void(AccountReply, Finished)> handle);
     // Hands the grants of the account's running focus to the daemon.
     void applyGrants(const DesktopAccountSnapshot& snapshot, std::function<void()> done);
     void save(BrowserSettings settings, std::function<void(std::optional<AccountFailure>)> done);

@@ -55,6 +55,15 @@ struct AccountReply {
 
     // Decodes the body as T; a body that does not read fails as a decode error.
     template <typename T> std::optional<T> decode(AccountFailure& failed) const;
+    // The decoded body, or none with `failed` set to the call's failure or the decode's.
+    template <typename T> std::optional<T> value(AccountFailure& failed) const
+    {
+        if (failure) {
+            failed = *failure;
+            return std::nullopt;
+        }
+        return decode<T>(failed);
+    }
 };
 
 // The account API client: one HTTP core and the authenticated calls on top of
