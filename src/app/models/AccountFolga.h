@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QJsonObject>
+#include <QJsonValue>
 #include <QString>
 #include <QStringList>
 
@@ -24,6 +26,41 @@ struct AccountFolga {
     qint64 focusMinutes = 0;
 
     bool operator==(const AccountFolga&) const = default;
+
+    // Absent optionals are left out, never written as null.
+    QJsonObject toJson() const;
+    static std::optional<AccountFolga> fromJson(const QJsonValue& value, QString* error = nullptr);
+};
+
+// One daily goal of the account. `kind` is a MissionKind's raw value; kinds
+// this build does not know are carried unchanged.
+struct AccountMission {
+    QString kind;
+    qint64 target = 0;
+
+    bool operator==(const AccountMission&) const = default;
+
+    QJsonObject toJson() const;
+    static std::optional<AccountMission> fromJson(const QJsonValue& value, QString* error = nullptr);
+};
+
+// One row of the folga history.
+struct FolgaEntry {
+    QString mission;
+    double earnedAt = 0;
+    double expiresAt = 0;
+    std::optional<double> usedAt;
+    std::optional<double> endsAt;
+    QString status;
+
+    bool operator==(const FolgaEntry&) const = default;
+
+    // mission + "-" + the integer part of earnedAt.
+    QString id() const;
+
+    // Refuses an entry whose earnedAt has no integer part in 64 bits, so
+    // that every decoded entry has an id.
+    static std::optional<FolgaEntry> fromJson(const QJsonValue& value, QString* error = nullptr);
 };
 
 } // namespace kestravin

@@ -1,0 +1,275 @@
+#include "AccountApiDouble.h"
+
+#include <QDateTime>
+#include <QHttpServerRequest>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QPointer>
+#include <QTcpSocket>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace kestravin::testing {
+
+namespace {
+
+QByteArray json(const QJsonObject& object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+QByteArray errorBody(const QString& text)
+{
+    return json({ { u"error"_s, text } });
+}
+
+QByteArray methodName(QHttpServerRequest::Method method)
+{
+    switch (method) {
+    case QHttpServerRequest::Method::Get:
+        return "GET"_ba;
+    case QHttpServerRequest::Method::Put:
+        return "PUT"_ba;
+    case QHttpServerRequest::Method::Delete:
+        return "DELETE"_ba;
+    case QHttpServerRequest::Method::Post:
+        return "POST"_ba;
+    case QHttpServerRequest::Method::Head:
+        return "HEAD"_ba;
+    case QHttpServerRequest::Method::Options:
+        return "OPTIONS"_ba;
+    case QHttpServerRequest::Method::Patch:
+        return "PATCH"_ba;
+    default:
+        return "OTHER"_ba;
+    }
+}
+
+QJsonObject defaultSnapshot()
+{
+    return QJsonObject {
+        { u"user"_s, QJsonObject { { u"id"_s, u"user-1"_s }, { u"email"_s, u"ana@example.com"_s } } },
+        { u"settings"_s,
+            QJsonObject {
+                { u"onboarded"_s, true },
+                { u"enabled"_s, true },
+                { u"timezone"_s, u"America/Sao_Paulo"_s },
+                { u"platforms"_s, QJsonArray {} },
+                { u"schedule"_s,
+                    QJsonArray { QJsonObject { { u"days"_s, QJsonArray { 1, 2, 3, 4, 5 } }, { u"start"_s, u"09:00"_s },
+                        { u"end"_s, u"17:00"_s } } } },
+                { u"sites"_s, QJsonArray { u"example.com"_s } },
+            } },
+        { u"revision"_s, 1 },
+        { u"focus"_s, QJsonObject { { u"enabled"_s, false } } },
+        { u"pausedUntil"_s, 0 },
+    };
+}
+
+} // namespace
+
+AccountApiDouble::AccountApiDouble()
+    : nowMs([] { return double(QDateTime::currentMSecsSinceEpoch()); }), snapshot(defaultSnapshot())
+{
+    const quint16 port = listen(QHostAddress::LocalHost, 0);
+    m_base = QUrl(u"http://127.0.0.1:%1"_s.arg(port));
+}
+
+AccountApiDouble::~AccountApiDouble() = default;
+
+QUrl AccountApiDouble::webBase() const
+{
+    return QUrl(m_base.toString() + u"/web"_s);
+}
+
+void AccountApiDouble::addFault(const QString& path, Fault fault)
+{
+    m_faults[path].enqueue(std::move(fault));
+}
+
+AccountApiDouble::Fault AccountApiDouble::status(int status, std::optional<QByteArray> body)
+{
+    Fault fault;
+    fault.status = status;
+    fault.body = std::move(body);
+    return fault;
+}
+
+AccountApiDouble::Fault AccountApiDouble::bodyOfSize(qsizetype size)
+{
+    // A JSON object padded to exactly `size` bytes.
+    const QByteArray frame = R"({"pad":""})"_ba;
+    Fault fault;
+    fault.body = R"({"pad":")"_ba + QByteArray(size - frame.size(), 'x') + R"("})"_ba;
+    return fault;
+}
+
+QList<AccountApiDouble::Request> AccountApiDouble::requestsTo(const QString& path) const
+{
+    QList<Request> result;
+    for (const Request& request : m_requests) {
+        if (request.path == path)
+            result.append(request);
+    }
+    return result;
+}
+
+QJsonObject AccountApiDouble::issueSession()
+{
+    ++m_issued;
+    const QString access = u"access-%1"_s.arg(m_issued);
+    validAccessTokens.insert(access);
+    validRefreshToken = u"refresh-%1"_s.arg(m_issued);
+    return { { u"accessToken"_s, access }, { u"refreshToken"_s, validRefreshToken },
+        { u"expiresAt"_s, nowMs() + sessionLifetimeMs } };
+}
+
+bool AccountApiDouble::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket)
+{
+    Request logged;
+    logged.method = methodName(request.method());
+    logged.path = request.url().path();
+    logged.query = request.url().query(QUrl::FullyEncoded);
+    for (const auto& [name, value] : request.headers())
+        logged.headers.insert(name.toLower(), value);
+    logged.body = request.body();
+    m_requests.append(logged);
+
+    Fault reply;
+    auto queued = m_faults.find(logged.path);
+    if (queued != m_faults.end() && !queued->isEmpty()) {
+        reply = queued->dequeue();
+        if (!reply.body && reply.status == 200)
+            reply.body = answer(logged).body;
+        else if (!reply.body)
+            reply.body = errorBody(u"Falha simulada."_s);
+    } else {
+        reply = answer(logged);
+    }
+
+    if (reply.delayMs > 0) {
+        QTimer::singleShot(reply.delayMs, this, [this, socket = QPointer(socket), reply] {
+            if (socket)
+                respond(socket, reply);
+        });
+    } else {
+        respond(socket, reply);
+    }
+    return true;
+}
+
+void AccountApiDouble::missingHandler(const QHttpServerRequest&, QTcpSocket* socket)
+{
+    respond(socket, status(404, errorBody(u"Não encontrado."_s)));
+}
+
+AccountApiDouble::Fault AccountApiDouble::answer(const Request& request)
+{
+    const auto ok = [](const QJsonObject& object) { return status(200, json(object)); };
+    const auto bearer = [&] {
+        const QByteArray header = request.header("Authorization"_ba);
+        return header.startsWith("Bearer "_ba) && validAccessTokens.contains(QString::fromUtf8(header.mid(7)));
+    };
+    const QJsonObject body = QJsonDocument::fromJson(request.body).object();
+
+    if (request.path == u"/api/device/begin"_s) {
+        QUrl page(m_base.toString() + linkPagePath);
+        page.setQuery(u"code="_s + linkCode);
+        return ok({ { u"code"_s, linkCode }, { u"secret"_s, linkSecret }, { u"expiresAt"_s, nowMs() + linkLifetimeMs },
+            { u"webURL"_s, page.toString() } });
+    }
+    if (request.path == u"/api/device/poll"_s) {
+        if (body.value(u"secret"_s).toString() != linkSecret)
+            return status(404, errorBody(u"Código desconhecido."_s));
+        if (!confirmed)
+            return ok({ { u"status"_s, u"pending"_s } });
+        return ok({ { u"status"_s, u"connected"_s }, { u"session"_s, issueSession() } });
+    }
+    if (request.path == linkPagePath) {
+        confirmed = true;
+        return status(200, "{}"_ba);
+    }
+    if (request.path == u"/api/auth/refresh"_s) {
+        const QString token = body.value(u"refreshToken"_s).toString();
+        if (token.isEmpty() || token != validRefreshToken)
+            return status(401, errorBody(u"Sessão expirada."_s));
+        return ok(issueSession());
+    }
+    if (request.path == u"/api/auth/logout"_s) {
+        if (bearer()) {
+            validAccessTokens.remove(QString::fromUtf8(request.header("Authorization"_ba).mid(7)));
+            validRefreshToken.clear();
+        }
+        return ok({});
+    }
+    if (!bearer())
+        return status(401, errorBody(u"Não autorizado."_s));
+    if (request.path == u"/api/bootstrap"_s && request.method == "GET"_ba)
+        return ok(snapshot);
+    if (request.path == u"/api/settings"_s && request.method == "PUT"_ba) {
+        const qint64 revision = snapshot.value(u"revision"_s).toInteger();
+        if (body.value(u"revision"_s).toInteger(-1) != revision)
+            return status(409, json({ { u"error"_s, u"Revisão antiga."_s }, { u"code"_s, u"stale_revision"_s } }));
+        snapshot.insert(u"settings"_s, body.value(u"settings"_s));
+        snapshot.insert(u"revision"_s, revision + 1);
+        return ok({ { u"revision"_s, revision + 1 } });
+    }
+    if (request.path == u"/api/focus"_s && request.method == "POST"_ba) {
+        const qint64 minutes = body.value(u"minutes"_s).toInteger();
+        snapshot.insert(u"focus"_s,
+            QJsonObject { { u"enabled"_s, true }, { u"id"_s, u"account-focus-%1"_s.arg(++m_focuses) },
+                { u"endsAt"_s, nowMs() + double(minutes) * 60000 }, { u"source"_s, u"account"_s } });
+        return ok({});
+    }
+    if (request.path == u"/api/folga"_s && request.method == "POST"_ba) {
+        QJsonObject folga = snapshot.value(u"folga"_s).toObject();
+        const qint64 available = folga.value(u"available"_s).toInteger();
+        if (available <= 0)
+            return status(409, errorBody(u"Nenhuma folga disponível."_s));
+        const double end = nowMs() + double(folga.value(u"minutes"_s).toInteger()) * 60000;
+        folga.insert(u"available"_s, available - 1);
+        folga.insert(u"active"_s,
+            QJsonObject {
+                { u"endsAt"_s, QDateTime::fromMSecsSinceEpoch(qint64(end), Qt::UTC).toString(Qt::ISODate) } });
+        snapshot.insert(u"folga"_s, folga);
+        snapshot.insert(u"pausedUntil"_s, end);
+        return ok({ { u"folga"_s, folga }, { u"focus"_s, snapshot.value(u"focus"_s) } });
+    }
+    if (request.path == u"/api/folga/earn"_s && request.method == "POST"_ba) {
+        QJsonObject folga = snapshot.value(u"folga"_s).toObject();
+        QJsonArray earned = folga.value(u"earnedToday"_s).toArray();
+        earned.append(body.value(u"mission"_s).toObject().value(u"kind"_s));
+        folga.insert(u"earnedToday"_s, earned);
+        folga.insert(u"available"_s, folga.value(u"available"_s).toInteger() + 1);
+        snapshot.insert(u"folga"_s, folga);
+        return ok({ { u"folga"_s, folga } });
+    }
+    if (request.path == u"/api/folga/history"_s && request.method == "GET"_ba)
+        return ok({ { u"entries"_s, folgaHistory } });
+    if (request.path == u"/api/missions"_s && request.method == "PUT"_ba) {
+        snapshot.insert(u"missions"_s, body.value(u"missions"_s));
+        return ok({});
+    }
+    return status(404, errorBody(u"Não encontrado."_s));
+}
+
+void AccountApiDouble::respond(QTcpSocket* socket, const Fault& reply)
+{
+    if (reply.drop) {
+        socket->abort();
+        return;
+    }
+    const QByteArray body = reply.body.value_or(QByteArray());
+    QByteArray head = "HTTP/1.1 "_ba + QByteArray::number(reply.status) + " Status\r\n"_ba;
+    head += "Content-Type: application/json\r\n"_ba;
+    if (!reply.omitLength)
+        head += "Content-Length: "_ba + QByteArray::number(body.size()) + "\r\n"_ba;
+    for (const auto& [name, value] : reply.headers)
+        head += name + ": "_ba + value + "\r\n"_ba;
+    head += "Connection: close\r\n\r\n"_ba;
+    socket->write(head + body);
+    socket->disconnectFromHost();
+}
+
+} // namespace kestravin::testing
