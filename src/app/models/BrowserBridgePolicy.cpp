@@ -214,18 +214,32 @@ QString hexDigest(const QByteArray& bytes)
     return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
 }
 
-BrowserSnapshot snapshot(const Configuration& configuration, const BrowserBridgeSession& session, bool enabled,
-    const QDateTime& now, const QTimeZone& zone)
+LocalSettings localSettings(const Configuration& configuration, const QTimeZone& zone)
 {
-    const double nowMs = double(now.toMSecsSinceEpoch());
-    BrowserSettings settings;
+    LocalSettings local;
+    BrowserSettings& settings = local.settings;
     settings.onboarded = true;
     settings.timezone = QString::fromUtf8(zone.id());
     settings.platforms = platformsOf(configuration.blockedSites);
     settings.schedule = slotsOf(configuration.schedule);
     settings.sites = sitesOf(configuration.blockedSites);
     settings.enabled = configuration.enabled && !settings.schedule.isEmpty();
-    const QString settingsHash = hexDigest(BrowserExchange::compact(settings.toJson()));
+    local.hash = hexDigest(BrowserExchange::compact(settings.toJson()));
+    return local;
+}
+
+BrowserSnapshot snapshot(const Configuration& configuration, const BrowserBridgeSession& session, bool enabled,
+    const QDateTime& now, const QTimeZone& zone)
+{
+    return snapshot(localSettings(configuration, zone), configuration, session, enabled, now, zone);
+}
+
+BrowserSnapshot snapshot(const LocalSettings& local, const Configuration& configuration,
+    const BrowserBridgeSession& session, bool enabled, const QDateTime& now, const QTimeZone& zone)
+{
+    const double nowMs = double(now.toMSecsSinceEpoch());
+    const BrowserSettings& settings = local.settings;
+    const QString& settingsHash = local.hash;
 
     BrowserFocus focus;
     focus.platforms = settings.platforms;
@@ -247,7 +261,7 @@ BrowserSnapshot snapshot(const Configuration& configuration, const BrowserBridge
     snapshot.generatedAt = nowMs;
     snapshot.revision = hexDigest(BrowserExchange::compact(focus.toJson()) + settingsHash.toUtf8() + boolText(enabled)
         + "-" + QByteArray::number(session.generation));
-    snapshot.settings = std::move(settings);
+    snapshot.settings = settings;
     snapshot.focus = std::move(focus);
     if (session.pausedUntil) {
         snapshot.pausedUntil = session.pausedUntil->unixSeconds() * 1000.0;

@@ -24,6 +24,16 @@ QString hexDigest(const QByteArray& bytes);
 BrowserSnapshot snapshot(const Configuration& configuration, const BrowserBridgeSession& session, bool enabled,
     const QDateTime& now, const QTimeZone& zone);
 
+// The settings part of the local state and its hash, which depend only on
+// the configuration and the zone; a caller that ticks often may keep them.
+struct LocalSettings {
+    BrowserSettings settings;
+    QString hash;
+};
+LocalSettings localSettings(const Configuration& configuration, const QTimeZone& zone);
+BrowserSnapshot snapshot(const LocalSettings& settings, const Configuration& configuration,
+    const BrowserBridgeSession& session, bool enabled, const QDateTime& now, const QTimeZone& zone);
+
 // The account state that replaces the local one while the account's
 // settings are the ones applied here.
 struct AccountView {

@@ -63,6 +63,36 @@ bool writeAtomically(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
 }
 
+// Replaces the file by rename, so a reader sees the old or the new content,
+// without the flush to disk: state.json is rewritten every second and only
+// matters while the application runs.
+bool replaceFile(const QString& path, const QByteArray& bytes)
+{
+    const QByteArray target = QFile::encodeName(path);
+    const QByteArray temporary = target + ".tmp";
+    const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0) {
+        return false;
+    }
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        written += n;
+    }
+    const bool ok
+        = ::close(fd) == 0 && written == bytes.size() && ::rename(temporary.constData(), target.constData()) == 0;
+    if (!ok) {
+        ::unlink(temporary.constData());
+    }
+    return ok;
+}
+
 // Folder entries in the file system's own order; none when it cannot be listed.
 std::optional<QStringList> listFolder(const QString& path)
 {
@@ -203,8 +233,13 @@ void DesktopBrowserBridge::persistSession()
 BrowserSnapshot DesktopBrowserBridge::snapshot() const
 {
     const QDateTime now = m_env.clock->now();
-    BrowserSnapshot local
-        = BrowserBridgePolicy::snapshot(m_env.configuration(), m_session, m_enabled, now, m_env.timeZone);
+    Configuration configuration = m_env.configuration();
+    if (!m_settingsCache || m_settingsCache->first != configuration) {
+        auto settings = BrowserBridgePolicy::localSettings(configuration, m_env.timeZone);
+        m_settingsCache.emplace(std::move(configuration), std::move(settings));
+    }
+    BrowserSnapshot local = BrowserBridgePolicy::snapshot(
+        m_settingsCache->second, m_settingsCache->first, m_session, m_enabled, now, m_env.timeZone);
     const auto account = m_env.account->syncedAccount();
     if (!account || !account->settings.onboarded) {
         return local;
@@ -312,7 +347,7 @@ void DesktopBrowserBridge::tick()
 
     setConnected(m_enabled && newest.has_value());
     snap.systemReady = m_helperReady && m_connected;
-    if (!writeAtomically(filePath(stateFileName), BrowserExchange::compact(snap.toJson()))) {
+    if (!replaceFile(filePath(stateFileName), BrowserExchange::compact(snap.toJson()))) {
         failTick();
         return;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/models/BrowserBridgeModels.h"
+#include "app/models/BrowserBridgePolicy.h"
 #include "app/models/Configuration.h"
 #include "app/models/DesktopAccessError.h"
 #include "app/platform/Clock.h"
@@ -161,6 +162,8 @@ private:
     bool m_needsDisableUpdate = false;
     double m_helperValidUntil = -std::numeric_limits<double>::infinity();
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    // The settings built from the configuration last seen, in that zone.
+    mutable std::optional<std::pair<Configuration, BrowserBridgePolicy::LocalSettings>> m_settingsCache;
 };
 
 // Reads an extension file: only a regular file, opened without blocking, and
