@@ -484,8 +484,12 @@ void DesktopBrowserBridge::setEnabled(bool on)
         m_session.manual.reset();
         m_session.pausedUntil.reset();
         m_pending.reset();
-        m_env.setSessionEndTime(QDateTime());
-        m_env.setRemainingTime(QString());
+        // The mirror is ours only while sync was on: a switch that was
+        // already off leaves a focus started elsewhere alone.
+        if (m_needsDisableUpdate) {
+            m_env.setSessionEndTime(QDateTime());
+            m_env.setRemainingTime(QString());
+        }
     }
     persistSession();
     m_lastHelperUpdate.reset();

@@ -302,6 +302,8 @@ TEST(BrowserBridgeTest, WithoutAccountAndSyncOffTheBridgeLeavesFocusAlone)
     BridgeRig rig(false);
     rig.bridge().startMonitoring();
     rig.time.advance(10s);
+    rig.bridge().setEnabled(false);
+    rig.time.advance(4s);
     EXPECT_TRUE(rig.sessionEnds.isEmpty());
     EXPECT_TRUE(rig.remainingTimes.isEmpty());
     EXPECT_TRUE(rig.pushes.isEmpty());
