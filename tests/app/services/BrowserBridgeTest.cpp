@@ -355,5 +355,24 @@ TEST(BrowserBridgeTest, BeginChecksAndTheAccountRoute)
     EXPECT_EQ(rig.account.syncs, 1);
 }
 
+TEST(BrowserBridgeTest, AFolderThatCannotBeMadeFailsEveryTick)
+{
+    BridgeRig rig;
+    // A file stands where the exchange folder belongs.
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(rig.bridge().directory()).path()));
+    QFile blocker(rig.bridge().directory());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    rig.bridge().startMonitoring();
+    rig.second();
+    EXPECT_EQ(rig.bridge().status(), tickFailed);
+    EXPECT_FALSE(rig.bridge().connected());
+    EXPECT_TRUE(rig.pushes.isEmpty());
+    // Once the folder can be made the next tick recovers.
+    ASSERT_TRUE(QFile::remove(rig.bridge().directory()));
+    rig.second();
+    EXPECT_EQ(rig.bridge().status(), waiting);
+}
+
 } // namespace
 } // namespace kestravin
