@@ -34,7 +34,7 @@ const QString commandPrefix = u"command-"_s;
 
 const QString statusOff = u"Sincronização desativada."_s;
 const QString statusWaiting = u"Aguardando a extensão. Bloqueio do sistema mantido."_s;
-const QString statusApplying = u"Aplicando o foco no Mac…"_s;
+const QString statusApplying = u"Aplicando o foco neste computador…"_s;
 const QString statusSynced = u"Extensão sincronizada neste perfil."_s;
 const QString statusTickFailed = u"Não foi possível sincronizar a extensão. Bloqueio do sistema mantido."_s;
 const QString statusSessionUnsaved = u"Não foi possível salvar o foco local."_s;

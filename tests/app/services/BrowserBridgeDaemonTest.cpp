@@ -108,7 +108,7 @@ TEST(BrowserBridgeDaemonTest, ReceiptPushAndTheHostsFile)
     writeReceipt();
     bridge.tick();
     EXPECT_TRUE(bridge.connected());
-    EXPECT_EQ(bridge.status(), u"Aplicando o foco no Mac…"_s);
+    EXPECT_EQ(bridge.status(), u"Aplicando o foco neste computador…"_s);
     testing::spin(3000);
     writeReceipt();
     bridge.tick();

@@ -24,7 +24,7 @@ namespace {
 using testing::BridgeRig;
 
 const QString waiting = u"Aguardando a extensão. Bloqueio do sistema mantido."_s;
-const QString applying = u"Aplicando o foco no Mac…"_s;
+const QString applying = u"Aplicando o foco neste computador…"_s;
 const QString synced = u"Extensão sincronizada neste perfil."_s;
 const QString tickFailed = u"Não foi possível sincronizar a extensão. Bloqueio do sistema mantido."_s;
 
