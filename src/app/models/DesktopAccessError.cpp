@@ -27,4 +27,52 @@ QString describe(DesktopAccessError error)
     return {};
 }
 
+QString focusLengthOutOfRange()
+{
+    return u"Escolha uma duração de 1 a 240 minutos."_s;
+}
+
+BridgeFailure BridgeFailure::of(DesktopAccessError error)
+{
+    return of(error, describe(error));
+}
+
+BridgeFailure BridgeFailure::of(DesktopAccessError error, QString message)
+{
+    BridgeFailure failure;
+    failure.kind = Kind::access;
+    failure.access = error;
+    failure.domain = u"DesktopAccessError"_s;
+    failure.code = int(error);
+    failure.message = std::move(message);
+    return failure;
+}
+
+BridgeFailure BridgeFailure::fromExtension(QString message)
+{
+    BridgeFailure failure;
+    failure.kind = Kind::bridge;
+    failure.domain = u"KestravinBridge"_s;
+    failure.code = 1;
+    failure.message = std::move(message);
+    return failure;
+}
+
+BridgeFailure BridgeFailure::decoding(QString detail)
+{
+    BridgeFailure failure;
+    failure.kind = Kind::decoding;
+    failure.domain = u"KestravinBridge"_s;
+    failure.message = std::move(detail);
+    return failure;
+}
+
+BridgeFailure BridgeFailure::cancelled()
+{
+    BridgeFailure failure;
+    failure.kind = Kind::cancelled;
+    failure.message = u"cancelled"_s;
+    return failure;
+}
+
 } // namespace kestravin

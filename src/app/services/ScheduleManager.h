@@ -71,6 +71,11 @@ public:
     void sendScheduledBlockingStartNotification();
     void sendScheduledBlockingEndNotification();
 
+    // The browser bridge mirrors the browser focus here, so that the menu bar
+    // counts it down; an invalid end means none.
+    void setSessionEndTime(const QDateTime& value);
+    void setRemainingTime(const QString& value);
+
 Q_SIGNALS:
     void isScheduleActiveChanged();
     void manualOverrideChanged();
@@ -98,8 +103,6 @@ private:
     void setScheduleActive(bool value);
     void setManualOverride(bool value);
     void setNextScheduledEvent(const QString& value);
-    void setSessionEndTime(const QDateTime& value);
-    void setRemainingTime(const QString& value);
 
     ConfigurationManager& m_configManager;
     BlockingService& m_blocking;

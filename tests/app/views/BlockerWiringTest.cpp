@@ -5,6 +5,7 @@
 #include "app/services/DesktopBrowserBridge.h"
 #include "app/views/blocker/ApprovalGuide.h"
 
+#include "BridgeRig.h"
 #include "EventLoop.h"
 #include "ServiceRig.h"
 
@@ -26,12 +27,10 @@ using testing::waitUntil;
 
 TEST(AppBlockerServiceInputsTest, FollowsBlockingBridgeConfigurationAndSchedule)
 {
-    // The bridge keeps its switch in the user's settings: a folder of our own.
-    const QTemporaryDir settings;
-    qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
     ServiceRig rig;
     ScheduleManager& schedule = rig.startScheduleManager();
-    DesktopBrowserBridge bridge;
+    testing::BridgeRig bridgeRig(false);
+    DesktopBrowserBridge& bridge = bridgeRig.bridge();
     AppBlockerServiceInputs inputs(
         *rig.blocking, bridge, *rig.config, schedule, [&rig] { return rig.time.now(); }, QTimeZone::utc());
     QSignalSpy focusChanges(&inputs, &AppBlockerInputs::focusInputsChanged);
@@ -50,9 +49,7 @@ TEST(AppBlockerServiceInputsTest, FollowsBlockingBridgeConfigurationAndSchedule)
     // The browser focus counts only with the sync switched on; the blocker
     // hears both changes.
     bridge.setEnabled(true);
-    BrowserFocus focus;
-    focus.enabled = true;
-    bridge.setFocus(focus);
+    EXPECT_EQ(bridge.begin(25), std::nullopt);
     EXPECT_TRUE(inputs.browserSyncEnabled());
     EXPECT_TRUE(inputs.browserFocusEnabled());
     EXPECT_GE(focusChanges.count(), 2);
