@@ -1,5 +1,6 @@
 #include "app/models/BrowserBridgeModels.h"
 
+#include "app/models/AccountJson.h"
 #include "contract/ContractJson.h"
 
 #include <QJsonArray>
@@ -9,100 +10,8 @@
 using namespace Qt::StringLiterals;
 
 namespace kestravin {
-namespace {
-
 using namespace ContractJson;
-
-bool readNumber(const QJsonObject& object, const QString& key, double& out, QString* error)
-{
-    Instant value;
-    if (!readInstant(object, key, value, error)) {
-        return false;
-    }
-    out = value.secondsSinceReference;
-    return true;
-}
-
-bool readOptionalNumber(const QJsonObject& object, const QString& key, std::optional<double>& out, QString* error)
-{
-    std::optional<Instant> value;
-    if (!readOptionalInstant(object, key, value, error)) {
-        return false;
-    }
-    out = value ? std::optional<double>(value->secondsSinceReference) : std::nullopt;
-    return true;
-}
-
-bool isAbsent(const QJsonObject& object, const QString& key)
-{
-    const auto it = object.constFind(key);
-    return it == object.constEnd() || it->isNull();
-}
-
-bool readOptionalString(const QJsonObject& object, const QString& key, std::optional<QString>& out, QString* error)
-{
-    out.reset();
-    if (isAbsent(object, key)) {
-        return true;
-    }
-    QString value;
-    if (!readString(object, key, value, error)) {
-        return false;
-    }
-    out = value;
-    return true;
-}
-
-bool readOptionalStringList(
-    const QJsonObject& object, const QString& key, std::optional<QStringList>& out, QString* error)
-{
-    out.reset();
-    if (isAbsent(object, key)) {
-        return true;
-    }
-    QStringList value;
-    if (!readStringList(object, key, value, error)) {
-        return false;
-    }
-    out = value;
-    return true;
-}
-
-// Decodes an array member element by element; any failing element fails it.
-template <typename T, typename Decode>
-bool readList(const QJsonObject& object, const QString& key, QList<T>& out, Decode decodeElement, QString* error)
-{
-    const QJsonValue value = object.value(key);
-    if (value.isUndefined() || value.isNull()) {
-        setError(error, u"missing key \"%1\""_s.arg(key));
-        return false;
-    }
-    if (!value.isArray()) {
-        setError(error, u"key \"%1\" is not an array"_s.arg(key));
-        return false;
-    }
-    QList<T> result;
-    for (const QJsonValue& element : value.toArray()) {
-        std::optional<T> decoded = decodeElement(element, error);
-        if (!decoded) {
-            return false;
-        }
-        result.append(std::move(*decoded));
-    }
-    out = std::move(result);
-    return true;
-}
-
-template <typename T> QJsonArray toArray(const QList<T>& values)
-{
-    QJsonArray array;
-    for (const T& value : values) {
-        array.append(value.toJson());
-    }
-    return array;
-}
-
-} // namespace
+using namespace AccountJson;
 
 QJsonObject BrowserFocus::toJson() const
 {
