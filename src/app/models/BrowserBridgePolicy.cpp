@@ -1,7 +1,7 @@
 #include "app/models/BrowserBridgePolicy.h"
 
-#include "contract/LocalTime.h"
 #include "app/models/StrictUrl.h"
+#include "contract/LocalTime.h"
 #include "contract/ScheduledSiteAccess.h"
 
 #include <QCryptographicHash>
