@@ -23,12 +23,14 @@ bool isPopular(const QString& id)
 
 } // namespace
 
-AppPickerModel::AppPickerModel(AppPickerHost& host) : m_host(host) { }
+AppPickerModel::AppPickerModel(AppPickerHost& host) : m_host(host)
+{
+}
 
 AppTileItem AppPickerModel::item(const InstalledApp& app, const QList<BlockedApp>& blocked) const
 {
-    const bool isBlocked = std::any_of(
-        blocked.cbegin(), blocked.cend(), [&](const BlockedApp& b) { return sameId(b.bundleIdentifier, app.bundleIdentifier); });
+    const bool isBlocked = std::any_of(blocked.cbegin(), blocked.cend(),
+        [&](const BlockedApp& b) { return sameId(b.bundleIdentifier, app.bundleIdentifier); });
     return { app.bundleIdentifier, app.name, app.path, isBlocked, app.iconName };
 }
 

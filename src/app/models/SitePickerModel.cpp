@@ -31,7 +31,9 @@ QString trimSpacesAndTabs(const QString& text)
 
 } // namespace
 
-SitePickerModel::SitePickerModel(SitePickerHost& host) : m_host(host) { }
+SitePickerModel::SitePickerModel(SitePickerHost& host) : m_host(host)
+{
+}
 
 QList<SiteTileItem> SitePickerModel::tiles() const
 {
@@ -104,8 +106,8 @@ QList<SiteTileItem> SitePickerModel::options() const
     if (!domain || SiteCatalog::entry(*domain)) {
         return matches;
     }
-    const bool onScreen = std::any_of(
-        all.cbegin(), all.cend(), [&](const SiteTileItem& t) { return !t.entry && t.name == *domain; });
+    const bool onScreen
+        = std::any_of(all.cbegin(), all.cend(), [&](const SiteTileItem& t) { return !t.entry && t.name == *domain; });
     if (!onScreen) {
         matches.append(SiteTileItem::newSite(*domain));
     }

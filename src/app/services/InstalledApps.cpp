@@ -43,8 +43,8 @@ InstalledApps::InstalledApps(
 
 InstalledApps& InstalledApps::shared()
 {
-    static auto* instance = new InstalledApps(
-        [] { return DesktopEntryIndex::standardApplicationDirs(); }, u"com.kestravin.app"_s);
+    static auto* instance
+        = new InstalledApps([] { return DesktopEntryIndex::standardApplicationDirs(); }, u"com.kestravin.app"_s);
     return *instance;
 }
 

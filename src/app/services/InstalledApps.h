@@ -21,8 +21,8 @@ class InstalledApps : public QObject {
     Q_OBJECT
 public:
     // `applicationDirs` is asked on each refresh, on the GUI thread.
-    explicit InstalledApps(std::function<QStringList()> applicationDirs, std::optional<QString> ownBundleID,
-        QObject* parent = nullptr);
+    explicit InstalledApps(
+        std::function<QStringList()> applicationDirs, std::optional<QString> ownBundleID, QObject* parent = nullptr);
 
     static InstalledApps& shared();
 

@@ -1,5 +1,5 @@
-#include "app/models/AppBlockPolicy.h"
 #include "app/models/AppPickerModel.h"
+#include "app/models/AppBlockPolicy.h"
 
 #include <gtest/gtest.h>
 

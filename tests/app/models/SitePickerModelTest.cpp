@@ -1,5 +1,5 @@
-#include "app/models/SiteCatalog.h"
 #include "app/models/SitePickerModel.h"
+#include "app/models/SiteCatalog.h"
 
 #include <gtest/gtest.h>
 
@@ -179,8 +179,8 @@ TEST_F(SitePickerModelTest, SuggestionsAndTheAddRow)
     model.setQuery(u"o.com"_s);
     const QList<SiteTileItem> options = model.options();
     EXPECT_EQ(ids(options),
-        (QStringList { u"host:go.com"_s, u"host:fo.com"_s, u"host:eo.com"_s, u"host:do.com"_s, u"host:co.com"_s,
-            u"new:o.com"_s }))
+        (QStringList {
+            u"host:go.com"_s, u"host:fo.com"_s, u"host:eo.com"_s, u"host:do.com"_s, u"host:co.com"_s, u"new:o.com"_s }))
         << "the first five in tile order, then the add row";
 }
 
