@@ -92,7 +92,7 @@ bool AppPickerModel::escape()
     return true;
 }
 
-void AppPickerModel::toggle(const AppTileItem& item)
+void AppPickerModel::toggle(AppTileItem item)
 {
     m_countDirection = item.blocked ? -1.0 : 1.0;
     m_host.setBlocked(BlockedApp(item.id, item.name), !item.blocked);

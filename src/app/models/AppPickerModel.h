@@ -59,7 +59,8 @@ public:
     // Escape while the field has focus: clears a query and uses up the key.
     bool escape();
 
-    void toggle(const AppTileItem& item);
+    // Takes the item by value: the host's callbacks may rebuild the tile it came from.
+    void toggle(AppTileItem item);
 
     const TileSignal& hop() const { return m_hop; }
     const TileSignal& flight() const { return m_flight; }

@@ -195,7 +195,7 @@ void SitePickerModel::choose(int index)
     }
 }
 
-void SitePickerModel::toggle(const SiteTileItem& item)
+void SitePickerModel::toggle(SiteTileItem item)
 {
     if (item.blocked && m_host.removalsLocked()) {
         m_host.noteLocked();

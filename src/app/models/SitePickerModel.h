@@ -71,7 +71,8 @@ public:
     bool escape();
 
     void choose(int index);
-    void toggle(const SiteTileItem& item);
+    // Takes the item by value: the host's callbacks may rebuild the tile it came from.
+    void toggle(SiteTileItem item);
     void reset();
 
     const TileSignal& hop() const { return m_hop; }

@@ -37,8 +37,13 @@ public:
     // Whether the account's focus runs at `nowMs` (milliseconds since 1970).
     static bool focusRuns(const std::optional<DesktopAccountSnapshot>& snapshot, double nowMs);
 
+    // A screen changed the configuration on this computer (once per user
+    // action); the account uploads the settings.
+    void localEditChanged() { Q_EMIT localEdit(); }
+
 Q_SIGNALS:
     void snapshotChanged();
+    void localEdit();
 
 private:
     std::optional<DesktopAccountSnapshot> m_snapshot;

@@ -1,0 +1,70 @@
+#include "app/views/pickers/PickerPage.h"
+
+#include "app/views/brand/Appearance.h"
+#include "app/views/brand/BrandFonts.h"
+#include "app/views/brand/RollingText.h"
+#include "app/views/pickers/PickerColors.h"
+
+#include <QBoxLayout>
+#include <QLabel>
+
+using namespace Qt::StringLiterals;
+
+namespace kestravin::PickerPage {
+
+QLabel* mutedLabel(const QString& text, int pixelSize, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setFont(BrandFonts::font(pixelSize));
+    label->setTextFormat(Qt::PlainText);
+    auto paint = [label] {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, PickerColors::current().muted);
+        label->setPalette(palette);
+    };
+    paint();
+    QObject::connect(&Appearance::shared(), &Appearance::changed, label, paint);
+    return label;
+}
+
+void addHeader(QBoxLayout* layout, const QString& title, const QString& subtitle)
+{
+    auto* block = new QVBoxLayout;
+    block->setSpacing(8);
+    auto* heading = new QLabel(title);
+    heading->setFont(BrandFonts::font(24, QFont::DemiBold, BrandFonts::Design::Rounded));
+    heading->setTextFormat(Qt::PlainText);
+    auto* line = mutedLabel(subtitle, 13);
+    line->setWordWrap(true);
+    block->addWidget(heading);
+    block->addWidget(line);
+    layout->addLayout(block);
+}
+
+QWidget* counter(RollingText** number, QWidget* parent)
+{
+    auto* box = new QWidget(parent);
+    auto* row = new QHBoxLayout(box);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    *number = new RollingText(u"0"_s, box);
+    (*number)->setFont(BrandFonts::font(13, QFont::DemiBold, BrandFonts::Design::Monospaced));
+    auto* suffix = mutedLabel(u" para depois"_s, 13, box);
+    (*number)->setAccessibleName(QString());
+    suffix->setAccessibleName(QString());
+    row->addWidget(*number);
+    row->addWidget(suffix);
+    box->setAccessibleName(u"0 para depois"_s);
+    return box;
+}
+
+void setCount(QWidget* counter, RollingText* number, int count, double direction)
+{
+    const QString text = QString::number(count);
+    if (number->text() != text) {
+        number->setText(text, direction);
+    }
+    counter->setAccessibleName(text + u" para depois"_s);
+}
+
+} // namespace kestravin::PickerPage
