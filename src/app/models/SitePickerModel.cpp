@@ -38,6 +38,14 @@ SitePickerModel::SitePickerModel(SitePickerHost& host) : m_host(host)
 QList<SiteTileItem> SitePickerModel::tiles() const
 {
     const QStringList stored = m_host.blockedSites();
+    if (!m_tileCache || m_tileCache->stored != stored) {
+        m_tileCache = TileCache { stored, buildTiles(stored) };
+    }
+    return m_tileCache->tiles;
+}
+
+QList<SiteTileItem> SitePickerModel::buildTiles(const QStringList& stored) const
+{
     QList<BlockedSiteGroup> own;
     for (BlockedSiteGroup& group : BlockedSiteGroup::make(stored)) {
         if (!group.platform) {
@@ -214,6 +222,7 @@ void SitePickerModel::toggle(SiteTileItem item)
     if (!item.blocked) {
         m_host.addSites(item.domains);
         m_released.remove(item.id);
+        m_tileCache.reset();
         m_host.localEditChanged();
         celebrate(item.id, 1.0);
         return;
@@ -226,6 +235,7 @@ void SitePickerModel::toggle(SiteTileItem item)
         }
     }
     m_released.insert(item.id, item.domains);
+    m_tileCache.reset();
     m_host.removeSites(item.domains);
     m_host.localEditChanged();
     m_countDirection = -1.0;
@@ -235,6 +245,7 @@ void SitePickerModel::reset()
 {
     m_host.resetSitesToDefaults();
     m_released.clear();
+    m_tileCache.reset();
     m_host.localEditChanged();
 }
 

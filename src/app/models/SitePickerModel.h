@@ -91,7 +91,16 @@ private:
     void celebrate(const QString& id, double direction);
     bool moveActive(int step);
 
+    QList<SiteTileItem> buildTiles(const QStringList& stored) const;
+
     SitePickerHost& m_host;
+    // The tiles of the last stored list seen: typing asks for the suggestions
+    // on every key, while the list and the screen's own state rarely change.
+    struct TileCache {
+        QStringList stored;
+        QList<SiteTileItem> tiles;
+    };
+    mutable std::optional<TileCache> m_tileCache;
     QString m_query;
     bool m_searchFocused = false;
     int m_activeOption = 0;
