@@ -50,7 +50,7 @@ BlockedAppsView::BlockedAppsView(bool embedded, ConfigurationManager& config, De
     m_search = new PickerSearchField(u"Buscar um app"_s, this);
     searchRow->addWidget(m_search, 1);
     searchRow->addStretch(0);
-    QWidget* count = PickerPage::counter(&m_count, this);
+    QWidget* count = PickerPage::counter(&m_count, m_model.blockedCount(), this);
     searchRow->addWidget(count);
     page->addLayout(searchRow);
 

@@ -192,7 +192,7 @@ void SuggestionList::paintEvent(QPaintEvent*)
             withOpacity(c.shadow, 0.25));
     }
     painter.fillPath(BrandShapes::continuousRect(panel, 14.0), c.surface);
-    painter.fillPath(BrandShapes::strokeInside(panel, 14.0, 1.0), c.hairline);
+    painter.strokePath(BrandShapes::strokeInside(panel, 14.0, 1.0), QPen(c.hairline, 1.0));
 }
 
 BlockedSitesView::BlockedSitesView(bool embedded, QWidget* parent)
@@ -226,7 +226,7 @@ BlockedSitesView::BlockedSitesView(
     m_search = new PickerSearchField(u"Buscar ou adicionar um site"_s, this);
     searchRow->addWidget(m_search, 1);
     searchRow->addStretch(0);
-    searchRow->addWidget(PickerPage::counter(&m_count, this));
+    searchRow->addWidget(PickerPage::counter(&m_count, SitePickerModel::blockedCount(m_model.tiles()), this));
     page->addLayout(searchRow);
 
     auto* scroll = new QScrollArea(this);

@@ -41,20 +41,20 @@ void addHeader(QBoxLayout* layout, const QString& title, const QString& subtitle
     layout->addLayout(block);
 }
 
-QWidget* counter(RollingText** number, QWidget* parent)
+QWidget* counter(RollingText** number, int initial, QWidget* parent)
 {
     auto* box = new QWidget(parent);
     auto* row = new QHBoxLayout(box);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
-    *number = new RollingText(u"0"_s, box);
+    *number = new RollingText(QString::number(initial), box);
     (*number)->setFont(BrandFonts::font(13, QFont::DemiBold, BrandFonts::Design::Monospaced));
     auto* suffix = mutedLabel(u" para depois"_s, 13, box);
     (*number)->setAccessibleName(QString());
     suffix->setAccessibleName(QString());
     row->addWidget(*number);
     row->addWidget(suffix);
-    box->setAccessibleName(u"0 para depois"_s);
+    box->setAccessibleName(QString::number(initial) + u" para depois"_s);
     return box;
 }
 

@@ -16,7 +16,7 @@ namespace PickerPage {
 void addHeader(QBoxLayout* layout, const QString& title, const QString& subtitle);
 QLabel* mutedLabel(const QString& text, int pixelSize, QWidget* parent = nullptr);
 // The counter: a rolling number followed by " para depois", read as one.
-QWidget* counter(RollingText** number, QWidget* parent = nullptr);
+QWidget* counter(RollingText** number, int initial, QWidget* parent = nullptr);
 void setCount(QWidget* counter, RollingText* number, int count, double direction);
 } // namespace PickerPage
 

@@ -238,7 +238,7 @@ void PickerTile::paintEvent(QPaintEvent*)
     const QColor fill = blend(resting, c.selectedFill, m_block.value());
     const QColor line = blend(restingBorder, withOpacity(c.accentLine, 0.45), m_block.value());
     painter.fillPath(BrandShapes::continuousRect(bounds, 12.0), fill);
-    painter.fillPath(BrandShapes::strokeInside(bounds, 12.0, 1.0), line);
+    painter.strokePath(BrandShapes::strokeInside(bounds, 12.0, 1.0), QPen(line, 1.0));
 
     const QRectF well(12.0, (bounds.height() - wellSide) / 2.0, wellSide, wellSide);
     {

@@ -174,9 +174,9 @@ void PickerSearchField::paintEvent(QPaintEvent*)
     const QRectF bounds = QRectF(rect());
     painter.fillPath(BrandShapes::continuousRect(bounds, 12.0), c.surface);
     if (m_focused) {
-        painter.fillPath(BrandShapes::strokeInside(bounds, 12.0, 2.0), c.focusedBorder);
+        painter.strokePath(BrandShapes::strokeInside(bounds, 12.0, 2.0), QPen(c.focusedBorder, 2.0));
     } else {
-        painter.fillPath(BrandShapes::strokeInside(bounds, 12.0, 1.0), c.hairline);
+        painter.strokePath(BrandShapes::strokeInside(bounds, 12.0, 1.0), QPen(c.hairline, 1.0));
     }
     if (const BrandImage* glass = BrandAssets::symbol(u"magnifyingglass"_s)) {
         const QRectF icon(12.0, (bounds.height() - 14.0) / 2.0, 14.0, 14.0);
