@@ -34,35 +34,17 @@ BlockedAppsView::BlockedAppsView(bool embedded, ConfigurationManager& config, De
       m_model(m_host)
 {
     setAccessibleName(u"Apps"_s);
-    auto* page = new QVBoxLayout(this);
-    page->setContentsMargins(0, 0, 0, 0);
-    page->setSpacing(18);
-
-    m_notice = new LockNotice(this);
-    page->addWidget(m_notice);
-    if (!m_embedded) {
-        PickerPage::addHeader(page, u"Apps também ficam para depois."_s,
-            u"Escolha os apps do computador. Durante o foco, a Orla esconde esses apps até o horário terminar."_s);
-    }
-
-    auto* searchRow = new QHBoxLayout;
-    searchRow->setSpacing(16);
-    m_search = new PickerSearchField(u"Buscar um app"_s, this);
-    searchRow->addWidget(m_search, 1);
-    searchRow->addStretch(0);
-    QWidget* count = PickerPage::counter(&m_count, m_model.blockedCount(), this);
-    searchRow->addWidget(count);
-    page->addLayout(searchRow);
-
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->viewport()->setAutoFillBackground(false);
-    auto* content = new QWidget;
-    content->setAutoFillBackground(false);
-    auto* column = new QVBoxLayout(content);
-    column->setContentsMargins(2, 2, 2, 2);
+    const PickerPage::Frame frame = PickerPage::build(this, m_embedded,
+        { u"Apps também ficam para depois."_s,
+            u"Escolha os apps do computador. Durante o foco, a Orla esconde esses apps até o horário terminar."_s,
+            u"Buscar um app"_s },
+        m_model.blockedCount());
+    m_notice = frame.notice;
+    m_search = frame.search;
+    m_count = frame.count;
+    QBoxLayout* page = frame.page;
+    QBoxLayout* column = frame.column;
+    QWidget* content = column->parentWidget();
     column->setSpacing(8);
     m_progress = PickerPage::mutedLabel(u"Procurando os apps…"_s, 12, content);
     m_progress->setAlignment(Qt::AlignHCenter);
@@ -81,8 +63,6 @@ BlockedAppsView::BlockedAppsView(bool embedded, ConfigurationManager& config, De
         column->addWidget(m_grids[i]);
     }
     column->addStretch(1);
-    scroll->setWidget(content);
-    page->addWidget(scroll, 1);
 
     if (!m_embedded) {
         auto* footer = PickerPage::mutedLabel(u"Salvo automaticamente. Os apps marcados ficam escondidos durante o "
@@ -157,48 +137,26 @@ void BlockedAppsView::rebuild()
         m_titles[i]->setVisible(present && !section.title.isEmpty());
         QList<PickerTile*> tiles;
         for (const AppTileItem& item : section.items) {
-            AppTile* tile = m_tiles.take(item.id);
-            if (!tile) {
-                tile = kept.take(item.id);
-            }
-            if (!tile) {
-                tile = new AppTile(item, m_installed, m_grids[i]);
+            tiles.append(PickerPage::reuseTile(m_tiles, kept, item, m_model.hop().tickFor(item.id), [&] {
+                auto* tile = new AppTile(item, m_installed, m_grids[i]);
                 connect(tile, &QAbstractButton::clicked, this, [this, tile] {
                     m_model.toggle(tile->item());
                     rebuild();
                 });
-            } else {
-                tile->setItem(item);
-            }
-            tile->setHopTick(m_model.hop().tickFor(item.id));
-            kept.insert(item.id, tile);
-            tiles.append(tile);
+                return tile;
+            }));
         }
         m_grids[i]->setTiles(tiles);
         m_grids[i]->setVisible(present);
     }
-    // A tile may be the sender of the click that led here.
-    for (AppTile* gone : std::as_const(m_tiles)) {
-        gone->hide();
-        gone->deleteLater();
-    }
+    PickerPage::retireTiles(m_tiles);
     m_tiles = kept;
     PickerPage::setCount(m_count->parentWidget(), m_count, m_model.blockedCount(), m_model.countDirection());
 }
 
 void BlockedAppsView::startFlight()
 {
-    const TileSignal& flight = m_model.flight();
-    if (flight.tick < 1 || flight.tick == m_flownTick) {
-        return;
-    }
-    m_flownTick = flight.tick;
-    AppTile* from = m_tiles.value(flight.id);
-    if (!from || !from->isVisible()) {
-        return;
-    }
-    m_overlay->fly(
-        QPointF(from->mapTo(this, from->checkCentre())), QPointF(m_count->mapTo(this, m_count->rect().center())));
+    m_overlay->follow(m_model.flight().tick, m_tiles.value(m_model.flight().id), m_count);
 }
 
 } // namespace kestravin

@@ -55,7 +55,6 @@ private:
     InstalledApps& m_installed;
     ConfigAppPickerHost m_host;
     AppPickerModel m_model;
-    int m_flownTick = 0;
 
     LockNotice* m_notice;
     PickerSearchField* m_search;

@@ -212,36 +212,18 @@ BlockedSitesView::BlockedSitesView(
       m_model(m_host)
 {
     setAccessibleName(u"Sites"_s);
-    auto* page = new QVBoxLayout(this);
-    page->setContentsMargins(0, 0, 0, 0);
-    page->setSpacing(18);
-    m_notice = new LockNotice(this);
-    page->addWidget(m_notice);
-    if (!m_embedded) {
-        PickerPage::addHeader(page, u"Distrações ficam para depois."_s,
-            u"Escolha os sites. A Orla cuida deles nos seus horários de foco."_s);
-    }
-    auto* searchRow = new QHBoxLayout;
-    searchRow->setSpacing(16);
-    m_search = new PickerSearchField(u"Buscar ou adicionar um site"_s, this);
-    searchRow->addWidget(m_search, 1);
-    searchRow->addStretch(0);
-    searchRow->addWidget(PickerPage::counter(&m_count, SitePickerModel::blockedCount(m_model.tiles()), this));
-    page->addLayout(searchRow);
-
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->viewport()->setAutoFillBackground(false);
-    auto* content = new QWidget;
-    auto* column = new QVBoxLayout(content);
-    column->setContentsMargins(2, 2, 2, m_embedded ? 26 : 2);
-    m_grid = new TileGrid(content);
-    column->addWidget(m_grid);
-    column->addStretch(1);
-    scroll->setWidget(content);
-    page->addWidget(scroll, 1);
+    const PickerPage::Frame frame = PickerPage::build(this, m_embedded,
+        { u"Distrações ficam para depois."_s, u"Escolha os sites. A Orla cuida deles nos seus horários de foco."_s,
+            u"Buscar ou adicionar um site"_s },
+        SitePickerModel::blockedCount(m_model.tiles()));
+    m_notice = frame.notice;
+    m_search = frame.search;
+    m_count = frame.count;
+    QBoxLayout* page = frame.page;
+    frame.column->setContentsMargins(2, 2, 2, m_embedded ? 26 : 2);
+    m_grid = new TileGrid(frame.column->parentWidget());
+    frame.column->addWidget(m_grid);
+    frame.column->addStretch(1);
 
     if (!m_embedded) {
         auto* footer = new QHBoxLayout;
@@ -382,25 +364,17 @@ void BlockedSitesView::rebuild()
     QHash<QString, SiteTile*> kept;
     QList<PickerTile*> tiles;
     for (const SiteTileItem& item : items) {
-        SiteTile* tile = m_tiles.take(item.id);
-        if (!tile) {
-            tile = new SiteTile(item, m_icons, m_grid);
+        tiles.append(PickerPage::reuseTile(m_tiles, kept, item, m_model.hop().tickFor(item.id), [&] {
+            auto* tile = new SiteTile(item, m_icons, m_grid);
             connect(tile, &QAbstractButton::clicked, this, [this, tile] {
                 m_model.toggle(tile->item());
                 rebuild();
             });
-        } else {
-            tile->setItem(item);
-        }
-        tile->setHopTick(m_model.hop().tickFor(item.id));
-        kept.insert(item.id, tile);
-        tiles.append(tile);
+            return tile;
+        }));
     }
     m_grid->setTiles(tiles);
-    for (SiteTile* gone : std::as_const(m_tiles)) {
-        gone->hide();
-        gone->deleteLater();
-    }
+    PickerPage::retireTiles(m_tiles);
     m_tiles = kept;
     PickerPage::setCount(
         m_count->parentWidget(), m_count, SitePickerModel::blockedCount(items), m_model.countDirection());
@@ -409,17 +383,7 @@ void BlockedSitesView::rebuild()
 
 void BlockedSitesView::startFlight()
 {
-    const TileSignal& flight = m_model.flight();
-    if (flight.tick < 1 || flight.tick == m_flownTick) {
-        return;
-    }
-    m_flownTick = flight.tick;
-    SiteTile* from = m_tiles.value(flight.id);
-    if (!from || !from->isVisible()) {
-        return;
-    }
-    m_overlay->fly(
-        QPointF(from->mapTo(this, from->checkCentre())), QPointF(m_count->mapTo(this, m_count->rect().center())));
+    m_overlay->follow(m_model.flight().tick, m_tiles.value(m_model.flight().id), m_count);
 }
 
 } // namespace kestravin

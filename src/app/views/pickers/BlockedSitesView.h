@@ -59,7 +59,6 @@ private:
     SiteIconStore& m_icons;
     ConfigSitePickerHost m_host;
     SitePickerModel m_model;
-    int m_flownTick = 0;
 
     LockNotice* m_notice;
     PickerSearchField* m_search;

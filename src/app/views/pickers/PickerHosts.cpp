@@ -7,24 +7,34 @@
 #include <QTimer>
 
 namespace kestravin {
-namespace {
 
-void later(QObject* context, std::function<void()> work, std::function<void()> after)
+PickerHostBase::PickerHostBase(
+    ConfigurationManager& config, DesktopAccountService& account, QObject* context, std::function<void()> after)
+    : m_config(config), m_account(account), m_context(context), m_after(std::move(after))
 {
-    QTimer::singleShot(0, context, [work = std::move(work), after = std::move(after)] {
+}
+
+void PickerHostBase::tellAccount()
+{
+    m_account.localEditChanged();
+}
+
+bool PickerHostBase::motionReduced()
+{
+    return Appearance::shared().reduceMotion();
+}
+
+void PickerHostBase::queue(std::function<void()> work)
+{
+    if (!m_context) {
+        return;
+    }
+    QTimer::singleShot(0, m_context, [work = std::move(work), after = m_after] {
         work();
         if (after) {
             after();
         }
     });
-}
-
-} // namespace
-
-ConfigSitePickerHost::ConfigSitePickerHost(
-    ConfigurationManager& config, DesktopAccountService& account, QObject* context, std::function<void()> after)
-    : m_config(config), m_account(account), m_context(context), m_after(std::move(after))
-{
 }
 
 QStringList ConfigSitePickerHost::blockedSites() const
@@ -62,29 +72,6 @@ void ConfigSitePickerHost::resetSitesToDefaults()
     m_config.resetSitesToDefaults();
 }
 
-void ConfigSitePickerHost::localEditChanged()
-{
-    m_account.localEditChanged();
-}
-
-bool ConfigSitePickerHost::reduceMotion() const
-{
-    return Appearance::shared().reduceMotion();
-}
-
-void ConfigSitePickerHost::nextTurn(std::function<void()> work)
-{
-    if (m_context) {
-        later(m_context, std::move(work), m_after);
-    }
-}
-
-ConfigAppPickerHost::ConfigAppPickerHost(
-    ConfigurationManager& config, DesktopAccountService& account, QObject* context, std::function<void()> after)
-    : m_config(config), m_account(account), m_context(context), m_after(std::move(after))
-{
-}
-
 QList<BlockedApp> ConfigAppPickerHost::blockedApps() const
 {
     return m_config.configuration().blockedApps;
@@ -93,23 +80,6 @@ QList<BlockedApp> ConfigAppPickerHost::blockedApps() const
 void ConfigAppPickerHost::setBlocked(const BlockedApp& app, bool blocked)
 {
     m_config.setBlocked(app, blocked);
-}
-
-void ConfigAppPickerHost::localEditChanged()
-{
-    m_account.localEditChanged();
-}
-
-bool ConfigAppPickerHost::reduceMotion() const
-{
-    return Appearance::shared().reduceMotion();
-}
-
-void ConfigAppPickerHost::nextTurn(std::function<void()> work)
-{
-    if (m_context) {
-        later(m_context, std::move(work), m_after);
-    }
 }
 
 } // namespace kestravin

@@ -4,9 +4,11 @@
 #include "app/views/brand/BrandFonts.h"
 #include "app/views/brand/RollingText.h"
 #include "app/views/pickers/PickerColors.h"
+#include "app/views/pickers/PickerWidgets.h"
 
 #include <QBoxLayout>
 #include <QLabel>
+#include <QScrollArea>
 
 using namespace Qt::StringLiterals;
 
@@ -65,6 +67,39 @@ void setCount(QWidget* counter, RollingText* number, int count, double direction
         number->setText(text, direction);
     }
     counter->setAccessibleName(text + u" para depois"_s);
+}
+
+Frame build(QWidget* page, bool embedded, const FrameTexts& texts, int initialCount)
+{
+    Frame frame;
+    frame.page = new QVBoxLayout(page);
+    frame.page->setContentsMargins(0, 0, 0, 0);
+    frame.page->setSpacing(18);
+    frame.notice = new LockNotice(page);
+    frame.page->addWidget(frame.notice);
+    if (!embedded) {
+        addHeader(frame.page, texts.title, texts.subtitle);
+    }
+    auto* searchRow = new QHBoxLayout;
+    searchRow->setSpacing(16);
+    frame.search = new PickerSearchField(texts.placeholder, page);
+    searchRow->addWidget(frame.search, 1);
+    searchRow->addStretch(0);
+    searchRow->addWidget(counter(&frame.count, initialCount, page));
+    frame.page->addLayout(searchRow);
+
+    auto* scroll = new QScrollArea(page);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->viewport()->setAutoFillBackground(false);
+    auto* content = new QWidget;
+    content->setAutoFillBackground(false);
+    frame.column = new QVBoxLayout(content);
+    frame.column->setContentsMargins(2, 2, 2, 2);
+    scroll->setWidget(content);
+    frame.page->addWidget(scroll, 1);
+    return frame;
 }
 
 } // namespace kestravin::PickerPage

@@ -265,6 +265,19 @@ bool FlightOverlay::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+void FlightOverlay::follow(int tick, const PickerTile* tile, const QWidget* target)
+{
+    if (tick < 1 || tick == m_followedTick) {
+        return;
+    }
+    m_followedTick = tick;
+    if (!tile || !tile->isVisible() || !parentWidget()) {
+        return;
+    }
+    QWidget* page = parentWidget();
+    fly(QPointF(tile->mapTo(page, tile->checkCentre())), QPointF(target->mapTo(page, target->rect().center())));
+}
+
 void FlightOverlay::fly(QPointF from, QPointF to)
 {
     if (m_flight) {

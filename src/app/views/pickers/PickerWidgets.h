@@ -85,6 +85,9 @@ public:
     explicit FlightOverlay(QWidget* parent);
     // Starts a new flight; one already under way is replaced.
     void fly(QPointF from, QPointF to);
+    // Flies from `tile`'s check mark to the centre of `target` once for each
+    // new tick of the picker's flight signal (none for a tile not shown).
+    void follow(int tick, const PickerTile* tile, const QWidget* target);
     bool isFlying() const { return m_flying; }
     bool hasLanded() const { return m_landed; }
     double progress() const { return m_progress; }
@@ -100,6 +103,7 @@ private:
     double m_ring = 0.0;
     bool m_flying = false;
     bool m_landed = false;
+    int m_followedTick = 0;
     QPointer<QVariantAnimation> m_flight;
     QPointer<QVariantAnimation> m_ringAnimation;
 };
