@@ -1,5 +1,6 @@
 // The two pickers on the offscreen platform, over the real configuration
 // manager (temporary folder, a clock the test moves).
+#include "app/models/SiteCatalog.h"
 #include "app/services/InstalledApps.h"
 #include "app/services/SiteIconStore.h"
 #include "app/views/brand/BrandTokens.h"
@@ -9,6 +10,7 @@
 #include "app/views/pickers/PickerColors.h"
 #include "app/views/pickers/PickerTiles.h"
 #include "app/views/pickers/PickerWidgets.h"
+#include "app/views/pickers/SiteIcon.h"
 
 #include "EventLoop.h"
 #include "ServiceRig.h"
@@ -101,6 +103,10 @@ TEST_F(PickersTest, SitePickerTypingArrowsReturnAndEscape)
 
     QTest::keyClick(field, Qt::Key_Up);
     EXPECT_EQ(page->model().activeOption(), rows - 1) << "up from the first row wraps to the last";
+    QAccessibleInterface* lastRow = QAccessible::queryAccessibleInterface(page->suggestions()->row(rows - 1));
+    ASSERT_TRUE(lastRow);
+    EXPECT_EQ(lastRow->text(QAccessible::Name), u"Adicionar c.com"_s);
+    EXPECT_TRUE(lastRow->state().selected);
     QTest::keyClick(field, Qt::Key_Down);
     EXPECT_EQ(page->model().activeOption(), 0);
     QTest::keyClick(field, Qt::Key_Up);
@@ -240,6 +246,16 @@ TEST_F(PickersTest, TilesFollowTheBlockedAndHoverLooks)
     ASSERT_TRUE(waitUntil([&] { return !tile.isHopping(); }, 1000));
     tile.setHopTick(0);
     EXPECT_FALSE(tile.isHopping()) << "falling back to 0 does not hop";
+}
+
+TEST(SiteIconTest, CatalogueSitesDrawTheirLogoOthersTheirMonogram)
+{
+    for (const SiteCatalogEntry& entry : SiteCatalog::entries()) {
+        EXPECT_TRUE(SiteIconPainter::logoPlatform(SiteTileItem::fromEntry(entry, false))) << entry.id.toStdString();
+    }
+    EXPECT_EQ(SiteIconPainter::logoPlatform(SiteTileItem::fromEntry(*SiteCatalog::entry(u"primevideo.com"), false)),
+        u"primevideo"_s);
+    EXPECT_FALSE(SiteIconPainter::logoPlatform(SiteTileItem::newSite(u"d.com"_s)));
 }
 
 } // namespace

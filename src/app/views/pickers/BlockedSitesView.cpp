@@ -16,6 +16,8 @@
 #include "app/views/pickers/SiteIcon.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
@@ -60,6 +62,7 @@ public:
     }
     QString title() const { return m_title; }
     QString subtitle() const { return m_subtitle; }
+    bool isActive() const { return m_active; }
 
 protected:
     void resizeEvent(QResizeEvent*) override
@@ -131,10 +134,37 @@ private:
     QString m_subtitle;
 };
 
+// A row reads as one button: the title, the subtitle as its description, and
+// the selected state on the highlighted row.
+class SuggestionRowAccessible : public QAccessibleWidget {
+public:
+    explicit SuggestionRowAccessible(SuggestionRow* row) : QAccessibleWidget(row, QAccessible::Button) { }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.selectable = true;
+        s.selected = static_cast<const SuggestionRow*>(widget())->isActive();
+        return s;
+    }
+};
+
+QAccessibleInterface* suggestionRowAccessible(const QString&, QObject* object)
+{
+    if (auto* row = dynamic_cast<SuggestionRow*>(object)) {
+        return new SuggestionRowAccessible(row);
+    }
+    return nullptr;
+}
+
 } // namespace
 
 SuggestionList::SuggestionList(SiteIconStore& icons, QWidget* parent) : QWidget(parent), m_icons(icons)
 {
+    static const bool installed = [] {
+        QAccessible::installFactory(suggestionRowAccessible);
+        return true;
+    }();
+    Q_UNUSED(installed);
     setAccessibleName(u"Sugestões"_s);
     setFixedWidth(dropdownWidth);
     setFocusPolicy(Qt::NoFocus);
