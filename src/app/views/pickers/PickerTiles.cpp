@@ -47,10 +47,18 @@ SiteTile::SiteTile(const SiteTileItem& item, SiteIconStore& store, QWidget* pare
     : PickerTile(item.id, parent), m_store(store)
 {
     connect(&m_store, &SiteIconStore::iconChanged, this, [this](const QString& host) {
-        if (host == m_item.iconHost) {
-            update();
+        if (host != m_item.iconHost) {
+            return;
         }
+        if (Appearance::shared().reduceMotion()) {
+            m_arrival.jumpTo(1.0);
+        } else {
+            m_arrival.jumpTo(0.0);
+            m_arrival.animateTo(1.0, BrandMotion::easeOutCurve(), 220);
+        }
+        update();
     });
+    connect(&m_arrival, &BrandTween::valueChanged, this, qOverload<>(&QWidget::update));
     setItem(item);
 }
 
@@ -76,7 +84,7 @@ void SiteTile::paintWell(QPainter& painter, const QRectF& well)
 void SiteTile::paintIcon(QPainter& painter, const QRectF& well)
 {
     const QRectF square(well.center() - QPointF(10.0, 10.0), QSizeF(20.0, 20.0));
-    SiteIconPainter::paint(painter, square, m_item, m_store);
+    SiteIconPainter::paint(painter, square, m_item, m_store, m_arrival.value());
 }
 
 } // namespace kestravin

@@ -40,6 +40,7 @@ protected:
 private:
     SiteTileItem m_item;
     SiteIconStore& m_store;
+    BrandTween m_arrival { 1.0 };
 };
 
 } // namespace kestravin

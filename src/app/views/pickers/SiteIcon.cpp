@@ -23,7 +23,8 @@ std::optional<QString> logoPlatform(const SiteTileItem& item)
     return std::nullopt;
 }
 
-void paint(QPainter& painter, const QRectF& square, const SiteTileItem& item, const SiteIconStore& store)
+void paint(
+    QPainter& painter, const QRectF& square, const SiteTileItem& item, const SiteIconStore& store, double arrival)
 {
     const PickerColors& c = PickerColors::current();
     const double size = square.width();
@@ -41,16 +42,26 @@ void paint(QPainter& painter, const QRectF& square, const SiteTileItem& item, co
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    if (const std::optional<QImage> icon = store.icon(item.iconHost)) {
-        QSizeF fitted = QSizeF(icon->size()).scaled(square.size(), Qt::KeepAspectRatio);
-        const QRectF target(square.center() - QPointF(fitted.width() / 2.0, fitted.height() / 2.0), fitted);
-        painter.setClipPath(BrandShapes::continuousRect(square, size * 0.22));
-        painter.drawImage(target, *icon);
-    } else {
+    const std::optional<QImage> icon = store.icon(item.iconHost);
+    // The monogram gives way to the icon as it arrives; the icon grows in from 0.85.
+    const double shown = icon ? std::clamp(arrival, 0.0, 1.0) : 0.0;
+    if (shown < 1.0) {
+        painter.setOpacity(1.0 - shown);
         painter.fillPath(BrandShapes::continuousRect(square, size * 0.3), withOpacity(c.ink, 0.08));
         painter.setPen(c.ink);
         painter.setFont(BrandFonts::font(std::max(1, int(size * 0.5)), QFont::Bold));
         painter.drawText(square, Qt::AlignCenter, item.monogram());
+    }
+    if (icon && shown > 0.0) {
+        painter.setOpacity(shown);
+        const double scale = 0.85 + 0.15 * shown;
+        painter.translate(square.center());
+        painter.scale(scale, scale);
+        painter.translate(-square.center());
+        QSizeF fitted = QSizeF(icon->size()).scaled(square.size(), Qt::KeepAspectRatio);
+        const QRectF target(square.center() - QPointF(fitted.width() / 2.0, fitted.height() / 2.0), fitted);
+        painter.setClipPath(BrandShapes::continuousRect(square, size * 0.22));
+        painter.drawImage(target, *icon);
     }
     painter.restore();
 }

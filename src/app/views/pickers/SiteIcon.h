@@ -18,7 +18,9 @@ class SiteIconStore;
 namespace SiteIconPainter {
 // The platform logo that will be drawn, if any.
 std::optional<QString> logoPlatform(const SiteTileItem& item);
-void paint(QPainter& painter, const QRectF& square, const SiteTileItem& item, const SiteIconStore& store);
+// `arrival` runs from 0 to 1 while a newly arrived icon replaces the monogram.
+void paint(QPainter& painter, const QRectF& square, const SiteTileItem& item, const SiteIconStore& store,
+    double arrival = 1.0);
 // Asks the store for the icon when the item needs one.
 void request(const SiteTileItem& item, SiteIconStore& store);
 } // namespace SiteIconPainter
