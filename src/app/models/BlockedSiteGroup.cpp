@@ -2,6 +2,8 @@
 
 #include "SiteCatalog.h"
 
+#include <QHash>
+
 using namespace Qt::StringLiterals;
 
 namespace kestravin {
@@ -9,6 +11,8 @@ namespace kestravin {
 QList<BlockedSiteGroup> BlockedSiteGroup::make(const QStringList& blockedSites)
 {
     QList<BlockedSiteGroup> groups;
+    // Group positions by id, so long lists group in linear time.
+    QHash<QString, qsizetype> byId;
     for (const QString& site : blockedSites) {
         const QString cleaned = site.trimmed().toLower();
         const auto entry = SiteCatalog::entry(cleaned);
@@ -17,12 +21,11 @@ QList<BlockedSiteGroup> BlockedSiteGroup::make(const QStringList& blockedSites)
             host.remove(0, 4);
         const QString key = entry ? u"service:"_s + entry->id : u"host:"_s + host;
 
-        const auto it = std::find_if(
-            groups.begin(), groups.end(), [&key](const BlockedSiteGroup& group) { return group.id == key; });
-        if (it != groups.end()) {
-            it->domains.append(site);
+        if (const auto it = byId.constFind(key); it != byId.cend()) {
+            groups[*it].domains.append(site);
             continue;
         }
+        byId.insert(key, groups.size());
         groups.append(BlockedSiteGroup {
             key, entry ? entry->name : host, entry ? std::optional<QString>(entry->id) : std::nullopt, { site } });
     }

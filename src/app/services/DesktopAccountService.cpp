@@ -322,6 +322,7 @@ void DesktopAccountService::clearAccountState()
 
 void DesktopAccountService::localEditChanged()
 {
+    Q_EMIT localEdit();
     if (!session() || !m_snapshot || !m_snapshot->settings.onboarded)
         return;
     ++m_localEpoch;

@@ -110,6 +110,9 @@ public:
 
 Q_SIGNALS:
     void snapshotChanged();
+    // Every local edit reported through localEditChanged, whether or not it
+    // is uploaded.
+    void localEdit();
     // Any of the published values other than the snapshot changed.
     void stateChanged();
 

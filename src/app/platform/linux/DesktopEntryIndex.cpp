@@ -146,9 +146,14 @@ ParsedEntry parseEntry(const QString& path)
 
 QString localizedName(const QHash<QString, QString>& values)
 {
-    const QString locale = QLocale::system().name(); // "pt_BR"
-    const QString language = locale.section(u'_', 0, 0);
-    for (const QString& key : { u"Name[%1]"_s.arg(locale), u"Name[%1]"_s.arg(language) }) {
+    // The application speaks Brazilian Portuguese, so its app names do too
+    // where the entry has them; then the desktop's own language.
+    static const QStringList keys = [] {
+        const QString locale = QLocale::system().name(); // "pt_BR"
+        const QString language = locale.section(u'_', 0, 0);
+        return QStringList { u"Name[pt_BR]"_s, u"Name[pt]"_s, u"Name[%1]"_s.arg(locale), u"Name[%1]"_s.arg(language) };
+    }();
+    for (const QString& key : keys) {
         const QString value = values.value(key);
         if (!value.isEmpty()) {
             return value;
