@@ -7,6 +7,7 @@
 #include "app/views/brand/BrandTokens.h"
 
 #include <QAccessible>
+#include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -14,6 +15,13 @@
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
+
+// The sidebar's symbols live in this static library; naming the resource
+// keeps the linker from dropping it.
+static void initSettingsResources()
+{
+    Q_INIT_RESOURCE(settings);
+}
 
 namespace kestravin {
 
@@ -58,6 +66,13 @@ SettingsSidebarItem::SettingsSidebarItem(SettingsTab tab, QString symbol, const 
     setCursor(Qt::PointingHandCursor);
 }
 
+void SettingsSidebarItem::focusInEvent(QFocusEvent* event)
+{
+    m_keyboardFocus = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason
+        || event->reason() == Qt::ShortcutFocusReason;
+    QAbstractButton::focusInEvent(event);
+}
+
 void SettingsSidebarItem::enterEvent(QEnterEvent* event)
 {
     m_hovered = true;
@@ -87,7 +102,7 @@ void SettingsSidebarItem::paintEvent(QPaintEvent*)
     painter.setPen(ink);
     painter.setFont(BrandFonts::font(13, isChecked() ? QFont::DemiBold : QFont::Medium));
     painter.drawText(QRectF(38, 0, width() - 44, height()), Qt::AlignVCenter | Qt::AlignLeft, text());
-    if (hasFocus()) {
+    if (hasFocus() && m_keyboardFocus) {
         painter.setPen(QPen(palette.focusRing, 1.5));
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(BrandShapes::strokeInside(rect(), 9, 1.5));
@@ -98,6 +113,7 @@ void SettingsSidebarItem::paintEvent(QPaintEvent*)
 
 SettingsSidebar::SettingsSidebar(QWidget* parent) : QWidget(parent), m_highlightY(new BrandTween(itemsTop, this))
 {
+    initSettingsResources();
     setFixedWidth(sidebarWidth);
     setAccessibleName(u"Seções dos ajustes"_s);
     auto* brand = new QLabel(u"Kestravin"_s, this);
@@ -185,7 +201,19 @@ SettingsView::SettingsView(SettingsPages pages, QWidget* parent)
     }
     connect(m_sidebar, &SettingsSidebar::picked, this, &SettingsView::setSelectedTab);
     connect(&SettingsNavigation::shared(), &SettingsNavigation::tabChanged, this, &SettingsView::adoptNavigation);
-    connect(&Appearance::shared(), &Appearance::changed, this, qOverload<>(&QWidget::update));
+    auto applyInk = [this] {
+        QPalette palette = this->palette();
+        palette.setColor(QPalette::WindowText, BrandPalette::current().ink);
+        palette.setColor(QPalette::Text, BrandPalette::current().ink);
+        palette.setColor(QPalette::Window, BrandPalette::current().paper);
+        palette.setColor(QPalette::Base, BrandPalette::current().paper);
+        palette.setColor(QPalette::Button, BrandTokens::sunk(Appearance::shared().colorScheme()));
+        palette.setColor(QPalette::Mid, BrandPalette::current().hairline);
+        setPalette(palette);
+        update();
+    };
+    connect(&Appearance::shared(), &Appearance::changed, this, applyInk);
+    applyInk();
     m_stack->setCurrentWidget(page(m_selected));
     adoptNavigation();
 }

@@ -24,12 +24,14 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
 private:
     SettingsTab m_tab;
     QString m_symbol;
     bool m_hovered = false;
+    bool m_keyboardFocus = false;
 };
 
 // The 200-wide sidebar: the tagline, then the entries in the window's order,

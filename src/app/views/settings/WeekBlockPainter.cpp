@@ -103,12 +103,12 @@ QString WeekBlockPainter::labelText(MinuteRange range, double height)
     return RollingTime::label(range.start) + u"–"_s + RollingTime::label(range.end);
 }
 
-QRectF WeekBlockPainter::labelRect(const QRectF& block)
+QRectF WeekBlockPainter::labelRect(const QRectF& block, bool badgeShown)
 {
     if (block.height() < labelMinimumHeight) {
         return {};
     }
-    const QRectF inner = block.adjusted(7, 0, -22, 0);
+    const QRectF inner = block.adjusted(7, 0, badgeShown ? -22 : -4, 0);
     if (block.height() < WeekGrid::compactHeight) {
         return inner;
     }
@@ -223,7 +223,7 @@ void WeekBlockPainter::paintBlock(QPainter& painter, const BlockLook& look, Colo
     if (!text.isEmpty()) {
         painter.setPen(BrandTokens::onAccent());
         painter.setFont(BrandFonts::font(10, QFont::DemiBold));
-        const QRectF label = labelRect(r);
+        const QRectF label = labelRect(r, a > 0);
         const int alignment
             = r.height() < WeekGrid::compactHeight ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignTop;
         painter.save();

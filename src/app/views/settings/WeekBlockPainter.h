@@ -47,8 +47,9 @@ public:
 
     // The text of a block's label, or empty when the block is too short.
     static QString labelText(MinuteRange range, double height);
-    // Where the label sits in a block of this size (empty when none).
-    static QRectF labelRect(const QRectF& block);
+    // Where the label sits in a block of this size (empty when none). The
+    // badge's room on the right is kept only while the badge shows.
+    static QRectF labelRect(const QRectF& block, bool badgeShown = true);
     static QRectF badgeRect(const QRectF& block);
     // Top and bottom grips, empty below 28 pt.
     static std::pair<QRectF, QRectF> gripRects(const QRectF& block);

@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -130,6 +131,11 @@ WeekScheduleEditor::WeekScheduleEditor(Services services, bool embedded, QWidget
     m_grid = new WeekGridWidget(*m_model);
     m_header = new WeekDayHeader(services.clock);
     const BrandPalette& palette = BrandPalette::current();
+    {
+        QPalette ink = this->palette();
+        ink.setColor(QPalette::WindowText, palette.ink);
+        setPalette(ink);
+    }
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -198,8 +204,12 @@ WeekScheduleEditor::WeekScheduleEditor(Services services, bool embedded, QWidget
         auto* bodyColumn = new QVBoxLayout(body);
         bodyColumn->setContentsMargins(0, 0, 8, 0);
         bodyColumn->setSpacing(4);
-        bodyColumn->addWidget(m_header);
         bodyColumn->addWidget(m_grid);
+        // The day names stay in view while the hours scroll beneath them.
+        auto* dayRow = new QHBoxLayout;
+        dayRow->setContentsMargins(0, 0, 8 + style()->pixelMetric(QStyle::PM_ScrollBarExtent), 0);
+        dayRow->addWidget(m_header);
+        column->addLayout(dayRow);
         m_scroll = new QScrollArea(this);
         m_scroll->setFrameShape(QFrame::NoFrame);
         m_scroll->setWidgetResizable(true);
