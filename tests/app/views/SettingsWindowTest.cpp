@@ -5,6 +5,7 @@
 
 #include "EventLoop.h"
 #include "app/views/account/OrlaAccountView.h"
+#include "app/views/brand/BrandTokens.h"
 #include "app/views/settings/SettingsView.h"
 #include "app/views/settings/SettingsWindowController.h"
 #include "app/views/settings/WeekGridWidget.h"
@@ -156,6 +157,40 @@ TEST(WeekEditorStatus, ADragOverAReplacedWeekWritesNothing)
     ASSERT_TRUE(after.open(QIODevice::ReadOnly));
     EXPECT_EQ(after.readAll(), before);
     EXPECT_EQ(model.statusText(), QString());
+}
+
+// A drawn block fades in with motion allowed, and is shown at once in its
+// final look when motion is reduced; a block with no entry is opaque at once.
+TEST(WeekGridEntrance, FreshBlocksFadeInUnlessMotionIsReduced)
+{
+    for (const bool reduce : { false, true }) {
+        Appearance::shared().overrideReduceMotion(reduce);
+        ServiceRig rig(rigOptions());
+        WeekEditorModel model(*rig.config, *rig.blocking, nullptr, rig.time);
+        WeekGridWidget grid(model);
+        double t = 100;
+        grid.setAnimationClock([&t] { return t; });
+        grid.resize(560, grid.sizeHint().height());
+        const GridLayout layout = grid.gridLayout();
+        const QPoint oldBlock = grid.blockRect(0, { 540, 1020 }).center().toPoint();
+        const QPoint newBlock = grid.blockRect(0, { 1200, 1260 }).center().toPoint();
+        grid.grab(); // the blocks already there are seen with no entry
+
+        model.begin({ layout.columnLeft(0) + 20, layout.y(1200) + 2 }, layout);
+        model.finish();
+        const QColor accent = BrandTokens::accent();
+        const QImage first = grid.grab().toImage();
+        EXPECT_TRUE(testing_support::sameColor(first.pixelColor(oldBlock), accent, 40));
+        if (reduce) {
+            EXPECT_TRUE(testing_support::sameColor(first.pixelColor(newBlock), accent, 40));
+        } else {
+            EXPECT_TRUE(testing_support::sameColor(
+                first.pixelColor(newBlock), BrandTokens::sunk(Appearance::shared().colorScheme()), 3));
+            t += 2;
+            EXPECT_TRUE(testing_support::sameColor(grid.grab().toImage().pixelColor(newBlock), accent, 40));
+        }
+    }
+    Appearance::shared().overrideReduceMotion(false);
 }
 
 class SettingsWindowTest : public ::testing::Test {
