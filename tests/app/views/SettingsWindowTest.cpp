@@ -11,6 +11,7 @@
 #include "app/views/settings/WeekGridWidget.h"
 #include "app/views/settings/WeekScheduleEditor.h"
 
+#include <QAccessible>
 #include <QFile>
 #include <QSignalSpy>
 
@@ -191,6 +192,35 @@ TEST(WeekGridEntrance, FreshBlocksFadeInUnlessMotionIsReduced)
         }
     }
     Appearance::shared().overrideReduceMotion(false);
+}
+
+// Assistive technology sees each block as a button named by its day and
+// hours; pressing it selects the block.
+TEST(WeekGridAccessibility, BlocksAreNamedButtonsThatSelect)
+{
+    ServiceRig rig(rigOptions());
+    WeekEditorModel model(*rig.config, *rig.blocking, nullptr, rig.time);
+    WeekGridWidget grid(model);
+    grid.resize(560, grid.sizeHint().height());
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&grid);
+    ASSERT_NE(iface, nullptr);
+    EXPECT_EQ(iface->text(QAccessible::Name), u"Semana de horários"_s);
+    ASSERT_EQ(iface->childCount(), 7);
+    QAccessibleInterface* monday = iface->child(1);
+    ASSERT_NE(monday, nullptr);
+    EXPECT_EQ(monday->role(), QAccessible::Button);
+    EXPECT_EQ(monday->text(QAccessible::Name), u"Seg 9h–17h"_s);
+    EXPECT_EQ(iface->indexOfChild(monday), 1);
+    ASSERT_NE(monday->actionInterface(), nullptr);
+    monday->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(model.selection(), (BlockRef { 1, 540 }));
+    EXPECT_TRUE(monday->state().selected);
+
+    // A deleted block's interface goes away with it.
+    ASSERT_TRUE(model.deleteSelection());
+    EXPECT_FALSE(monday->isValid());
+    EXPECT_EQ(iface->childCount(), 6);
+    EXPECT_EQ(iface->child(1)->text(QAccessible::Name), u"Ter 9h–17h"_s);
 }
 
 class SettingsWindowTest : public ::testing::Test {

@@ -44,6 +44,7 @@ double eased(const QEasingCurve& curve, double elapsed, double duration)
 
 WeekGridWidget::WeekGridWidget(WeekEditorModel& model, QWidget* parent) : QWidget(parent), m_model(model)
 {
+    installAccessibility();
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::CrossCursor);
@@ -102,6 +103,25 @@ double WeekGridWidget::now() const
         timer.start();
     }
     return double(timer.nsecsElapsed()) / 1e9;
+}
+
+QList<std::pair<PlacedBlock, int>> WeekGridWidget::placedBlocks() const
+{
+    QList<std::pair<PlacedBlock, int>> blocks;
+    const WeekSchedule::Week week = m_model.week();
+    for (int column = 0; column < 7; ++column) {
+        const int day = WeekSchedule::gridOrder[size_t(column)];
+        for (const MinuteRange& range : day < week.size() ? week[day] : QList<MinuteRange> {}) {
+            blocks.append({ PlacedBlock { day, range }, column });
+        }
+    }
+    return blocks;
+}
+
+QString WeekGridWidget::blockName(const PlacedBlock& block)
+{
+    return WeekSchedule::dayShort().value(block.day) + u' ' + RollingTime::label(block.range.start) + u"–"_s
+        + RollingTime::label(block.range.end);
 }
 
 QSize WeekGridWidget::sizeHint() const

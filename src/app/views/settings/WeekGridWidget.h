@@ -46,6 +46,14 @@ public:
     void setAnimationClock(std::function<double()> clock);
     WeekBlockPainter& painter() { return m_painter; }
 
+    WeekEditorModel& model() const { return m_model; }
+    // The blocks of the week with their columns, in column order.
+    QList<std::pair<PlacedBlock, int>> placedBlocks() const;
+    // "Seg 9h–12h": how a block is named to assistive technology.
+    static QString blockName(const PlacedBlock& block);
+    // Lets assistive technology see each block as a button (called by the constructor).
+    static void installAccessibility();
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
