@@ -41,7 +41,7 @@ void BM_WeekGridFrame(benchmark::State& state)
         QPainter p(&image);
         p.setRenderHint(QPainter::Antialiasing);
         for (int column = 0; column < 7; ++column) {
-            WeekBlockPainter::paintColumn(p, QRectF(40 + 72 * column, 6, 68, 672), 28, 0, ColorScheme::Light);
+            painter.paintCachedColumn(p, QRectF(40 + 72 * column, 6, 68, 672), 28, 0, ColorScheme::Light);
         }
         for (const BlockLook& look : looks) {
             painter.paintBlock(p, look, ColorScheme::Light);

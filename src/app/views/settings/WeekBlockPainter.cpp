@@ -95,6 +95,52 @@ void WeekBlockPainter::paintColumn(
     painter.restore();
 }
 
+void WeekBlockPainter::paintCachedColumn(
+    QPainter& painter, const QRectF& rect, double hourHeight, int firstHour, ColorScheme scheme)
+{
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QString key = u"%1x%2 %3 %4 %5 @%6"_s.arg(rect.width())
+                            .arg(rect.height())
+                            .arg(hourHeight)
+                            .arg(firstHour)
+                            .arg(int(scheme))
+                            .arg(ratio);
+    auto found = m_columns.find(key);
+    if (found == m_columns.end()) {
+        QImage image((rect.size() * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::transparent);
+        QPainter p(&image);
+        paintColumn(p, QRectF(QPointF(0, 0), rect.size()), hourHeight, firstHour, scheme);
+        p.end();
+        found = m_columns.insert(key, QPixmap::fromImage(image));
+    }
+    painter.drawPixmap(rect.topLeft(), *found);
+}
+
+const QPixmap& WeekBlockPainter::surface(QSizeF size, qreal ratio)
+{
+    const QString key = u"%1x%2 @%3"_s.arg(size.width()).arg(size.height()).arg(ratio);
+    auto found = m_surfaces.find(key);
+    if (found != m_surfaces.end()) {
+        return *found;
+    }
+    QImage image((size * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF r(QPointF(0, 0), size);
+    const QPainterPath shape = BrandShapes::continuousRect(r, blockRadius);
+    p.fillPath(shape, BrandTokens::accent());
+    QLinearGradient sheen(r.topLeft(), r.bottomLeft());
+    sheen.setColorAt(0, QColor(255, 255, 255, 46));
+    sheen.setColorAt(1, QColor(255, 255, 255, 0));
+    p.fillPath(shape, sheen);
+    p.end();
+    return *m_surfaces.insert(key, QPixmap::fromImage(image));
+}
+
 QString WeekBlockPainter::labelText(MinuteRange range, double height)
 {
     if (height < labelMinimumHeight) {
@@ -212,12 +258,7 @@ void WeekBlockPainter::paintBlock(QPainter& painter, const BlockLook& look, Colo
     }
 
     // Surface: accent, then a white sheen fading downwards.
-    const QPainterPath shape = BrandShapes::continuousRect(r, blockRadius);
-    painter.fillPath(shape, BrandTokens::accent());
-    QLinearGradient sheen(r.topLeft(), r.bottomLeft());
-    sheen.setColorAt(0, QColor(255, 255, 255, 46));
-    sheen.setColorAt(1, QColor(255, 255, 255, 0));
-    painter.fillPath(shape, sheen);
+    painter.drawPixmap(r.topLeft(), surface(r.size(), ratio));
 
     const QString text = labelText(look.range, r.height());
     if (!text.isEmpty()) {
@@ -278,7 +319,7 @@ void WeekBlockPainter::paintBlock(QPainter& painter, const BlockLook& look, Colo
         halo.setAlphaF(0.8f);
         const QPixmap& glowPixmap = shadow(r.size(), blockRadius, 10, halo, true, ratio);
         painter.drawPixmap(r.topLeft() - QPointF(20, 20), glowPixmap);
-        painter.strokePath(shape, QPen(BrandTokens::accent(), 2));
+        painter.strokePath(BrandShapes::continuousRect(r, blockRadius), QPen(BrandTokens::accent(), 2));
         painter.restore();
     }
     painter.restore();

@@ -43,6 +43,9 @@ public:
     // The rounded backdrop with a hairline every two hours after `firstHour`.
     static void paintColumn(
         QPainter& painter, const QRectF& rect, double hourHeight, int firstHour, ColorScheme scheme);
+    // The same, drawn once per size and appearance and then copied: the seven
+    // columns of a frame are alike.
+    void paintCachedColumn(QPainter& painter, const QRectF& rect, double hourHeight, int firstHour, ColorScheme scheme);
     void paintBlock(QPainter& painter, const BlockLook& look, ColorScheme scheme);
 
     // The text of a block's label, or empty when the block is too short.
@@ -59,7 +62,12 @@ public:
 private:
     const QPixmap& shadow(QSizeF size, double radius, double blur, const QColor& color, bool ring, qreal ratio);
 
+    // The accent fill with its sheen, per block size.
+    const QPixmap& surface(QSizeF size, qreal ratio);
+
     QHash<QString, QPixmap> m_shadows;
+    QHash<QString, QPixmap> m_surfaces;
+    QHash<QString, QPixmap> m_columns;
 };
 
 } // namespace kestravin

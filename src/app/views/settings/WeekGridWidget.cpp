@@ -284,7 +284,7 @@ void WeekGridWidget::paintEvent(QPaintEvent*)
     const double gridHeight = (24 - m_firstHour) * m_hourHeight;
     for (int column = 0; column < 7; ++column) {
         const QRectF rect(fromGrid({ layout.columnLeft(column), 0 }), QSizeF(layout.columnWidth, gridHeight));
-        WeekBlockPainter::paintColumn(painter, rect, m_hourHeight, m_firstHour, scheme);
+        m_painter.paintCachedColumn(painter, rect, m_hourHeight, m_firstHour, scheme);
     }
 
     // Removed blocks shrink a little and fade.
