@@ -11,7 +11,10 @@
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QVBoxLayout>
+
+#include <tuple>
 
 using namespace Qt::StringLiterals;
 
@@ -41,6 +44,23 @@ QVBoxLayout* pageColumn(QWidget* page, const QString& title, const QString& subt
     column->addWidget(label(subtitle, 12, QFont::Normal, page, true));
     column->addSpacing(8);
     return column;
+}
+
+// A row of two page actions, named by their labels, closing the page's column.
+std::pair<BrandButton*, BrandButton*> actionRow(
+    QWidget* page, QVBoxLayout* column, const QString& secondary, const QString& primary, bool primaryFirst)
+{
+    auto* buttons = new QHBoxLayout;
+    auto* first = new BrandButton(primaryFirst ? primary : secondary, primaryFirst, page);
+    auto* second = new BrandButton(primaryFirst ? secondary : primary, !primaryFirst, page);
+    for (BrandButton* button : { first, second }) {
+        button->setAccessibleName(button->text());
+        buttons->addWidget(button);
+    }
+    buttons->addStretch();
+    column->addLayout(buttons);
+    column->addStretch();
+    return { first, second };
 }
 
 } // namespace
@@ -122,36 +142,21 @@ HelperPermissionPage::HelperPermissionPage(HelperInstaller& installer, QWidget* 
     column->addWidget(m_detail);
     column->addWidget(m_error);
 
-    auto* buttons = new QHBoxLayout;
-    m_install = new BrandButton(u"Instalar serviço"_s, true, this);
-    m_uninstall = new BrandButton(u"Remover serviço"_s, false, this);
-    m_install->setAccessibleName(u"Instalar serviço"_s);
-    m_uninstall->setAccessibleName(u"Remover serviço"_s);
-    buttons->addWidget(m_install);
-    buttons->addWidget(m_uninstall);
-    buttons->addStretch();
-    column->addLayout(buttons);
-    column->addStretch();
+    std::tie(m_install, m_uninstall) = actionRow(this, column, u"Remover serviço"_s, u"Instalar serviço"_s, true);
 
-    QPointer<HelperPermissionPage> self(this);
-    connect(m_install, &QAbstractButton::clicked, this, [this, self] {
+    using Action = void (HelperInstaller::*)(HelperInstaller::Completion);
+    auto run = [this](Action action) {
         m_lastError.clear();
         refresh();
-        m_installer.installHelper([self](bool success, const QString& message) {
+        QPointer<HelperPermissionPage> self(this);
+        (m_installer.*action)([self](bool success, const QString& message) {
             if (self) {
                 self->finished(success, message);
             }
         });
-    });
-    connect(m_uninstall, &QAbstractButton::clicked, this, [this, self] {
-        m_lastError.clear();
-        refresh();
-        m_installer.uninstallHelper([self](bool success, const QString& message) {
-            if (self) {
-                self->finished(success, message);
-            }
-        });
-    });
+    };
+    connect(m_install, &QAbstractButton::clicked, this, [run] { run(&HelperInstaller::installHelper); });
+    connect(m_uninstall, &QAbstractButton::clicked, this, [run] { run(&HelperInstaller::uninstallHelper); });
     for (auto signal : { &HelperInstaller::isHelperInstalledChanged, &HelperInstaller::isInstallingChanged,
              &HelperInstaller::awaitingApprovalChanged, &HelperInstaller::installationErrorChanged }) {
         connect(&m_installer, signal, this, &HelperPermissionPage::refresh);
@@ -221,16 +226,7 @@ AboutPage::AboutPage(SettingsUpdater& updater, QWidget* parent) : QWidget(parent
     m_phase->setAccessibleName(u"Atualizações"_s);
     column->addWidget(m_version);
     column->addWidget(m_phase);
-    auto* buttons = new QHBoxLayout;
-    m_check = new BrandButton(u"Procurar atualizações"_s, false, this);
-    m_install = new BrandButton(u"Instalar agora"_s, true, this);
-    m_check->setAccessibleName(u"Procurar atualizações"_s);
-    m_install->setAccessibleName(u"Instalar agora"_s);
-    buttons->addWidget(m_check);
-    buttons->addWidget(m_install);
-    buttons->addStretch();
-    column->addLayout(buttons);
-    column->addStretch();
+    std::tie(m_check, m_install) = actionRow(this, column, u"Procurar atualizações"_s, u"Instalar agora"_s, false);
     connect(m_check, &QAbstractButton::clicked, &m_updater, &SettingsUpdater::checkNow);
     connect(m_install, &QAbstractButton::clicked, &m_updater, &SettingsUpdater::installNow);
     connect(&m_updater, &SettingsUpdater::changed, this, &AboutPage::refresh);

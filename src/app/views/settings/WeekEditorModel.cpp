@@ -145,19 +145,28 @@ void WeekEditorModel::removeBlock(const PlacedBlock& block)
     Q_EMIT undoChanged();
 }
 
-bool WeekEditorModel::deleteSelection()
+std::optional<PlacedBlock> WeekEditorModel::selectedBlock() const
 {
     if (!m_selection) {
-        return false;
+        return std::nullopt;
     }
     const WeekSchedule::Week current = week();
     const BlockRef ref = *m_selection;
-    const QList<MinuteRange> day = ref.day < current.size() ? current[ref.day] : QList<MinuteRange> {};
-    const auto found = std::find_if(day.begin(), day.end(), [&](const MinuteRange& r) { return r.start == ref.start; });
-    if (found == day.end()) {
+    for (const MinuteRange& range : ref.day < current.size() ? current[ref.day] : QList<MinuteRange> {}) {
+        if (range.start == ref.start) {
+            return PlacedBlock { ref.day, range };
+        }
+    }
+    return std::nullopt;
+}
+
+bool WeekEditorModel::deleteSelection()
+{
+    const std::optional<PlacedBlock> selected = selectedBlock();
+    if (!selected) {
         return false;
     }
-    removeBlock({ ref.day, *found });
+    removeBlock(*selected);
     Q_EMIT changed();
     noteActive();
     return true;
@@ -179,17 +188,13 @@ void WeekEditorModel::undoDelete()
 
 bool WeekEditorModel::moveSelection(int minutes, int days)
 {
-    if (!m_selection || m_drags.isDragging()) {
+    const std::optional<PlacedBlock> selected = selectedBlock();
+    if (!selected || m_drags.isDragging()) {
         return false;
     }
     const WeekSchedule::Week current = week();
     const BlockRef ref = *m_selection;
-    const QList<MinuteRange> day = ref.day < current.size() ? current[ref.day] : QList<MinuteRange> {};
-    const auto found = std::find_if(day.begin(), day.end(), [&](const MinuteRange& r) { return r.start == ref.start; });
-    if (found == day.end()) {
-        return false;
-    }
-    const MinuteRange source = *found;
+    const MinuteRange source = selected->range;
     const int length = source.end - source.start;
     const int start = std::clamp(source.start + minutes, 0, std::max(0, 1440 - length));
     const int targetDay = (ref.day + days + 7) % 7;

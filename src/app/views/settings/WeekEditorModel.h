@@ -49,6 +49,8 @@ public:
 
     const std::optional<BlockRef>& selection() const { return m_selection; }
     void setSelection(std::optional<BlockRef> selection);
+    // The selected block as it stands in the week, if it still does.
+    std::optional<PlacedBlock> selectedBlock() const;
     const std::optional<PlacedBlock>& hover() const { return m_hover; }
     void setHover(std::optional<PlacedBlock> hover);
     const WeekDragController& drags() const { return m_drags; }

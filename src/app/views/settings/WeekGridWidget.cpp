@@ -160,12 +160,8 @@ void WeekGridWidget::modelChanged()
 {
     // Blocks that left the week fade out where they stood.
     QHash<QString, std::pair<QRectF, MinuteRange>> blocks;
-    const WeekSchedule::Week week = m_model.week();
-    for (int column = 0; column < 7; ++column) {
-        const int day = WeekSchedule::gridOrder[size_t(column)];
-        for (const MinuteRange& range : day < week.size() ? week[day] : QList<MinuteRange> {}) {
-            blocks.insert(PlacedBlock { day, range }.id(), { blockRect(column, range), range });
-        }
+    for (const auto& [block, column] : placedBlocks()) {
+        blocks.insert(block.id(), { blockRect(column, block.range), block.range });
     }
     const double t = now();
     for (auto it = m_lastBlocks.cbegin(); it != m_lastBlocks.cend(); ++it) {
@@ -314,19 +310,14 @@ void WeekGridWidget::paintEvent(QPaintEvent*)
     for (auto& motion : m_motions) {
         motion.seen = false;
     }
-    const WeekSchedule::Week week = m_model.week();
     const QString pulse = u"#%1"_s.arg(m_presetTick.value_or(0));
     std::optional<BlockLook> selectedLook;
-    for (int column = 0; column < 7; ++column) {
-        const int day = WeekSchedule::gridOrder[size_t(column)];
-        for (const MinuteRange& range : day < week.size() ? week[day] : QList<MinuteRange> {}) {
-            const PlacedBlock block { day, range };
-            const BlockLook look = lookOf(block.id() + pulse, block, column, t, moving);
-            if (look.selected) {
-                selectedLook = look;
-            } else {
-                m_painter.paintBlock(painter, look, scheme);
-            }
+    for (const auto& [block, column] : placedBlocks()) {
+        const BlockLook look = lookOf(block.id() + pulse, block, column, t, moving);
+        if (look.selected) {
+            selectedLook = look;
+        } else {
+            m_painter.paintBlock(painter, look, scheme);
         }
     }
     if (selectedLook) {
