@@ -12,6 +12,7 @@
 #include "app/views/settings/WeekScheduleEditor.h"
 
 #include <QAccessible>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 
@@ -250,8 +251,13 @@ TEST_F(SettingsWindowTest, OneFixedWindowWithTheSidebarInItsOrder)
 {
     auto& controller = SettingsWindowController::shared();
     EXPECT_EQ(controller.window(), nullptr);
+    QElapsedTimer opening;
+    opening.start();
     controller.show();
     QWidget* window = controller.window();
+    ASSERT_NE(window, nullptr);
+    window->grab(); // the first frame
+    RecordProperty("firstShowMs", int(opening.elapsed()));
     ASSERT_NE(window, nullptr);
     const QPoint placed = window->pos();
     controller.show();
