@@ -8,6 +8,7 @@
 #include "app/views/menubar/FocusStartSection.h"
 #include "app/views/menubar/FolgaRow.h"
 #include "app/views/menubar/MenuBarPopoverView.h"
+#include "app/views/menubar/MenuBlockingPort.h"
 #include "app/views/menubar/MenuControls.h"
 
 #include "EventLoop.h"
@@ -61,19 +62,16 @@ protected:
             ASSERT_TRUE(rig->waitForInstalledDaemon());
         }
         rig->startScheduleManager();
+        blocking = std::make_unique<DesktopMenuBlockingPort>(*rig->blocking, *rig->schedule, *rig->config,
+            *rig->installer, bridge, [this](int minutes) { browserStarts << minutes; });
         MenuBarServices services;
-        services.blocking = rig->blocking.get();
-        services.scheduleManager = rig->schedule.get();
-        services.configManager = rig->config.get();
-        services.helperInstaller = rig->installer.get();
-        services.browserBridge = &bridge;
+        services.blocking = blocking.get();
         services.account = &account;
         services.updater = &updater;
         services.shield = &shield;
         services.clock = &rig->time;
         services.scheduler = &rig->time;
         services.timeZone = QTimeZone::utc();
-        services.beginBrowserFocus = [this](int minutes) { browserStarts << minutes; };
         services.openSettings = [this] { ++settingsOpened; };
         services.openFolgaPage = [this](FolgaPage page) { folgaPages << page; };
         services.showAssistant = [this] { ++assistantOpened; };
@@ -130,6 +128,7 @@ protected:
     QTemporaryDir settings;
     std::unique_ptr<ServiceRig> rig;
     DesktopBrowserBridge bridge;
+    std::unique_ptr<DesktopMenuBlockingPort> blocking;
     FakeMenuAccount account;
     FakeUpdater updater;
     FakeShield shield;

@@ -6,6 +6,7 @@
 #include "app/views/brand/ChoiceChips.h"
 #include "app/views/menubar/FocusStartSection.h"
 #include "app/views/menubar/MenuBarPopoverView.h"
+#include "app/views/menubar/MenuBlockingPort.h"
 #include "app/views/menubar/MenuControls.h"
 #include "contract/HelperConstants.h"
 
@@ -72,12 +73,9 @@ TEST(MenuBarRealDaemonTest, TheStartButtonBlocksAndTheDaemonLiftsTheBlockAtItsEn
     testing::FakeMenuAccount account;
     testing::FakeUpdater updater;
     testing::FakeShield shield;
+    DesktopMenuBlockingPort blocking(*rig.blocking, *rig.schedule, *rig.config, *rig.installer, bridge, {});
     MenuBarServices services;
-    services.blocking = rig.blocking.get();
-    services.scheduleManager = rig.schedule.get();
-    services.configManager = rig.config.get();
-    services.helperInstaller = rig.installer.get();
-    services.browserBridge = &bridge;
+    services.blocking = &blocking;
     services.account = &account;
     services.updater = &updater;
     services.shield = &shield;

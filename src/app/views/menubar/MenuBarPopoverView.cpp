@@ -4,16 +4,12 @@
 #include "FolgaRow.h"
 #include "MenuAccountPort.h"
 #include "MenuBarPalette.h"
+#include "MenuBlockingPort.h"
 #include "MenuControls.h"
 #include "MenuShieldPort.h"
 #include "UpdatePhaseSource.h"
 
 #include "app/models/WeekSchedule.h"
-#include "app/services/BlockingService.h"
-#include "app/services/ConfigurationManager.h"
-#include "app/services/DesktopBrowserBridge.h"
-#include "app/services/HelperInstaller.h"
-#include "app/services/ScheduleManager.h"
 #include "app/views/brand/BrandButton.h"
 #include "app/views/brand/BrandFonts.h"
 #include "app/views/brand/BrandMotionIcon.h"
@@ -299,14 +295,7 @@ void MenuBarPopoverView::build()
 void MenuBarPopoverView::connectServices()
 {
     const auto redraw = [this] { refresh(); };
-    connect(m_services.blocking, &BlockingService::isBlockingChanged, this, redraw);
-    connect(m_services.scheduleManager, &ScheduleManager::sessionEndTimeChanged, this, redraw);
-    connect(m_services.scheduleManager, &ScheduleManager::remainingTimeChanged, this, redraw);
-    connect(m_services.configManager, &ConfigurationManager::configurationChanged, this, redraw);
-    connect(m_services.helperInstaller, &HelperInstaller::isHelperInstalledChanged, this, redraw);
-    connect(m_services.helperInstaller, &HelperInstaller::isInstallingChanged, this, redraw);
-    connect(m_services.browserBridge, &DesktopBrowserBridge::enabledChanged, this, redraw);
-    connect(m_services.browserBridge, &DesktopBrowserBridge::focusChanged, this, redraw);
+    connect(m_services.blocking, &MenuBlockingPort::changed, this, redraw);
     connect(m_services.account, &MenuAccountPort::changed, this, redraw);
     connect(m_services.updater, &UpdatePhaseSource::phaseChanged, this, redraw);
     connect(m_services.shield, &MenuShieldPort::changed, this, redraw);
@@ -319,18 +308,19 @@ void MenuBarPopoverView::connectServices()
 MenuBarModel::Inputs MenuBarPopoverView::inputs() const
 {
     MenuBarModel::Inputs in;
-    in.isBlocking = m_services.blocking->isBlocking();
-    in.browserSyncEnabled = m_services.browserBridge->enabled();
-    const BrowserFocus& focus = m_services.browserBridge->focus();
+    const MenuBlockingPort& blocking = *m_services.blocking;
+    in.isBlocking = blocking.isBlocking();
+    in.browserSyncEnabled = blocking.browserSyncEnabled();
+    const BrowserFocus focus = blocking.browserFocus();
     in.browserFocusEnabled = focus.enabled;
     in.browserFocusEndsAt = focus.endsAt.value_or(0.0);
-    if (m_services.scheduleManager->sessionEndTime().isValid()) {
-        in.sessionEndTime = m_services.scheduleManager->sessionEndTime();
+    if (blocking.sessionEndTime().isValid()) {
+        in.sessionEndTime = blocking.sessionEndTime();
     }
-    in.remainingTime = m_services.scheduleManager->remainingTime();
-    in.configuration = m_services.configManager->configuration();
-    in.helperInstalled = m_services.helperInstaller->isHelperInstalled();
-    in.helperInstalling = m_services.helperInstaller->isInstalling();
+    in.remainingTime = blocking.remainingTime();
+    in.configuration = blocking.configuration();
+    in.helperInstalled = blocking.helperInstalled();
+    in.helperInstalling = blocking.helperInstalling();
     if (const auto snapshot = m_services.account->snapshot()) {
         in.hasAccountSnapshot = true;
         in.accountFocusEnabled = snapshot->focus.enabled;
@@ -458,18 +448,16 @@ void MenuBarPopoverView::mousePressEvent(QMouseEvent* event)
 
 void MenuBarPopoverView::startFocus(int minutes)
 {
-    switch (FocusStartModel::route(m_services.account->hasSession(), m_services.browserBridge->enabled())) {
+    switch (FocusStartModel::route(m_services.account->hasSession(), m_services.blocking->browserSyncEnabled())) {
     case FocusRoute::account:
         m_services.account->startFocusFromMenu(minutes);
         break;
     case FocusRoute::browser:
         // The bridge refuses what it cannot start; the section stays as it was.
-        if (m_services.beginBrowserFocus) {
-            m_services.beginBrowserFocus(minutes);
-        }
+        m_services.blocking->beginBrowserFocus(minutes);
         break;
     case FocusRoute::scheduleManager:
-        m_services.scheduleManager->blockForDuration(minutes);
+        m_services.blocking->blockForDuration(minutes);
         break;
     }
 }
@@ -490,20 +478,12 @@ void MenuBarPopoverView::useFolga()
 
 void MenuBarPopoverView::installHelper()
 {
-    ConfigurationManager* config = m_services.configManager;
-    BlockingService* blocking = m_services.blocking;
-    // Whatever the outcome, the daemon gets the schedule as it stands when the
-    // attempt ends (nothing is sent while it is not installed).
-    m_services.helperInstaller->installHelper(
-        [config, blocking](bool, const QString&) { blocking->syncScheduleToHelper(config->configuration()); });
+    m_services.blocking->installHelper();
 }
 
 void MenuBarPopoverView::setAutomaticHours(bool on)
 {
-    Configuration configuration = m_services.configManager->configuration();
-    configuration.enabled = on;
-    m_services.configManager->setConfiguration(configuration);
-    m_services.configManager->saveConfiguration();
+    m_services.blocking->setAutomaticHours(on);
     m_services.account->localEditChanged();
     refresh();
 }

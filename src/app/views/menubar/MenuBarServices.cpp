@@ -1,6 +1,7 @@
 #include "MenuBarServices.h"
 
 #include "MenuAccountPort.h"
+#include "MenuBlockingPort.h"
 #include "MenuShieldPort.h"
 #include "UpdatePhaseSource.h"
 
@@ -18,36 +19,41 @@ using namespace Qt::StringLiterals;
 
 namespace kestravin {
 
+namespace {
+
+// A local browser focus, until the exchange with the extension takes it over.
+void beginBrowserFocus(int minutes)
+{
+    auto& bridge = DesktopBrowserBridge::shared();
+    if (!bridge.enabled() || minutes < 1 || minutes > 240) {
+        return;
+    }
+    BrowserFocus focus;
+    focus.enabled = true;
+    focus.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    focus.endsAt = double(Clock::system().now().addSecs(qint64(minutes) * 60).toMSecsSinceEpoch());
+    focus.source = u"manual"_s;
+    bridge.setFocus(focus);
+}
+
+} // namespace
+
 MenuBarServices MenuBarServices::shared()
 {
     static auto* account = new DesktopAccountMenuPort(DesktopAccountService::shared());
     static auto* updater = new IdleUpdatePhaseSource();
     static auto* shield = new NoShieldPort();
 
+    static auto* blocking = new DesktopMenuBlockingPort(BlockingService::shared(), ScheduleManager::shared(),
+        ConfigurationManager::shared(), HelperInstaller::shared(), DesktopBrowserBridge::shared(), beginBrowserFocus);
+
     MenuBarServices services;
-    services.blocking = &BlockingService::shared();
-    services.scheduleManager = &ScheduleManager::shared();
-    services.configManager = &ConfigurationManager::shared();
-    services.helperInstaller = &HelperInstaller::shared();
-    services.browserBridge = &DesktopBrowserBridge::shared();
+    services.blocking = blocking;
     services.account = account;
     services.updater = updater;
     services.shield = shield;
     services.clock = &Clock::system();
     services.scheduler = &Scheduler::system();
-    services.beginBrowserFocus = [](int minutes) {
-        // A local browser focus until the exchange with the extension takes it over.
-        auto& bridge = DesktopBrowserBridge::shared();
-        if (!bridge.enabled() || minutes < 1 || minutes > 240) {
-            return;
-        }
-        BrowserFocus focus;
-        focus.enabled = true;
-        focus.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        focus.endsAt = double(Clock::system().now().addSecs(qint64(minutes) * 60).toMSecsSinceEpoch());
-        focus.source = u"manual"_s;
-        bridge.setFocus(focus);
-    };
     services.openSettings = [] { SettingsWindowController::shared().show(); };
     services.openFolgaPage = [](FolgaPage page) {
         SettingsNavigation::shared().setTab(SettingsTab::missions);

@@ -10,23 +10,15 @@
 
 namespace kestravin {
 
-class BlockingService;
-class ConfigurationManager;
-class DesktopBrowserBridge;
-class HelperInstaller;
 class MenuAccountPort;
+class MenuBlockingPort;
 class MenuShieldPort;
-class ScheduleManager;
 class UpdatePhaseSource;
 
 // Everything the popover reads and calls. The application takes shared();
 // tests wire their own services, fakes and a fake clock.
 struct MenuBarServices {
-    BlockingService* blocking = nullptr;
-    ScheduleManager* scheduleManager = nullptr;
-    ConfigurationManager* configManager = nullptr;
-    HelperInstaller* helperInstaller = nullptr;
-    DesktopBrowserBridge* browserBridge = nullptr;
+    MenuBlockingPort* blocking = nullptr;
     MenuAccountPort* account = nullptr;
     UpdatePhaseSource* updater = nullptr;
     MenuShieldPort* shield = nullptr;
@@ -34,15 +26,14 @@ struct MenuBarServices {
     Scheduler* scheduler = nullptr;
     QTimeZone timeZone = QTimeZone::systemTimeZone();
 
-    // Starts a browser focus of that many minutes (1 to 240).
-    std::function<void(int minutes)> beginBrowserFocus;
     // Brings the settings window forward; with a break page, on that page.
     std::function<void()> openSettings;
     std::function<void(FolgaPage page)> openFolgaPage;
     std::function<void()> showAssistant;
     std::function<void()> quit;
 
-    // The process-wide services and windows.
+    // The process-wide services and windows. The assistant's window is not
+    // built yet, so its button stays hidden.
     static MenuBarServices shared();
 };
 
