@@ -278,11 +278,10 @@ void FocusStartSection::applyColors()
 {
     const auto palette = MenuBarPalette::current();
     const QColor onButton = m_start->labelColor();
-    for (QWidget* part : { static_cast<QWidget*>(m_startPrefix), static_cast<QWidget*>(m_startDuration) }) {
-        QPalette colors = part->palette();
-        colors.setColor(QPalette::WindowText, onButton);
-        part->setPalette(colors);
-    }
+    m_startPrefix->setStyleSheet(u"QLabel { color: %1; }"_s.arg(onButton.name()));
+    QPalette colors = m_startDuration->palette();
+    colors.setColor(QPalette::WindowText, onButton);
+    m_startDuration->setPalette(colors);
     QPalette displayColors = m_display->text()->palette();
     displayColors.setColor(QPalette::WindowText, palette.ink);
     m_display->text()->setPalette(displayColors);

@@ -110,7 +110,6 @@ void MenuBarPopoverView::build()
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(22, 22, 22, 22);
     layout->setSpacing(18);
-    layout->setSizeConstraint(QLayout::SetMinAndMaxSize);
 
     // 1. Header row.
     auto* header = new QWidget(this);
@@ -140,6 +139,7 @@ void MenuBarPopoverView::build()
     noticeTexts->addWidget(textLine(u"Leva poucos segundos."_s, 11, QFont::Normal, m_updateNotice, true));
     notice->addLayout(noticeTexts, 1);
     m_restart = new BrandButton(u"Reiniciar para atualizar"_s, true, m_updateNotice);
+    m_restart->setFont(BrandFonts::font(12, QFont::DemiBold));
     notice->addWidget(m_restart);
     layout->addWidget(m_updateNotice);
     connect(m_restart, &QAbstractButton::clicked, this, [this] {
@@ -254,7 +254,9 @@ void MenuBarPopoverView::build()
     // 6. Schedule info.
     auto* schedule = column(this, 12, u"scheduleInfo"_s);
     auto* hoursRow = new QHBoxLayout();
-    hoursRow->addWidget(textLine(u"Horários automáticos"_s, 12, QFont::DemiBold, schedule));
+    auto* hoursTitle = textLine(u"Horários automáticos"_s, 12, QFont::DemiBold, schedule);
+    hoursTitle->setWordWrap(false);
+    hoursRow->addWidget(hoursTitle);
     hoursRow->addStretch(1);
     m_hoursSwitch = new MenuSwitch(u"Horários automáticos"_s, schedule);
     hoursRow->addWidget(m_hoursSwitch);
@@ -392,6 +394,15 @@ void MenuBarPopoverView::refresh()
 
     updateTicking();
     updateGeometry();
+    if (isWindow()) {
+        resize(sizeHint());
+    }
+}
+
+QSize MenuBarPopoverView::sizeHint() const
+{
+    // Wrapped lines make the height depend on the fixed width.
+    return { columnWidth, layout()->totalHeightForWidth(columnWidth) };
 }
 
 void MenuBarPopoverView::updateCountdown()
@@ -510,13 +521,22 @@ void MenuBarPopoverView::applyColors()
     QPalette colors = this->palette();
     colors.setColor(QPalette::Window, palette.background);
     colors.setColor(QPalette::WindowText, palette.ink);
+    colors.setColor(QPalette::ButtonText, palette.ink);
+    colors.setColor(QPalette::Text, palette.ink);
     setPalette(colors);
     QPalette line = m_divider->palette();
     line.setColor(QPalette::Window, palette.divider);
     m_divider->setPalette(line);
-    setStyleSheet(u"QLabel { color: %1; } QLabel[muted=\"true\"] { color: %2; }"
-                  " QPushButton { color: %1; border: none; padding: 2px 0; text-align: left; }"
-                  " QPushButton[muted=\"true\"] { color: %2; }"_s.arg(palette.ink.name(), palette.muted.name()));
+    m_installLabel->setStyleSheet(u"QLabel { color: %1; }"_s.arg(m_install->labelColor().name()));
+    // Secondary texts carry the "muted" property wherever they sit in the column.
+    for (QWidget* child : findChildren<QWidget*>()) {
+        if (child->property("muted").toBool()) {
+            QPalette mutedColors = child->palette();
+            mutedColors.setColor(QPalette::WindowText, palette.muted);
+            mutedColors.setColor(QPalette::ButtonText, palette.muted);
+            child->setPalette(mutedColors);
+        }
+    }
 }
 
 } // namespace kestravin

@@ -53,6 +53,8 @@ public:
     // Redraws the column from the services.
     void refresh();
 
+    QSize sizeHint() const override;
+
 Q_SIGNALS:
     // Another window took over (settings, assistant); the popover should close.
     void closeRequested();
