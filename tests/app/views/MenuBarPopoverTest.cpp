@@ -311,6 +311,27 @@ TEST_F(MenuBarPopoverTest, TheStepButtonsAndTheRoutes)
     EXPECT_TRUE(showsText(u"Sem conexão com a conta."_s));
 }
 
+TEST_F(MenuBarPopoverTest, TheOfferFollowsTheNextScheduledFocus)
+{
+    start(true, ServiceRig::configurationWith({ u"a.com"_s }, true, 11, 12)); // next focus in 60 min
+    FocusStartSection* section = view->focusStartSection();
+    EXPECT_EQ(section->chips()->count(), 3); // 25, 50, Outro
+    EXPECT_TRUE(showsText(u"Até 1h, antes do próximo horário."_s));
+    EXPECT_EQ(section->startButton()->accessibleName(), u"Começar foco de 50 min"_s);
+
+    view->findChild<MenuSwitch*>()->click(); // hours off: every preset, no hint
+    EXPECT_EQ(section->chips()->count(), 4);
+    EXPECT_EQ(view->findChildren<ChoiceChips*>().size(), 1);
+    EXPECT_FALSE(section->hintLine()->isVisibleTo(view.get()));
+
+    // 24 whole minutes before the next focus: nothing to start.
+    view->findChild<MenuSwitch*>()->click();
+    rig->time.advance(35min + 10s);
+    view->refresh();
+    EXPECT_TRUE(section->soonLine()->isVisibleTo(view.get()));
+    EXPECT_FALSE(section->startButton()->isVisibleTo(view.get()));
+}
+
 TEST_F(MenuBarPopoverTest, TheFolgaIsConfirmedInsideThePopover)
 {
     start(true);

@@ -219,7 +219,10 @@ void FocusStartSection::rebuildChips(const QList<int>& options)
         return;
     }
     m_chipOptions = options;
-    m_chips.reset();
+    if (m_chips) {
+        delete m_chips->row();
+        m_chips.reset();
+    }
     std::vector<int> values(options.begin(), options.end());
     values.push_back(FocusStartModel::customChoice);
     m_chips = std::make_unique<ChoiceBinding<ChoiceChips, int>>(
