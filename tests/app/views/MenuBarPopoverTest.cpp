@@ -106,6 +106,23 @@ protected:
     }
     bool showsText(const QString& text) const { return find(text) != nullptr; }
 
+    // Visible controls that a screen reader could not name.
+    QStringList unnamedControls() const
+    {
+        QStringList unnamed;
+        for (QWidget* widget : view->findChildren<QWidget*>()) {
+            const bool control = qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget);
+            if (!control || !widget->isVisibleTo(view.get())) {
+                continue;
+            }
+            const auto* button = qobject_cast<QAbstractButton*>(widget);
+            if (widget->accessibleName().isEmpty() && (!button || button->text().isEmpty())) {
+                unnamed << QString::fromLatin1(widget->metaObject()->className());
+            }
+        }
+        return unnamed;
+    }
+
     void runFocus()
     {
         bridge.setEnabled(true);
@@ -147,6 +164,7 @@ TEST_F(MenuBarPopoverTest, WithoutTheDaemonOnlyThePermissionIsOffered)
     EXPECT_TRUE(showsText(u"Falta uma permissão para este computador bloquear de verdade."_s));
     auto* install = find<QAbstractButton>(u"Permitir bloqueio neste computador"_s);
     ASSERT_NE(install, nullptr);
+    EXPECT_EQ(unnamedControls(), QStringList());
     EXPECT_FALSE(shown(u"focusArea"_s));
     EXPECT_TRUE(shown(u"scheduleInfo"_s));
     EXPECT_TRUE(shown(u"bottomActions"_s));
@@ -236,6 +254,7 @@ TEST_F(MenuBarPopoverTest, TheMinutesFieldCommitsOnReturnAndFocusLossAndCancelsO
     section->chips()->button(3)->click(); // "Outro", from the preset 50
     EXPECT_TRUE(view->focusStart().showingCustomDuration);
     EXPECT_EQ(section->minutesDisplay()->accessibleName(), u"Duração: 50 min. Clique para digitar."_s);
+    EXPECT_EQ(unnamedControls(), QStringList());
 
     QLineEdit* field = section->minutesField();
     const auto type = [&](const QString& text) {
@@ -348,6 +367,7 @@ TEST_F(MenuBarPopoverTest, TheFolgaIsConfirmedInsideThePopover)
     // "Continuar no foco" only closes the question.
     row->useButton()->click();
     ASSERT_TRUE(row->confirmation()->isVisibleTo(view.get()));
+    EXPECT_EQ(unnamedControls(), QStringList());
     EXPECT_TRUE(showsText(u"Usar 15 min de folga?"_s));
     EXPECT_TRUE(showsText(u"Sites e apps ficam livres por 15 minutos. Depois, o bloqueio volta sozinho."_s));
     row->cancelButton()->click();
