@@ -300,6 +300,12 @@ TEST_F(MenuBarPopoverTest, TheStepButtonsAndTheRoutes)
     section->chips()->button(0)->click(); // 25
     section->chips()->button(3)->click(); // Outro
     EXPECT_EQ(view->focusStart().customMinutes, 25);
+    // The custom row slides in from the right and fades in, then rests in place.
+    QWidget* customRow = section->minusButton()->parentWidget();
+    EXPECT_NE(customRow->graphicsEffect(), nullptr);
+    EXPECT_GT(customRow->x(), 0);
+    ASSERT_TRUE(waitUntil([&] { return customRow->graphicsEffect() == nullptr; }, 2000));
+    EXPECT_EQ(customRow->x(), 0);
     for (int i = 0; i < 4; ++i) {
         section->minusButton()->click();
     }

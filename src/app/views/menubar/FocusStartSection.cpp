@@ -11,6 +11,7 @@
 #include "app/views/brand/RollingText.h"
 
 #include <QEvent>
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -66,8 +67,22 @@ void MinutesDisplay::paintEvent(QPaintEvent*)
     painter.drawPath(BrandShapes::continuousRect(QRectF(rect()), 8));
 }
 
-FocusStartSection::FocusStartSection(FocusStartModel& model, QWidget* parent) : QWidget(parent), m_model(model)
+FocusStartSection::FocusStartSection(FocusStartModel& model, QWidget* parent)
+    : QWidget(parent), m_model(model), m_enter(new BrandTween(1.0, this))
 {
+    connect(m_enter, &BrandTween::valueChanged, this, [this](double value) {
+        if (!m_entering) {
+            return;
+        }
+        if (auto* effect = qobject_cast<QGraphicsOpacityEffect*>(m_entering->graphicsEffect())) {
+            effect->setOpacity(value);
+        }
+        m_entering->move(qRound((1.0 - value) * m_enterOffset), 0);
+        if (value >= 1.0) {
+            m_entering->setGraphicsEffect(nullptr);
+            m_entering = nullptr;
+        }
+    });
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(10);
@@ -254,7 +269,13 @@ void FocusStartSection::refresh(const std::optional<QString>& focusError)
         m_model.typingMinutes = false;
     }
     rebuildChips(options);
-    m_durationRow->setCurrentWidget(m_model.showingCustomDuration ? m_customRow : m_chipsHolder);
+    QWidget* row = m_model.showingCustomDuration ? m_customRow : m_chipsHolder;
+    m_durationRow->setCurrentWidget(row);
+    if (m_shownCustom && *m_shownCustom != m_model.showingCustomDuration) {
+        // The presets come in from the left, the custom row from the right.
+        enterRow(row, m_model.showingCustomDuration ? 10.0 : -10.0);
+    }
+    m_shownCustom = m_model.showingCustomDuration;
 
     const QString chosen = FocusStartModel::durationLabel(m_model.chosenMinutes());
     m_minus->setEnabled(!m_model.minusDisabled());
@@ -275,6 +296,23 @@ void FocusStartSection::refresh(const std::optional<QString>& focusError)
     const auto hint = m_model.hintText();
     m_hint->setVisible(hint.has_value());
     m_hint->setText(hint.value_or(QString()));
+}
+
+void FocusStartSection::enterRow(QWidget* row, double fromOffset)
+{
+    if (m_entering && m_entering != row) {
+        m_entering->setGraphicsEffect(nullptr);
+        m_entering->move(0, 0);
+    }
+    const bool reduceMotion = Appearance::shared().reduceMotion();
+    m_entering = row;
+    m_enterOffset = reduceMotion ? 0.0 : fromOffset;
+    auto* effect = new QGraphicsOpacityEffect(row);
+    effect->setOpacity(0.0);
+    row->setGraphicsEffect(effect);
+    m_enter->jumpTo(0.0);
+    const BrandAnimation& easeOut = BrandTokens::easeOut();
+    m_enter->animateTo(1.0, easeOut.curve, easeOut.durationMs);
 }
 
 void FocusStartSection::applyColors()

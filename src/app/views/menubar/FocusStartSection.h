@@ -2,7 +2,10 @@
 
 #include "app/models/FocusStartModel.h"
 
+#include "app/views/brand/BrandMotion.h"
+
 #include <QAbstractButton>
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
@@ -75,11 +78,17 @@ protected:
 
 private:
     void rebuildChips(const QList<int>& options);
+    // Slides the incoming duration row in (a fade alone under reduce motion).
+    void enterRow(QWidget* row, double fromOffset);
     void changed();
     void applyColors();
 
     FocusStartModel& m_model;
     std::optional<QString> m_focusError;
+    std::optional<bool> m_shownCustom;
+    BrandTween* m_enter;
+    QPointer<QWidget> m_entering;
+    double m_enterOffset = 0.0;
     QLabel* m_soon;
     QWidget* m_body;
     QStackedWidget* m_durationRow;
