@@ -44,11 +44,7 @@ using testing::waitUntil;
 
 class MenuBarPopoverTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
-        Appearance::shared().overrideColorScheme(ColorScheme::Light);
-    }
+    void SetUp() override { Appearance::shared().overrideColorScheme(ColorScheme::Light); }
 
     // The services, with the daemon installed (a scripted one) or not.
     void start(bool installed, Configuration configuration = ServiceRig::configurationWith({ u"a.com"_s }, false))
@@ -142,7 +138,12 @@ protected:
         return snapshot;
     }
 
-    QTemporaryDir settings;
+    // The bridge keeps its switch in the user's settings: a folder of this
+    // test's own, in place before the bridge first reads it.
+    struct SettingsFolder {
+        QTemporaryDir dir;
+        SettingsFolder() { qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit()); }
+    } settings;
     std::unique_ptr<ServiceRig> rig;
     DesktopBrowserBridge bridge;
     std::unique_ptr<DesktopMenuBlockingPort> blocking;
@@ -286,9 +287,9 @@ TEST_F(MenuBarPopoverTest, TheMinutesFieldCommitsOnReturnAndFocusLossAndCancelsO
     type(u"1h"_s);
     section->startButton()->click();
     EXPECT_EQ(view->focusStart().customMinutes, 60);
-    ASSERT_TRUE(waitUntil([&] { return rig->schedule->sessionEndTime().isValid(); }));
+    ASSERT_TRUE(waitUntil([&] { return rig->schedule->sessionEndTime().isValid(); }, 15000));
     EXPECT_EQ(rig->schedule->sessionEndTime(), rig->time.now().addSecs(3600));
-    ASSERT_TRUE(waitUntil([&] { return showsText(u"1h00min restantes"_s); }));
+    ASSERT_TRUE(waitUntil([&] { return showsText(u"1h00min restantes"_s); }, 15000));
     EXPECT_TRUE(showsText(u"Bloqueando agora"_s));
     EXPECT_FALSE(shown(u"focusStart"_s));
 }
