@@ -350,9 +350,17 @@ TEST_F(MenuBarPopoverTest, TheOfferFollowsTheNextScheduledFocus)
     EXPECT_EQ(view->findChildren<ChoiceChips*>().size(), 1);
     EXPECT_FALSE(section->hintLine()->isVisibleTo(view.get()));
 
-    // 24 whole minutes before the next focus: nothing to start.
+    // The cap follows the clock while the popover stays open.
     view->findChild<MenuSwitch*>()->click();
-    rig->time.advance(35min + 10s);
+    section->chips()->button(2)->click(); // Outro: 50
+    bridge.setEnabled(true);
+    rig->time.advance(20min);
+    section->startButton()->click();
+    EXPECT_EQ(browserStarts, QList<int> { 40 });
+    bridge.setEnabled(false);
+
+    // 24 whole minutes before the next focus: nothing to start.
+    rig->time.advance(15min + 10s);
     view->refresh();
     EXPECT_TRUE(section->soonLine()->isVisibleTo(view.get()));
     EXPECT_FALSE(section->startButton()->isVisibleTo(view.get()));

@@ -179,6 +179,9 @@ FocusStartSection::FocusStartSection(FocusStartModel& model, QWidget* parent)
     connect(m_field, &QLineEdit::returnPressed, this, [this] { commitTyping(); });
     connect(m_start, &QAbstractButton::clicked, this, [this] {
         m_model.minutesText = m_model.typingMinutes ? m_field->text() : m_model.minutesText;
+        if (m_probe) {
+            m_model.minutesUntilNextSchedule = m_probe();
+        }
         const int minutes = m_model.minutesToStart();
         changed();
         Q_EMIT startRequested(minutes);
@@ -256,6 +259,9 @@ void FocusStartSection::rebuildChips(const QList<int>& options)
 void FocusStartSection::refresh(const std::optional<QString>& focusError)
 {
     m_focusError = focusError;
+    if (m_probe) {
+        m_model.minutesUntilNextSchedule = m_probe();
+    }
     const QList<int> options = m_model.durationOptions();
     const bool soon = options.isEmpty();
     m_soon->setVisible(soon);

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -52,6 +53,10 @@ public:
     explicit FocusStartSection(FocusStartModel& model, QWidget* parent = nullptr);
     ~FocusStartSection() override;
 
+    // Minutes to the next scheduled focus, asked afresh before every drawing
+    // and every start, since the clock moves while the popover stays open.
+    void setScheduleProbe(std::function<std::optional<int>()> probe) { m_probe = std::move(probe); }
+
     // Draws the model; `focusError` is the account's last start error.
     void refresh(const std::optional<QString>& focusError);
     // Ends editing of the minutes field as a click elsewhere does.
@@ -84,6 +89,7 @@ private:
     void applyColors();
 
     FocusStartModel& m_model;
+    std::function<std::optional<int>()> m_probe;
     std::optional<QString> m_focusError;
     std::optional<bool> m_shownCustom;
     BrandTween* m_enter;

@@ -195,6 +195,10 @@ void MenuBarPopoverView::build()
     m_focusArea->layout()->addWidget(m_startSection);
     connect(m_startSection, &FocusStartSection::edited, this, [this] { updateGeometry(); });
     connect(m_startSection, &FocusStartSection::startRequested, this, &MenuBarPopoverView::startFocus);
+    m_startSection->setScheduleProbe([this] {
+        return FocusStartModel::minutesUntilNext(
+            m_services.blocking->configuration(), m_services.clock->now(), m_services.timeZone);
+    });
     m_focusActions = column(m_focusArea, 8, u"focusActions"_s);
     m_actionsError = textLine(QString(), 11, QFont::Normal, m_focusActions, true);
     m_focusActions->layout()->addWidget(m_actionsError);
@@ -375,8 +379,6 @@ void MenuBarPopoverView::refresh()
     m_startSection->setVisible(!active && !folgaInUse);
     const std::optional<QString> focusError = m_services.account->focusError();
     if (m_startSection->isVisibleTo(this)) {
-        m_focusStart.minutesUntilNextSchedule
-            = FocusStartModel::minutesUntilNext(in.configuration, now, m_services.timeZone);
         m_startSection->refresh(focusError);
     }
     m_actionsError->setVisible(focusError.has_value());
