@@ -1,0 +1,68 @@
+#include "MenuBarServices.h"
+
+#include "MenuAccountPort.h"
+#include "MenuBlockingPort.h"
+#include "MenuShieldPort.h"
+#include "UpdatePhaseSource.h"
+
+#include "app/services/BlockingService.h"
+#include "app/services/ConfigurationManager.h"
+#include "app/services/DesktopBrowserBridge.h"
+#include "app/services/HelperInstaller.h"
+#include "app/services/ScheduleManager.h"
+#include "app/views/settings/SettingsWindowController.h"
+
+#include <QCoreApplication>
+#include <QUuid>
+
+using namespace Qt::StringLiterals;
+
+namespace kestravin {
+
+namespace {
+
+// A local browser focus, until the exchange with the extension takes it over.
+void beginBrowserFocus(int minutes)
+{
+    auto& bridge = DesktopBrowserBridge::shared();
+    if (!bridge.enabled() || minutes < 1 || minutes > 240) {
+        return;
+    }
+    BrowserFocus focus;
+    focus.enabled = true;
+    focus.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    focus.endsAt = double(Clock::system().now().addSecs(qint64(minutes) * 60).toMSecsSinceEpoch());
+    focus.source = u"manual"_s;
+    bridge.setFocus(focus);
+}
+
+} // namespace
+
+MenuBarServices MenuBarServices::shared()
+{
+    static auto* account = new DesktopAccountMenuPort(DesktopAccountService::shared());
+    static auto* updater = new IdleUpdatePhaseSource();
+    static auto* shield = new NoShieldPort();
+
+    static auto* blocking = new DesktopMenuBlockingPort(BlockingService::shared(), ScheduleManager::shared(),
+        ConfigurationManager::shared(), HelperInstaller::shared(), DesktopBrowserBridge::shared(), beginBrowserFocus);
+
+    MenuBarServices services;
+    services.blocking = blocking;
+    services.account = account;
+    services.updater = updater;
+    services.shield = shield;
+    services.clock = &Clock::system();
+    services.scheduler = &Scheduler::system();
+    services.openSettings = [] { SettingsWindowController::shared().show(); };
+    services.openFolgaPage = [](FolgaPage page) {
+        SettingsNavigation::shared().setTab(SettingsTab::missions);
+        SettingsNavigation::shared().setFolgaPage(page);
+        SettingsWindowController::shared().show();
+    };
+    services.showAssistant = [] {};
+    services.quit = [] { QCoreApplication::quit(); };
+    return services;
+}
+
+} // namespace kestravin

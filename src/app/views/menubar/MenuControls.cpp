@@ -1,0 +1,204 @@
+#include "MenuControls.h"
+
+#include "MenuBarPalette.h"
+
+#include "app/views/brand/BrandFonts.h"
+#include "app/views/brand/BrandMotionIcon.h"
+#include "app/views/brand/BrandShapes.h"
+#include "app/views/brand/BrandTokens.h"
+#include "app/views/brand/LinkPressStyle.h"
+
+#include <QEnterEvent>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPainterPath>
+
+using namespace Qt::StringLiterals;
+
+namespace kestravin {
+
+namespace {
+
+void followAppearance(QWidget* widget)
+{
+    QObject::connect(&Appearance::shared(), &Appearance::changed, widget, qOverload<>(&QWidget::update));
+}
+
+void scaleAboutCentre(QPainter& painter, const QRectF& rect, double scale)
+{
+    painter.translate(rect.center());
+    painter.scale(scale, scale);
+    painter.translate(-rect.center());
+}
+
+} // namespace
+
+SummaryLink::SummaryLink(const QString& title, const QString& accessibilityText, QWidget* parent)
+    : QAbstractButton(parent), m_press(new LinkPressStyle(this))
+{
+    setText(title);
+    setAccessibleName(accessibilityText.isEmpty() ? title + u" na etapa anterior"_s : accessibilityText);
+    setFont(BrandFonts::font(12, QFont::Medium));
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::TabFocus);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    followAppearance(this);
+}
+
+QSize SummaryLink::sizeHint() const
+{
+    const QFontMetrics metrics(font());
+    return { metrics.horizontalAdvance(text()) + 14, metrics.height() + 2 };
+}
+
+void SummaryLink::enterEvent(QEnterEvent* event)
+{
+    m_hovered = true;
+    update();
+    QAbstractButton::enterEvent(event);
+}
+
+void SummaryLink::leaveEvent(QEvent* event)
+{
+    m_hovered = false;
+    update();
+    QAbstractButton::leaveEvent(event);
+}
+
+void SummaryLink::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    scaleAboutCentre(painter, rect(), m_press->scale());
+    const auto scheme = Appearance::shared().colorScheme();
+    const QColor color = m_hovered ? MenuBarPalette::of(scheme).ink
+                                   : BrandTokens::accent().darker(scheme == ColorScheme::Dark ? 100 : 135);
+    painter.setFont(font());
+    painter.setPen(color);
+    const QFontMetrics metrics(font());
+    const QRectF textRect(0, 0, metrics.horizontalAdvance(text()), height());
+    painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, text());
+    const double side = 9;
+    const QRectF chevron(textRect.right() + (m_hovered ? 4 : 3), (height() - side) / 2, side, side);
+    BrandMotionIcon::paintSymbol(painter, u"chevron.right"_s, chevron, color, {});
+}
+
+MenuSwitch::MenuSwitch(const QString& accessibleName, QWidget* parent) : QAbstractButton(parent)
+{
+    setCheckable(true);
+    setAccessibleName(accessibleName);
+    setCursor(Qt::PointingHandCursor);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    followAppearance(this);
+}
+
+void MenuSwitch::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const auto palette = MenuBarPalette::current();
+    const QRectF track = QRectF(rect()).adjusted(1, 1, -1, -1);
+    const double radius = track.height() / 2;
+    painter.setPen(isChecked() ? Qt::NoPen : QPen(palette.divider, 1));
+    painter.setBrush(isChecked() ? BrandTokens::accent() : palette.divider);
+    painter.drawRoundedRect(track, radius, radius);
+    const double knob = track.height() - 4;
+    const double x = isChecked() ? track.right() - 2 - knob : track.left() + 2;
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::white);
+    painter.drawEllipse(QRectF(x, track.top() + 2, knob, knob));
+    if (hasFocus()) {
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(BrandPalette::current().focusRing, 2));
+        painter.drawRoundedRect(track, radius, radius);
+    }
+}
+
+StepButton::StepButton(const QString& symbol, const QString& accessibleName, QWidget* parent)
+    : QAbstractButton(parent), m_symbol(symbol), m_press(new LinkPressStyle(this))
+{
+    setAccessibleName(accessibleName);
+    setToolTip(accessibleName);
+    setFixedSize(40, 30);
+    setCursor(Qt::PointingHandCursor);
+    followAppearance(this);
+}
+
+void StepButton::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setOpacity(isEnabled() ? 1.0 : 0.4);
+    scaleAboutCentre(painter, rect(), m_press->scale());
+    const auto palette = MenuBarPalette::current();
+    const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    painter.setPen(QPen(palette.divider, 1));
+    painter.setBrush(palette.fieldSurface);
+    painter.drawPath(BrandShapes::continuousRect(box, 9));
+    const double side = 11;
+    BrandMotionIcon::paintSymbol(painter, m_symbol,
+        QRectF(box.center().x() - side / 2, box.center().y() - side / 2, side, side), palette.muted, {});
+}
+
+RowButton::RowButton(bool prominent, QWidget* parent)
+    : BrandButton(QString(), prominent, parent), m_row(new QHBoxLayout(this))
+{
+    m_row->setContentsMargins(12, 7, 12, 7);
+    m_row->setSpacing(0);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+QSize RowButton::sizeHint() const
+{
+    const QSize row = m_row->sizeHint();
+    return { row.width(), std::max(36, row.height()) };
+}
+
+QSize RowButton::minimumSizeHint() const
+{
+    return { m_row->minimumSize().width(), sizeHint().height() };
+}
+
+StatusDot::StatusDot(QWidget* parent) : QWidget(parent)
+{
+    setFixedSize(6, 6);
+}
+
+void StatusDot::setColor(const QColor& color)
+{
+    if (m_color != color) {
+        m_color = color;
+        update();
+    }
+}
+
+void StatusDot::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(m_color);
+    painter.drawEllipse(QRectF(rect()));
+}
+
+SymbolIcon::SymbolIcon(const QString& name, int size, QWidget* parent)
+    : QWidget(parent), m_name(name), m_size(size), m_color(BrandTokens::accent())
+{
+    setFixedSize(size, size);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void SymbolIcon::setColor(const QColor& color)
+{
+    m_color = color;
+    update();
+}
+
+void SymbolIcon::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    BrandMotionIcon::paintSymbol(painter, m_name, QRectF(rect()), m_color, {});
+}
+
+} // namespace kestravin
