@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/views/menubar/MenuAccountPort.h"
+#include "app/views/menubar/MenuBlockingPort.h"
 #include "app/views/menubar/MenuShieldPort.h"
 #include "app/views/menubar/UpdatePhaseSource.h"
 
@@ -66,6 +67,29 @@ public:
     {
         on = enabled;
         permitted = permission;
+        Q_EMIT changed();
+    }
+};
+
+// The browser bridge's switch and focus as the test sets them; starts are recorded.
+class FakeBrowser final : public MenuBrowserPort {
+public:
+    bool on = false;
+    BrowserFocus current;
+    QList<int> starts;
+
+    bool enabled() const override { return on; }
+    BrowserFocus focus() const override { return current; }
+    void begin(int minutes) override { starts << minutes; }
+
+    void setEnabled(bool enabled)
+    {
+        on = enabled;
+        Q_EMIT changed();
+    }
+    void setFocus(const BrowserFocus& focus)
+    {
+        current = focus;
         Q_EMIT changed();
     }
 };

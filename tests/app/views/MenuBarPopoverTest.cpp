@@ -3,7 +3,6 @@
 // a clock the test moves) and fakes of the account, updater and shield.
 
 #include "app/models/InternetDateTime.h"
-#include "app/services/DesktopBrowserBridge.h"
 #include "app/views/brand/ChoiceChips.h"
 #include "app/views/menubar/FocusStartSection.h"
 #include "app/views/menubar/FolgaRow.h"
@@ -36,6 +35,7 @@ using namespace std::chrono_literals;
 namespace kestravin {
 namespace {
 
+using testing::FakeBrowser;
 using testing::FakeMenuAccount;
 using testing::FakeShield;
 using testing::FakeUpdater;
@@ -58,8 +58,8 @@ protected:
             ASSERT_TRUE(rig->waitForInstalledDaemon());
         }
         rig->startScheduleManager();
-        blocking = std::make_unique<DesktopMenuBlockingPort>(*rig->blocking, *rig->schedule, *rig->config,
-            *rig->installer, bridge, [this](int minutes) { browserStarts << minutes; });
+        blocking = std::make_unique<DesktopMenuBlockingPort>(
+            *rig->blocking, *rig->schedule, *rig->config, *rig->installer, bridge);
         MenuBarServices services;
         services.blocking = blocking.get();
         services.account = &account;
@@ -138,19 +138,12 @@ protected:
         return snapshot;
     }
 
-    // The bridge keeps its switch in the user's settings: a folder of this
-    // test's own, in place before the bridge first reads it.
-    struct SettingsFolder {
-        QTemporaryDir dir;
-        SettingsFolder() { qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit()); }
-    } settings;
     std::unique_ptr<ServiceRig> rig;
-    DesktopBrowserBridge bridge;
+    FakeBrowser bridge;
     std::unique_ptr<DesktopMenuBlockingPort> blocking;
     FakeMenuAccount account;
     FakeUpdater updater;
     FakeShield shield;
-    QList<int> browserStarts;
     int settingsOpened = 0;
     QList<FolgaPage> folgaPages;
     int assistantOpened = 0;
@@ -323,12 +316,12 @@ TEST_F(MenuBarPopoverTest, TheStepButtonsAndTheRoutes)
     bridge.setEnabled(true);
     section->startButton()->click();
     EXPECT_EQ(account.focusStarts, QList<int> { 25 });
-    EXPECT_TRUE(browserStarts.isEmpty());
+    EXPECT_TRUE(bridge.starts.isEmpty());
     EXPECT_FALSE(rig->schedule->sessionEndTime().isValid());
 
     account.session = false;
     section->startButton()->click();
-    EXPECT_EQ(browserStarts, QList<int> { 25 });
+    EXPECT_EQ(bridge.starts, QList<int> { 25 });
     EXPECT_FALSE(rig->schedule->sessionEndTime().isValid());
 
     // The account's start error shows under the button.
@@ -356,7 +349,7 @@ TEST_F(MenuBarPopoverTest, TheOfferFollowsTheNextScheduledFocus)
     bridge.setEnabled(true);
     rig->time.advance(20min);
     section->startButton()->click();
-    EXPECT_EQ(browserStarts, QList<int> { 40 });
+    EXPECT_EQ(bridge.starts, QList<int> { 40 });
     bridge.setEnabled(false);
 
     // 24 whole minutes before the next focus: nothing to start.

@@ -2,7 +2,6 @@
 // binary on a private system-type bus, with temporary hosts and
 // configuration files.
 
-#include "app/services/DesktopBrowserBridge.h"
 #include "app/views/brand/ChoiceChips.h"
 #include "app/views/menubar/FocusStartSection.h"
 #include "app/views/menubar/MenuBarPopoverView.h"
@@ -69,11 +68,11 @@ TEST(MenuBarRealDaemonTest, TheStartButtonBlocksAndTheDaemonLiftsTheBlockAtItsEn
     ASSERT_TRUE(rig.waitForInstalledDaemon());
     rig.startScheduleManager();
 
-    DesktopBrowserBridge bridge;
+    testing::FakeBrowser bridge;
     testing::FakeMenuAccount account;
     testing::FakeUpdater updater;
     testing::FakeShield shield;
-    DesktopMenuBlockingPort blocking(*rig.blocking, *rig.schedule, *rig.config, *rig.installer, bridge, {});
+    DesktopMenuBlockingPort blocking(*rig.blocking, *rig.schedule, *rig.config, *rig.installer, bridge);
     MenuBarServices services;
     services.blocking = &blocking;
     services.account = &account;

@@ -319,7 +319,7 @@ MenuBarModel::Inputs MenuBarPopoverView::inputs() const
     in.browserSyncEnabled = blocking.browserSyncEnabled();
     const BrowserFocus focus = blocking.browserFocus();
     in.browserFocusEnabled = focus.enabled;
-    in.browserFocusEndsAt = focus.endsAt.value_or(0.0);
+    in.browserFocusEndsAt = focus.endsAt;
     if (blocking.sessionEndTime().isValid()) {
         in.sessionEndTime = blocking.sessionEndTime();
     }

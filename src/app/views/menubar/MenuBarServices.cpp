@@ -13,30 +13,10 @@
 #include "app/views/settings/SettingsWindowController.h"
 
 #include <QCoreApplication>
-#include <QUuid>
 
 using namespace Qt::StringLiterals;
 
 namespace kestravin {
-
-namespace {
-
-// A local browser focus, until the exchange with the extension takes it over.
-void beginBrowserFocus(int minutes)
-{
-    auto& bridge = DesktopBrowserBridge::shared();
-    if (!bridge.enabled() || minutes < 1 || minutes > 240) {
-        return;
-    }
-    BrowserFocus focus;
-    focus.enabled = true;
-    focus.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    focus.endsAt = double(Clock::system().now().addSecs(qint64(minutes) * 60).toMSecsSinceEpoch());
-    focus.source = u"manual"_s;
-    bridge.setFocus(focus);
-}
-
-} // namespace
 
 MenuBarServices MenuBarServices::shared()
 {
@@ -44,8 +24,9 @@ MenuBarServices MenuBarServices::shared()
     static auto* updater = new IdleUpdatePhaseSource();
     static auto* shield = new NoShieldPort();
 
+    static auto* browser = new DesktopMenuBrowserPort(DesktopBrowserBridge::shared());
     static auto* blocking = new DesktopMenuBlockingPort(BlockingService::shared(), ScheduleManager::shared(),
-        ConfigurationManager::shared(), HelperInstaller::shared(), DesktopBrowserBridge::shared(), beginBrowserFocus);
+        ConfigurationManager::shared(), HelperInstaller::shared(), *browser);
 
     MenuBarServices services;
     services.blocking = blocking;

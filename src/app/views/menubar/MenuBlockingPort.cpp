@@ -2,21 +2,42 @@
 
 #include "app/services/BlockingService.h"
 #include "app/services/ConfigurationManager.h"
+#include "app/services/DesktopBrowserBridge.h"
 #include "app/services/HelperInstaller.h"
 #include "app/services/ScheduleManager.h"
 
 namespace kestravin {
 
+DesktopMenuBrowserPort::DesktopMenuBrowserPort(DesktopBrowserBridge& bridge, QObject* parent)
+    : MenuBrowserPort(parent), m_bridge(bridge)
+{
+    connect(&m_bridge, &DesktopBrowserBridge::enabledChanged, this, &MenuBrowserPort::changed);
+    connect(&m_bridge, &DesktopBrowserBridge::focusChanged, this, &MenuBrowserPort::changed);
+}
+
+bool DesktopMenuBrowserPort::enabled() const
+{
+    return m_bridge.enabled();
+}
+
+BrowserFocus DesktopMenuBrowserPort::focus() const
+{
+    return m_bridge.focus();
+}
+
+void DesktopMenuBrowserPort::begin(int minutes)
+{
+    m_bridge.begin(minutes);
+}
+
 DesktopMenuBlockingPort::DesktopMenuBlockingPort(BlockingService& blocking, ScheduleManager& scheduleManager,
-    ConfigurationManager& configManager, HelperInstaller& installer, DesktopBrowserBridge& bridge,
-    std::function<void(int minutes)> beginBrowserFocus, QObject* parent)
+    ConfigurationManager& configManager, HelperInstaller& installer, MenuBrowserPort& browser, QObject* parent)
     : MenuBlockingPort(parent),
       m_blocking(blocking),
       m_scheduleManager(scheduleManager),
       m_configManager(configManager),
       m_installer(installer),
-      m_bridge(bridge),
-      m_beginBrowserFocus(std::move(beginBrowserFocus))
+      m_browser(browser)
 {
     connect(&m_blocking, &BlockingService::isBlockingChanged, this, &MenuBlockingPort::changed);
     connect(&m_scheduleManager, &ScheduleManager::sessionEndTimeChanged, this, &MenuBlockingPort::changed);
@@ -24,8 +45,7 @@ DesktopMenuBlockingPort::DesktopMenuBlockingPort(BlockingService& blocking, Sche
     connect(&m_configManager, &ConfigurationManager::configurationChanged, this, &MenuBlockingPort::changed);
     connect(&m_installer, &HelperInstaller::isHelperInstalledChanged, this, &MenuBlockingPort::changed);
     connect(&m_installer, &HelperInstaller::isInstallingChanged, this, &MenuBlockingPort::changed);
-    connect(&m_bridge, &DesktopBrowserBridge::enabledChanged, this, &MenuBlockingPort::changed);
-    connect(&m_bridge, &DesktopBrowserBridge::focusChanged, this, &MenuBlockingPort::changed);
+    connect(&m_browser, &MenuBrowserPort::changed, this, &MenuBlockingPort::changed);
 }
 
 bool DesktopMenuBlockingPort::isBlocking() const
@@ -60,12 +80,12 @@ bool DesktopMenuBlockingPort::helperInstalling() const
 
 bool DesktopMenuBlockingPort::browserSyncEnabled() const
 {
-    return m_bridge.enabled();
+    return m_browser.enabled();
 }
 
 BrowserFocus DesktopMenuBlockingPort::browserFocus() const
 {
-    return m_bridge.focus();
+    return m_browser.focus();
 }
 
 void DesktopMenuBlockingPort::blockForDuration(int minutes)
@@ -75,9 +95,7 @@ void DesktopMenuBlockingPort::blockForDuration(int minutes)
 
 void DesktopMenuBlockingPort::beginBrowserFocus(int minutes)
 {
-    if (m_beginBrowserFocus) {
-        m_beginBrowserFocus(minutes);
-    }
+    m_browser.begin(minutes);
 }
 
 void DesktopMenuBlockingPort::installHelper()

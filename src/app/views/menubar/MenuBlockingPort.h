@@ -1,12 +1,10 @@
 #pragma once
 
+#include "app/models/BrowserBridgeModels.h"
 #include "app/models/Configuration.h"
-#include "app/services/DesktopBrowserBridge.h"
 
 #include <QDateTime>
 #include <QObject>
-
-#include <functional>
 
 namespace kestravin {
 
@@ -14,6 +12,37 @@ class BlockingService;
 class ConfigurationManager;
 class HelperInstaller;
 class ScheduleManager;
+class DesktopBrowserBridge;
+
+// The browser bridge as the popover reads it: its switch, its focus and the
+// start of a browser focus.
+class MenuBrowserPort : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    virtual bool enabled() const = 0;
+    virtual BrowserFocus focus() const = 0;
+    // A browser focus of 1 to 240 minutes; a refusal lands in the bridge's status.
+    virtual void begin(int minutes) = 0;
+
+Q_SIGNALS:
+    void changed();
+};
+
+// The port over the application's bridge.
+class DesktopMenuBrowserPort final : public MenuBrowserPort {
+    Q_OBJECT
+public:
+    explicit DesktopMenuBrowserPort(DesktopBrowserBridge& bridge, QObject* parent = nullptr);
+
+    bool enabled() const override;
+    BrowserFocus focus() const override;
+    void begin(int minutes) override;
+
+private:
+    DesktopBrowserBridge& m_bridge;
+};
 
 // What the popover reads of the blocking services and the three things it
 // asks of them. `changed` covers every value read here.
@@ -51,8 +80,8 @@ class DesktopMenuBlockingPort final : public MenuBlockingPort {
     Q_OBJECT
 public:
     DesktopMenuBlockingPort(BlockingService& blocking, ScheduleManager& scheduleManager,
-        ConfigurationManager& configManager, HelperInstaller& installer, DesktopBrowserBridge& bridge,
-        std::function<void(int minutes)> beginBrowserFocus, QObject* parent = nullptr);
+        ConfigurationManager& configManager, HelperInstaller& installer, MenuBrowserPort& browser,
+        QObject* parent = nullptr);
 
     bool isBlocking() const override;
     QDateTime sessionEndTime() const override;
@@ -73,8 +102,7 @@ private:
     ScheduleManager& m_scheduleManager;
     ConfigurationManager& m_configManager;
     HelperInstaller& m_installer;
-    DesktopBrowserBridge& m_bridge;
-    std::function<void(int minutes)> m_beginBrowserFocus;
+    MenuBrowserPort& m_browser;
 };
 
 } // namespace kestravin
