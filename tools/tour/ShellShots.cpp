@@ -1,10 +1,8 @@
-// Shots of the shell: the tray item in its states on a panel strip, and the
-// popover window with the plain status view.
+// Shots of the shell: the tray item in its states on a panel strip. The
+// popover's content has shots of its own.
 #include "Shot.h"
 
 #include "app/shell/OrlaStatusIcon.h"
-#include "app/shell/PlainPopoverContent.h"
-#include "app/shell/PopoverWindow.h"
 #include "app/shell/StatusTitleModel.h"
 #include "app/views/brand/Appearance.h"
 #include "app/views/brand/BrandTokens.h"
@@ -58,14 +56,6 @@ protected:
 };
 
 const ShotRegistrar trayShot(u"shell-tray"_s, [] { return std::make_unique<TrayStrip>(); });
-
-const ShotRegistrar popoverShot(u"shell-popover"_s, []() -> std::unique_ptr<QWidget> {
-    auto popover = std::make_unique<PopoverWindow>();
-    auto* content = new PlainPopoverContent([] { return true; });
-    popover->setContent(content);
-    popover->resize(PopoverWindow::popoverWidth, content->sizeHint().height());
-    return popover;
-});
 
 } // namespace
 } // namespace kestravin::tour

@@ -35,23 +35,19 @@ public:
     virtual void syncNow(std::function<void()> done) = 0;
 };
 
-// The account as today's account service offers it: signed out, nothing to
-// sync. Sign-in replaces this with the real account.
+// The bridge's view of the application's account service.
 class AccountServiceBridgeAccount final : public BrowserBridgeAccount {
 public:
     explicit AccountServiceBridgeAccount(DesktopAccountService& service) : m_service(service) { }
 
-    bool hasSession() const override { return false; }
-    std::optional<BrowserBridgePolicy::AccountView> syncedAccount() const override { return std::nullopt; }
-    std::optional<QString> snapshotFocusSource() const override { return std::nullopt; }
-    void startFocus(int, std::function<void(std::optional<QString>)> done) override
-    {
-        done(QStringLiteral("Conecte sua conta para começar um foco sincronizado."));
-    }
-    void syncNow(std::function<void()> done) override { done(); }
+    bool hasSession() const override;
+    std::optional<BrowserBridgePolicy::AccountView> syncedAccount() const override;
+    std::optional<QString> snapshotFocusSource() const override;
+    void startFocus(int minutes, std::function<void(std::optional<QString>)> done) override;
+    void syncNow(std::function<void()> done) override;
 
 private:
-    [[maybe_unused]] DesktopAccountService& m_service;
+    DesktopAccountService& m_service;
 };
 
 } // namespace kestravin

@@ -182,9 +182,23 @@ void DesktopAccountService::syncNow()
         if (!self)
             return;
         self->m_syncing = false;
-        if (std::exchange(self->m_syncAgain, false) && self->session())
+        if (std::exchange(self->m_syncAgain, false) && self->session()) {
             self->syncNow();
+            return;
+        }
+        for (const auto& waiter : std::exchange(self->m_syncWaiters, {}))
+            waiter();
     });
+}
+
+void DesktopAccountService::syncNow(std::function<void()> done)
+{
+    if (!m_syncing && !session()) {
+        done();
+        return;
+    }
+    m_syncWaiters.append(std::move(done));
+    syncNow();
 }
 
 void DesktopAccountService::syncOnce(std::function<void()> done)
@@ -490,6 +504,12 @@ void DesktopAccountService::startFocusFromMenu(qint64 minutes)
             }
             self->syncNow();
         });
+}
+
+void DesktopAccountService::startFocus(qint64 minutes, Finished done)
+{
+    operation(u"/api/focus"_s, "POST"_ba, AccountBodies::focusStart(minutes), std::move(done),
+        [](AccountReply reply, Finished finish) { finish(reply.failure); });
 }
 
 void DesktopAccountService::useFolga(Finished done)

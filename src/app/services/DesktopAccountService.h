@@ -84,6 +84,9 @@ public:
     // The one guarded entry of a sync: a round while one runs only asks for
     // one more round after it.
     void syncNow();
+    // The same, with `done` run once no pass runs any more (at once without
+    // a session).
+    void syncNow(std::function<void()> done);
     // One download-and-apply round, without the guard.
     void syncOnce(std::function<void()> done);
 
@@ -98,6 +101,9 @@ public:
 
     // Starts a focus of `minutes` on the account; failures land in focusError.
     void startFocusFromMenu(qint64 minutes);
+    // Starts a focus of `minutes` on the account; `done` gets the failure, if
+    // any. Nothing else changes.
+    void startFocus(qint64 minutes, std::function<void(std::optional<AccountFailure>)> done);
     using Finished = std::function<void(std::optional<AccountFailure>)>;
     // Uses one folga; `done` gets the failure, if any.
     void useFolga(Finished done);
@@ -151,6 +157,7 @@ private:
     std::unique_ptr<class Timer> m_timer;
     bool m_syncing = false;
     bool m_syncAgain = false;
+    QList<std::function<void()>> m_syncWaiters;
     quint64 m_localEpoch = 0;
     quint64 m_saveGeneration = 0;
     bool m_savePending = false;

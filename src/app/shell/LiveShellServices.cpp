@@ -12,9 +12,10 @@
 #include "app/services/ScheduleManager.h"
 #include "app/shell/LaunchAtLogin.h"
 #include "app/shell/MenuBarController.h"
-#include "app/shell/PlainPopoverContent.h"
 #include "app/shell/PopoverWindow.h"
 #include "app/views/blocker/ApprovalGuide.h"
+#include "app/views/menubar/MenuBarPopoverView.h"
+#include "app/views/menubar/MenuBarServices.h"
 #include "app/views/onboarding/OnboardingWindowController.h"
 #include "app/views/settings/SettingsWindowController.h"
 
@@ -36,6 +37,8 @@ qreal measureStatusTitle(const QString& text)
 
 LiveShellServices::LiveShellServices(QDBusConnection sessionBus) : m_sessionBus(std::move(sessionBus))
 {
+    OnboardingWindowController::shared().setAccountSessionCheck(
+        [] { return DesktopAccountService::shared().session().has_value(); });
 }
 
 LiveShellServices::~LiveShellServices() = default;
@@ -121,7 +124,7 @@ void LiveShellServices::createBrowserBridge()
 
 void LiveShellServices::startBrowserBridgeMonitoring()
 {
-    // The exchange with the browser extension has no timer of its own yet.
+    DesktopBrowserBridge::shared().startMonitoring();
 }
 
 void LiveShellServices::startBrowserShield()
@@ -136,7 +139,7 @@ void LiveShellServices::startAppBlocker()
 
 void LiveShellServices::startAccountService()
 {
-    // Sign-in and sync are not part of this build yet.
+    DesktopAccountService::shared().start();
 }
 
 void LiveShellServices::startMissionTracker()
@@ -159,10 +162,9 @@ void LiveShellServices::setupMenuBar()
     if (m_contentFactory) {
         popover.setContent(m_contentFactory());
     } else {
-        auto* plain = new PlainPopoverContent([] { return BlockingService::shared().isBlocking(); });
-        QObject::connect(
-            &BlockingService::shared(), &BlockingService::isBlockingChanged, plain, &PlainPopoverContent::refresh);
-        popover.setContent(plain);
+        auto* content = new MenuBarPopoverView(MenuBarServices::shared());
+        QObject::connect(content, &MenuBarPopoverView::closeRequested, &popover, &QWidget::hide);
+        popover.setContent(content);
     }
     // "Ajustes…" with Ctrl+, from any window of the application.
     auto* settings = new QAction(u"Ajustes…"_s, &popover);
@@ -200,8 +202,7 @@ bool LiveShellServices::requireAccount()
 
 bool LiveShellServices::hasAccountSession()
 {
-    // No session exists until sign-in is part of the build.
-    return false;
+    return DesktopAccountService::shared().session().has_value();
 }
 
 bool LiveShellServices::hasAccountSnapshot()

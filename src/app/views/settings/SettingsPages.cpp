@@ -7,6 +7,8 @@
 #include "app/views/brand/BrandButton.h"
 #include "app/views/brand/BrandFonts.h"
 #include "app/views/brand/BrandTokens.h"
+#include "app/views/pickers/BlockedAppsView.h"
+#include "app/views/pickers/BlockedSitesView.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -107,9 +109,8 @@ QWidget* SettingsPages::placeholder(const QString& title, const QString& body)
 SettingsPages SettingsPages::standard()
 {
     SettingsPages pages;
-    // The pickers take these two places once they are part of the window.
-    pages.sites = [] { return placeholder(settingsTabTitle(SettingsTab::sites)); };
-    pages.apps = [] { return placeholder(settingsTabTitle(SettingsTab::apps)); };
+    pages.sites = [] { return new BlockedSitesView; };
+    pages.apps = [] { return new BlockedAppsView; };
     pages.schedule = [] { return new WeekScheduleEditor(WeekScheduleEditor::Services::shared(), false); };
     pages.missions = [] { return new FolgasView; };
     pages.helper = [] { return new HelperPermissionPage(HelperInstaller::shared()); };
