@@ -1,88 +1,48 @@
 // The settings window's pages and the week editor, on services of their own
 // over a temporary folder (never the user's configuration) and no daemon.
+#include "DemoServices.h"
 #include "Shot.h"
 
 #include "app/platform/Clock.h"
-#include "app/platform/DaemonRegistration.h"
-#include "app/platform/PrivilegedRunner.h"
-#include "app/services/BlockingService.h"
-#include "app/services/ConfigurationManager.h"
-#include "app/services/DesktopAccountService.h"
-#include "app/services/HelperConnection.h"
-#include "app/services/HelperInstaller.h"
 #include "app/views/brand/BrandTokens.h"
+#include "app/views/pickers/BlockedAppsView.h"
+#include "app/views/pickers/BlockedSitesView.h"
 #include "app/views/settings/SettingsView.h"
 #include "app/views/settings/WeekGridWidget.h"
 #include "app/views/settings/WeekScheduleEditor.h"
-
-#include <QDBusConnection>
-#include <QTemporaryDir>
 
 using namespace Qt::StringLiterals;
 
 namespace kestravin::tour {
 namespace {
 
-class NoRegistration final : public DaemonRegistration {
-public:
-    Status status() override { return Status::notFound; }
-    bool registerDaemon(QString*) override { return false; }
-    void unregisterDaemon(std::function<void()> done) override { done(); }
-    void openApprovalSettings() override { }
-    bool bundlesDaemon() const override { return false; }
-};
-
-class NoRunner final : public PrivilegedRunner {
-public:
-    void runScript(const QString&, const QStringList&, Completion completion) override
-    {
-        completion({ false, {}, u"Não disponível na demonstração."_s });
-    }
-};
-
 struct TourServices {
-    QTemporaryDir dir;
-    NoRegistration registration;
-    NoRunner runner;
-    DesktopAccountService account;
-    HelperConnection connection { [](const QString& name) {
-                                     return QDBusConnection::connectToBus(u"unix:path=/nonexistent"_s, name);
-                                 },
-        Scheduler::system() };
-    HelperInstaller installer { connection, registration, runner, Clock::system(), Scheduler::system(),
-        HelperInstaller::Environment { dir.filePath(u"root"_s), {}, u"tour"_s, {} } };
-    BlockingService blocking { connection, installer, Clock::system(), Scheduler::system(),
-        BlockingService::Paths { dir.filePath(u"hosts"_s), dir.filePath(u"data"_s) } };
-    ConfigurationManager config { dir.filePath(u"data"_s), blocking, account, Clock::system(), Scheduler::system() };
-
-    TourServices()
-    {
-        WeekSchedule::Week week(7);
-        for (int day = 1; day <= 5; ++day) {
-            week[day] = { { 540, 720 }, { 840, 1080 } };
-        }
-        week[3] = { { 480, 660 }, { 780, 1020 }, { 1200, 1260 } };
-        week[6] = { { 600, 690 } };
-        config.setWeek(week);
-    }
-
+    DemoServices& demo = demoServices();
     WeekScheduleEditor::Services editorServices()
     {
-        return { config, blocking, nullptr, Scheduler::system(), Clock::system() };
+        return { demo.config, demo.blocking, nullptr, Scheduler::system(), Clock::system() };
     }
 };
 
 TourServices& services()
 {
-    static auto* shared = new TourServices;
-    return *shared;
+    static TourServices shared;
+    return shared;
 }
 
 std::unique_ptr<QWidget> settingsOn(SettingsTab tab)
 {
     SettingsPages pages = SettingsPages::standard();
     pages.schedule = [] { return new WeekScheduleEditor(services().editorServices(), false); };
-    pages.helper = [] { return new HelperPermissionPage(services().installer); };
+    pages.helper = [] { return new HelperPermissionPage(services().demo.installer); };
+    pages.sites = [] {
+        DemoServices& demo = services().demo;
+        return new BlockedSitesView(false, demo.config, demo.account, demo.icons);
+    };
+    pages.apps = [] {
+        DemoServices& demo = services().demo;
+        return new BlockedAppsView(false, demo.config, demo.account, demo.apps);
+    };
     auto view = std::make_unique<SettingsView>(pages);
     view->setSelectedTab(tab);
     return view;
