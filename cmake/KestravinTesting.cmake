@@ -18,7 +18,8 @@ function(kestravin_add_gtest name)
     endif()
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock Kestravin::options)
-    if(NOT "GTest::gtest_main" IN_LIST ARG_LIBS AND NOT "kestravin_test_main" IN_LIST ARG_LIBS)
+    if(NOT "GTest::gtest_main" IN_LIST ARG_LIBS AND NOT "kestravin_test_main" IN_LIST ARG_LIBS
+            AND NOT "Kestravin::test_x_application_main" IN_LIST ARG_LIBS)
         target_link_libraries(${name} PRIVATE GTest::gtest_main)
     endif()
     gtest_discover_tests(${name}

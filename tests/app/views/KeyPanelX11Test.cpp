@@ -9,6 +9,7 @@
 #include "app/views/blocker/KeyPanel.h"
 #include "app/views/brand/Appearance.h"
 #include "support/EventLoop.h"
+#include "support/XApplicationMain.h"
 #include "support/XDisplay.h"
 #include "support/XTestClient.h"
 
@@ -38,7 +39,6 @@ using kestravin::test::XTestClients;
 namespace kestravin {
 namespace {
 
-XDisplay* sharedDisplay = nullptr;
 // How long a window manager may take to change a window's state on a loaded
 // machine running sanitizer builds in parallel.
 constexpr int stateWaitMs = 15000;
@@ -170,14 +170,13 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_NE(sharedDisplay, nullptr);
-        x = std::make_unique<XProbe>(sharedDisplay->name());
+        x = std::make_unique<XProbe>(test::applicationDisplay().name());
         const QString apps = data.filePath(u"applications"_s);
         QDir().mkpath(apps);
         entry(apps, u"org.example.Chat"_s, u"Name=Bate-papo\nStartupWMClass=ChatWindow\nExec=chat\n"_s);
         entry(apps, u"org.example.Editor"_s, u"Name=Editor\nStartupWMClass=EditorWindow\nExec=editor\n"_s);
-        workspace = std::make_unique<X11Workspace>(
-            DesktopEntryIndex({ apps }), X11Workspace::Options { sharedDisplay->name(), u"com.kestravin.app"_s });
+        workspace = std::make_unique<X11Workspace>(DesktopEntryIndex({ apps }),
+            X11Workspace::Options { test::applicationDisplay().name(), u"com.kestravin.app"_s });
         ASSERT_TRUE(workspace->isAvailable()) << workspace->unavailableReason().toStdString();
         QObject::connect(
             workspace.get(), &Workspace::applicationLaunched, [this](const RunningApp& app) { launched.append(app); });
@@ -201,7 +200,10 @@ protected:
         ASSERT_TRUE(writeDesktopEntry(dir, id, body));
     }
 
-    XTestClient* launch(const QStringList& arguments) { return clients.launch(sharedDisplay->name(), arguments); }
+    XTestClient* launch(const QStringList& arguments)
+    {
+        return clients.launch(test::applicationDisplay().name(), arguments);
+    }
 
     void setFocus(bool on)
     {
@@ -298,38 +300,3 @@ TEST_F(KeyPanelX11Test, ApprovalGuideFloatsInTheCornerWithoutTakingTheKeyboard)
 
 } // namespace
 } // namespace kestravin
-
-// Qt's xcb platform loads the keymap through libxkbcommon-x11, which
-// strndup()s atom names out of an X reply that holds them without a
-// terminating NUL, and ASan's strndup check reads past the reply for that.
-// Only this program runs Qt on X, so only here is that check left out; the
-// environment's ASAN_OPTIONS still win for every other flag.
-extern "C" const char* __asan_default_options()
-{
-    return "intercept_strndup=0";
-}
-
-// Qt itself runs on the test's display: the panel is a real X window there.
-int main(int argc, char** argv)
-{
-    testing::InitGoogleTest(&argc, argv);
-    if (::testing::GTEST_FLAG(list_tests)) {
-        return RUN_ALL_TESTS();
-    }
-    kestravin::test::XDisplay display;
-    QString error;
-    if (!display.start(&error)) {
-        std::fprintf(stderr, "no X display: %s\n", qPrintable(error));
-        return 1;
-    }
-    qputenv("DISPLAY", display.name().toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    int result = 0;
-    {
-        QApplication app(argc, argv);
-        kestravin::Appearance::shared().overrideColorScheme(kestravin::ColorScheme::Light);
-        kestravin::sharedDisplay = &display;
-        result = RUN_ALL_TESTS();
-    }
-    return result;
-}
