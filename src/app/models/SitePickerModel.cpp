@@ -265,13 +265,13 @@ QString SitePickerModel::footerNote(const SitePickerAccount& account)
         return plain;
     }
     switch (account.saveState) {
-    case SitePickerAccount::SaveState::Idle:
+    case SitePickerAccount::SaveState::idle:
         return u"YouTube e X também seguem sua conta."_s;
-    case SitePickerAccount::SaveState::Saving:
+    case SitePickerAccount::SaveState::saving:
         return u"Salvando na conta…"_s;
-    case SitePickerAccount::SaveState::Saved:
+    case SitePickerAccount::SaveState::saved:
         return u"YouTube e X sincronizados com a conta."_s;
-    case SitePickerAccount::SaveState::Failed:
+    case SitePickerAccount::SaveState::failed:
         return account.failure;
     }
     return plain;

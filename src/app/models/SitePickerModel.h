@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/models/AccountRecords.h"
 #include "app/models/PickerSignals.h"
 #include "app/models/SearchFolding.h"
 #include "app/models/SiteTileItem.h"
@@ -32,10 +33,10 @@ public:
 
 // The account's upload state as the footer words it.
 struct SitePickerAccount {
-    enum class SaveState { Idle, Saving, Saved, Failed };
+    using SaveState = AccountSaveState::Case;
     bool hasSession = false;
     bool onboarded = false;
-    SaveState saveState = SaveState::Idle;
+    SaveState saveState = SaveState::idle;
     QString failure;
 };
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/models/AccountRecords.h"
+
 #include <QString>
 
 namespace kestravin {
@@ -7,7 +9,7 @@ namespace kestravin {
 // What the week editor's status line and notice are made of.
 struct WeekEditorStatus {
     // The upload state of the account's settings.
-    enum class SaveState { idle, saving, saved, failed };
+    using SaveState = AccountSaveState::Case;
 
     // Signed in with an account whose settings are onboarded: edits are
     // saved to the account, and its save state speaks for them.

@@ -260,12 +260,12 @@ TEST(SitePickerFooter, FollowsTheAccount)
 {
     using S = SitePickerAccount::SaveState;
     EXPECT_EQ(SitePickerModel::footerNote({}), u"Os sites marcados ficam bloqueados nos seus horários."_s);
-    EXPECT_EQ(SitePickerModel::footerNote({ true, false, S::Saving, {} }),
+    EXPECT_EQ(SitePickerModel::footerNote({ true, false, S::saving, {} }),
         u"Os sites marcados ficam bloqueados nos seus horários."_s);
-    EXPECT_EQ(SitePickerModel::footerNote({ true, true, S::Idle, {} }), u"YouTube e X também seguem sua conta."_s);
-    EXPECT_EQ(SitePickerModel::footerNote({ true, true, S::Saving, {} }), u"Salvando na conta…"_s);
-    EXPECT_EQ(SitePickerModel::footerNote({ true, true, S::Saved, {} }), u"YouTube e X sincronizados com a conta."_s);
-    EXPECT_EQ(SitePickerModel::footerNote({ true, true, S::Failed, u"Sem rede."_s }), u"Sem rede."_s);
+    EXPECT_EQ(SitePickerModel::footerNote({ true, true, S::idle, {} }), u"YouTube e X também seguem sua conta."_s);
+    EXPECT_EQ(SitePickerModel::footerNote({ true, true, S::saving, {} }), u"Salvando na conta…"_s);
+    EXPECT_EQ(SitePickerModel::footerNote({ true, true, S::saved, {} }), u"YouTube e X sincronizados com a conta."_s);
+    EXPECT_EQ(SitePickerModel::footerNote({ true, true, S::failed, u"Sem rede."_s }), u"Sem rede."_s);
 }
 
 TEST(SiteTileItemTest, ConstructorsMonogramsAndLogos)

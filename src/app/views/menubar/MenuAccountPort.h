@@ -33,20 +33,18 @@ Q_SIGNALS:
     void changed();
 };
 
-// The port over today's account service, which holds a snapshot but no
-// session yet: a start or a break never reaches it (the popover only asks
-// with a session), and a local edit has no account to upload to.
+// The port over the application's account service.
 class DesktopAccountMenuPort final : public MenuAccountPort {
     Q_OBJECT
 public:
     explicit DesktopAccountMenuPort(DesktopAccountService& service, QObject* parent = nullptr);
 
-    bool hasSession() const override { return false; }
+    bool hasSession() const override { return m_service.session().has_value(); }
     std::optional<DesktopAccountSnapshot> snapshot() const override { return m_service.snapshot(); }
-    std::optional<QString> focusError() const override { return std::nullopt; }
-    void startFocusFromMenu(int minutes) override;
+    std::optional<QString> focusError() const override { return m_service.focusError(); }
+    void startFocusFromMenu(int minutes) override { m_service.startFocusFromMenu(minutes); }
     void useFolga(UseFolgaDone done) override;
-    void localEditChanged() override { }
+    void localEditChanged() override { m_service.localEditChanged(); }
 
 private:
     DesktopAccountService& m_service;

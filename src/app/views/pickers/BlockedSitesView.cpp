@@ -273,7 +273,9 @@ BlockedSitesView::BlockedSitesView(
         });
         footer->addWidget(reset);
         page->addLayout(footer);
-        connect(&m_account, &DesktopAccountService::snapshotChanged, this, [this] { m_footer->setText(footerText()); });
+        const auto showFooter = [this] { m_footer->setText(footerText()); };
+        connect(&m_account, &DesktopAccountService::snapshotChanged, this, showFooter);
+        connect(&m_account, &DesktopAccountService::stateChanged, this, showFooter);
         m_footer->setText(footerText());
     }
 
@@ -300,9 +302,10 @@ BlockedSitesView::BlockedSitesView(
 
 QString BlockedSitesView::footerText() const
 {
-    // The account service keeps no session yet: the footer says what holds
-    // without a linked account.
-    return SitePickerModel::footerNote(SitePickerAccount {});
+    const auto& snapshot = m_account.snapshot();
+    const AccountSaveState& save = m_account.saveState();
+    return SitePickerModel::footerNote(SitePickerAccount {
+        m_account.session().has_value(), snapshot && snapshot->settings.onboarded, save.state, save.message });
 }
 
 QList<SiteTile*> BlockedSitesView::tilesInOrder() const

@@ -4,6 +4,7 @@
 #include "app/platform/Clock.h"
 #include "app/services/BlockingService.h"
 #include "app/services/ConfigurationManager.h"
+#include "app/services/DesktopAccountService.h"
 #include "app/services/ScheduleManager.h"
 #include "app/views/brand/BrandButton.h"
 #include "app/views/brand/BrandFonts.h"
@@ -121,13 +122,25 @@ void WeekDayHeader::paintEvent(QPaintEvent*)
 WeekScheduleEditor::Services WeekScheduleEditor::Services::shared()
 {
     return { ConfigurationManager::shared(), BlockingService::shared(), &ScheduleManager::shared(), Scheduler::system(),
-        Clock::system() };
+        Clock::system(), &DesktopAccountService::shared() };
 }
 
 WeekScheduleEditor::WeekScheduleEditor(Services services, bool embedded, QWidget* parent)
     : QWidget(parent), m_embedded(embedded)
 {
     m_model = new WeekEditorModel(services.config, services.blocking, services.schedule, services.scheduler, this);
+    if (DesktopAccountService* account = services.account) {
+        m_model->onLocalEdit = [account] { account->localEditChanged(); };
+        const auto followAccount = [this, account] {
+            const auto& snapshot = account->snapshot();
+            const AccountSaveState& save = account->saveState();
+            m_model->setAccount(
+                { account->session() && snapshot && snapshot->settings.onboarded, save.state, save.message });
+        };
+        connect(account, &DesktopAccountService::snapshotChanged, this, followAccount);
+        connect(account, &DesktopAccountService::stateChanged, this, followAccount);
+        followAccount();
+    }
     m_grid = new WeekGridWidget(*m_model);
     m_header = new WeekDayHeader(services.clock);
     const BrandPalette& palette = BrandPalette::current();

@@ -16,6 +16,7 @@ namespace kestravin {
 class BlockingService;
 class Clock;
 class ConfigurationManager;
+class DesktopAccountService;
 class ScheduleManager;
 class WeekGridWidget;
 
@@ -59,6 +60,8 @@ public:
         ScheduleManager* schedule;
         Scheduler& scheduler;
         Clock& clock;
+        // Edits are uploaded to it and its save state shows; none: local only.
+        DesktopAccountService* account = nullptr;
 
         static Services shared();
     };
