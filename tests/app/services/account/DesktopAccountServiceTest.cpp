@@ -2,6 +2,7 @@
 #include "EventLoop.h"
 #include "ServiceRig.h"
 
+#include "app/services/BrowserBridgeAccount.h"
 #include "app/services/DesktopAccountService.h"
 
 #include <QFileInfo>
@@ -450,4 +451,52 @@ TEST(DesktopAccountServiceTest, ARefusedRefreshSignsOutLikeADisconnect)
     EXPECT_FALSE(a.account.appliedRevision());
     EXPECT_EQ(a.account.saveState(), AccountSaveState::idle());
     EXPECT_TRUE(a.store.stored().isEmpty());
+}
+
+// What the browser bridge sees of the account: the account only once its
+// settings are applied here, a focus start through the account, and a sync
+// whose completion waits for the pass that runs.
+TEST(DesktopAccountServiceTest, TheBridgeSeesTheAccountOnceItsSettingsAreApplied)
+{
+    AccountRig a;
+    AccountServiceBridgeAccount bridge(a.account);
+    EXPECT_FALSE(bridge.syncedAccount());
+    a.startAndSync();
+    ASSERT_TRUE(bridge.hasSession());
+    const auto synced = bridge.syncedAccount();
+    ASSERT_TRUE(synced);
+    EXPECT_EQ(synced->revision, a.account.snapshot()->revision);
+    EXPECT_EQ(synced->settings.sites, QStringList { u"account.example"_s });
+
+    std::optional<std::optional<QString>> started;
+    bridge.startFocus(25, [&](std::optional<QString> error) { started = error; });
+    ASSERT_TRUE(waitUntil([&] { return started.has_value(); }));
+    EXPECT_FALSE(started->has_value());
+    EXPECT_EQ(a.api.requestsTo(u"/api/focus"_s).first().body, R"({"minutes":25})"_ba);
+    a.api.addFault(u"/api/focus"_s, AccountApiDouble::status(423, R"({"error":"Foco travado."})"_ba));
+    started.reset();
+    bridge.startFocus(25, [&](std::optional<QString> error) { started = error; });
+    ASSERT_TRUE(waitUntil([&] { return started.has_value(); }));
+    EXPECT_EQ(*started, u"Foco travado."_s);
+
+    // A sync asked for while a slow pass runs ends after one more pass.
+    AccountApiDouble::Fault slow;
+    slow.delayMs = 200;
+    a.api.addFault(bootstrapPath, slow);
+    const int before = a.api.count(bootstrapPath);
+    a.account.syncNow();
+    bool resynced = false;
+    bridge.syncNow([&] { resynced = true; });
+    EXPECT_FALSE(resynced);
+    ASSERT_TRUE(waitUntil([&] { return resynced; }, 10000));
+    EXPECT_EQ(a.api.count(bootstrapPath), before + 2);
+    EXPECT_FALSE(a.account.syncing());
+
+    // Signed out: nothing synced, and a sync completes at once.
+    a.account.disconnect();
+    ASSERT_TRUE(waitUntil([&] { return !a.account.session(); }));
+    EXPECT_FALSE(bridge.syncedAccount());
+    bool immediate = false;
+    bridge.syncNow([&] { immediate = true; });
+    EXPECT_TRUE(immediate);
 }
