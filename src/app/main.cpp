@@ -1,3 +1,4 @@
+#include "app/services/DesktopAccountService.h"
 #include "app/services/ProductAnalytics.h"
 #include "app/shell/AppShell.h"
 #include "app/shell/LiveShellServices.h"
@@ -37,7 +38,15 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "kestravin: no session bus; running without the tray watcher and single instance\n");
     }
 
-    ProductAnalytics::configure({ ProductAnalytics::configuredCaptureBase(), {}, QApplication::applicationVersion() });
+    const auto accountUserId = []() -> std::optional<QString> {
+        const auto& snapshot = DesktopAccountService::shared().snapshot();
+        if (!snapshot || snapshot->user.id.isEmpty()) {
+            return std::nullopt;
+        }
+        return snapshot->user.id;
+    };
+    ProductAnalytics::configure(
+        { ProductAnalytics::configuredCaptureBase(), accountUserId, QApplication::applicationVersion() });
 
     LiveShellServices services(session);
     AppShell shell(services, Scheduler::system());

@@ -8,6 +8,7 @@
 #include "app/services/BlockingService.h"
 #include "app/services/ConfigurationManager.h"
 #include "app/services/HelperConnection.h"
+#include "app/services/ProductAnalytics.h"
 #include "app/services/ScheduleManager.h"
 #include "app/services/account/SessionStore.h"
 
@@ -16,7 +17,6 @@
 #include <QPointer>
 #include <QSettings>
 #include <QTimeZone>
-#include <QUuid>
 
 using namespace Qt::StringLiterals;
 
@@ -25,18 +25,6 @@ namespace kestravin {
 namespace {
 
 Q_LOGGING_CATEGORY(lcAccount, "com.kestravin.app.Account")
-
-// The installation identifier, made on first read.
-QString installId(QSettings& defaults)
-{
-    const QString key = u"kestravinInstallId"_s;
-    QString id = defaults.value(key).toString();
-    if (id.isEmpty()) {
-        id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-        defaults.setValue(key, id);
-    }
-    return id;
-}
 
 } // namespace
 
@@ -79,7 +67,7 @@ DesktopAccountService& DesktopAccountService::shared()
         auto* client = new AccountClient(environment, store, Clock::system(), defaults, created);
         auto* link = new DeviceLink(
             *client, Clock::system(), Scheduler::system(), [](const QUrl& url) { QDesktopServices::openUrl(url); },
-            [] { return installId(defaults); }, created);
+            [] { return ProductAnalytics::installId(); }, created);
         created->attach({
             client,
             link,
@@ -229,6 +217,7 @@ void DesktopAccountService::syncOnce(std::function<void()> done)
                 return;
             }
             self->setSnapshot(*snapshot);
+            ProductAnalytics::linkAccount();
             if (!snapshot->settings.onboarded) {
                 self->setMessage(notOnboardedMessage);
             } else if (self->m_appliedRevision == snapshot->revision) {
