@@ -11,7 +11,7 @@ KESTRAVIN_PACKAGES=(
     xvfb xauth openbox xdotool imagemagick x11-utils
     libxcb1-dev libxcb-ewmh-dev libxtst-dev libatspi2.0-dev at-spi2-core
     pkexec polkitd fonts-dejavu-core tzdata
-    python3 qt6-httpserver-dev
+    python3 qt6-httpserver-dev qt6-websockets-dev
 )
 
 # Installs the packages that are missing, through sudo when not root.
