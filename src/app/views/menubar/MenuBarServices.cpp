@@ -10,6 +10,7 @@
 #include "app/services/DesktopBrowserBridge.h"
 #include "app/services/HelperInstaller.h"
 #include "app/services/ScheduleManager.h"
+#include "app/views/assistant/DesktopAIWindowController.h"
 #include "app/views/settings/SettingsWindowController.h"
 
 #include <QCoreApplication>
@@ -41,7 +42,7 @@ MenuBarServices MenuBarServices::shared()
         SettingsNavigation::shared().setFolgaPage(page);
         SettingsWindowController::shared().show();
     };
-    services.showAssistant = [] {};
+    services.showAssistant = [] { DesktopAIWindowController::shared().showWindow(); };
     services.quit = [] { QCoreApplication::quit(); };
     return services;
 }
