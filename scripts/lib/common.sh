@@ -4,7 +4,7 @@ KESTRAVIN_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 
 # Debian 12 packages needed to build Kestravin and to run its tests.
 KESTRAVIN_PACKAGES=(
-    build-essential cmake ninja-build pkg-config clang-format
+    build-essential cmake ninja-build pkg-config clang-format lld
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev qtkeychain-qt6-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     dbus gnome-keyring libsecret-tools

@@ -1,0 +1,1 @@
+// Host of the tests' precompiled header; nothing links it.
