@@ -24,7 +24,7 @@ deb="$(find "$work/out" -maxdepth 1 -name 'kestravin_*.deb' | head -n 1)"
 
 if [ "$mode" = lintian ]; then
     # Errors fail the check; warnings and notes are shown only.
-    output="$(lintian --no-tag-display-limit "$deb" 2>&1 || true)"
+    output="$(lintian --tag-display-limit 0 "$deb" 2>&1 || true)"
     echo "$output"
     if echo "$output" | grep -q '^E: '; then
         exit 1

@@ -53,7 +53,10 @@ bool LiveMoveServices::quitOtherInstances(std::chrono::milliseconds limit)
             qWarning("InstallLocation: another instance is still running");
             return false;
         }
-        QThread::msleep(100);
+        // The bus answers through the event loop; nothing else of the
+        // application runs while the move is offered.
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(20);
     }
     return true;
 }

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -459,4 +460,38 @@ TEST(Appcast, ReadsUsableItemsAndOrdersVersionsByNumber)
     QString error;
     EXPECT_FALSE(Appcast::parse("<html><body>moved</body></html>", &error));
     EXPECT_FALSE(Appcast::parse("<rss><channel><item>", &error));
+}
+
+TEST(SigningTool, SignaturesItMakesVerifyWithItsPublicKey)
+{
+    QTemporaryDir dir;
+    const QString tool = QStringLiteral(KESTRAVIN_SIGN_TOOL);
+    const auto run = [&](const QStringList& arguments) {
+        QProcess process;
+        process.start(tool, arguments);
+        EXPECT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitCode(), 0) << qPrintable(QString::fromUtf8(process.readAllStandardError()));
+        return process.readAllStandardOutput().trimmed();
+    };
+    const QString key = dir.filePath(u"key"_s);
+    const QByteArray publicKey = QByteArray::fromBase64(run({ u"keygen"_s, key }));
+    // Only its owner may read the secret key.
+    EXPECT_EQ(QFile::permissions(key) & ~(QFile::ReadUser | QFile::WriteUser), QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_EQ(QByteArray::fromBase64(run({ u"public"_s, key })), publicKey);
+
+    const QByteArray archive = makeArchive(bundleEntries("new", u"2.0.0"_s));
+    const QString path = dir.filePath(u"Kestravin.tar.xz"_s);
+    writeFile(path, archive);
+    const QByteArray signed_ = QByteArray::fromBase64(run({ u"sign"_s, key, path }));
+    EXPECT_EQ(UpdateArchive::verify(path, archive.size(), publicKey, signed_), QString());
+
+    // The printed feed item reads back as the same release.
+    const QByteArray item = run({ u"item"_s, key, path, u"https://example.invalid/K.tar.xz"_s, u"2.0.0"_s, u"2.0"_s });
+    const QByteArray feed = "<rss version=\"2.0\" xmlns:kestravin=\"" + Appcast::xmlNamespace.toString().toUtf8()
+        + "\"><channel>" + item.mid(item.indexOf("<item>")) + "</channel></rss>";
+    const auto items = Appcast::parse(feed);
+    ASSERT_TRUE(items && items->size() == 1);
+    EXPECT_EQ(items->front().length, archive.size());
+    EXPECT_EQ(items->front().edSignature, signed_);
+    EXPECT_EQ(items->front().displayVersion, u"2.0"_s);
 }
