@@ -217,15 +217,6 @@ QString verify(
     return checkSignature(mapped, expectedLength, publicKey, signature);
 }
 
-QString extract(const QString& archivePath, const QString& targetFolder, const std::function<void(double)>& progress)
-{
-    Mapped mapped;
-    if (QString error = mapArchive(archivePath, mapped); !error.isEmpty()) {
-        return error;
-    }
-    return unpackInto(mapped.data, mapped.size, targetFolder, progress);
-}
-
 QString verifyAndExtract(const QString& archivePath, qint64 expectedLength, const QByteArray& publicKey,
     const QByteArray& signature, const QString& targetFolder, const std::function<void(double)>& progress)
 {

@@ -16,14 +16,11 @@ constexpr QStringView topFolder = u"Kestravin";
 QString verify(
     const QString& archivePath, qint64 expectedLength, const QByteArray& publicKey, const QByteArray& signature);
 
-// Unpacks a .tar.xz into `targetFolder` (created; it must not exist). Every
-// entry must lie inside the top folder: absolute paths, ".." components, links
-// that leave the folder and anything but files, folders and links are refused,
-// and the target is removed again. `progress` gets the fraction read so far.
-QString extract(
-    const QString& archivePath, const QString& targetFolder, const std::function<void(double)>& progress = {});
-
-// Both, reading the archive once from memory.
+// Checks as `verify`, then unpacks the .tar.xz into `targetFolder` (created;
+// it must not exist), reading the archive once from memory. Every entry must
+// lie inside the top folder: absolute paths, ".." components, links that leave
+// the folder and anything but files, folders and links are refused, and the
+// target is removed again. `progress` gets the fraction read so far.
 QString verifyAndExtract(const QString& archivePath, qint64 expectedLength, const QByteArray& publicKey,
     const QByteArray& signature, const QString& targetFolder, const std::function<void(double)>& progress = {});
 
