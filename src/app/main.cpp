@@ -1,7 +1,10 @@
 #include "app/services/DesktopAccountService.h"
 #include "app/services/ProductAnalytics.h"
+#include "app/services/update/BundleUpdateDriver.h"
+#include "app/services/update/InstallLocation.h"
 #include "app/shell/AppShell.h"
 #include "app/shell/LiveShellServices.h"
+#include "app/shell/MoveOffer.h"
 #include "app/shell/SingleInstance.h"
 #include "app/shell/TerminationSignals.h"
 
@@ -24,6 +27,17 @@ int main(int argc, char** argv)
 
     const QStringList arguments = app.arguments().mid(1);
     QDBusConnection session = QDBusConnection::sessionBus();
+
+    // A bundle opened from a removable or temporary place only offers to move
+    // itself. It does this before the single-instance check: an installed
+    // copy that runs is asked to quit, not handed this start.
+    if (const auto bundle = InstallLocation::runningBundle();
+        bundle && InstallLocation::needsMove(*bundle, InstallLocation::currentEnvironment())) {
+        LiveMoveServices move(session);
+        InstallLocation::offerMove(*bundle, InstallLocation::currentEnvironment(), move);
+        return 0;
+    }
+
     SingleInstance instance(session);
     if (session.isConnected() && !instance.claim()) {
         QString error;
@@ -47,6 +61,10 @@ int main(int argc, char** argv)
     };
     ProductAnalytics::configure(
         { ProductAnalytics::configuredCaptureBase(), accountUserId, QApplication::applicationVersion() });
+
+    // The updater's relaunch lets the name go so that the new process takes it.
+    BundleUpdateDriver::setInstanceHandOff([&instance] { instance.release(); }, [&instance] { instance.claim(); });
+    QObject::connect(&instance, &SingleInstance::quitRequested, &app, [] { QCoreApplication::quit(); });
 
     LiveShellServices services(session);
     AppShell shell(services, Scheduler::system());

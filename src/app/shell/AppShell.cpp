@@ -34,6 +34,7 @@ void AppShell::start()
     m_services.startAccountService();
     m_services.startMissionTracker();
     m_services.setupMenuBar();
+    m_services.startUpdater();
 
     m_services.checkCurrentStatus();
     m_services.checkAndUpdateBlocking();

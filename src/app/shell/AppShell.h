@@ -38,6 +38,8 @@ public:
     virtual void startAccountService() = 0;
     virtual void startMissionTracker() = 0;
     virtual void setupMenuBar() = 0;
+    // Starts the updater when the build or environment names a feed.
+    virtual void startUpdater() = 0;
     virtual void checkCurrentStatus() = 0;
     virtual void checkAndUpdateBlocking() = 0;
     virtual bool isHelperInstalled() = 0;

@@ -10,13 +10,16 @@
 #include "app/services/HelperInstaller.h"
 #include "app/services/ProductAnalytics.h"
 #include "app/services/ScheduleManager.h"
+#include "app/services/update/AppUpdater.h"
 #include "app/shell/LaunchAtLogin.h"
 #include "app/shell/MenuBarController.h"
 #include "app/shell/PopoverWindow.h"
+#include "app/shell/UpdaterViews.h"
 #include "app/views/blocker/ApprovalGuide.h"
 #include "app/views/menubar/MenuBarPopoverView.h"
 #include "app/views/menubar/MenuBarServices.h"
 #include "app/views/onboarding/OnboardingWindowController.h"
+#include "app/views/settings/SettingsPages.h"
 #include "app/views/settings/SettingsWindowController.h"
 
 #include <QAction>
@@ -162,7 +165,12 @@ void LiveShellServices::setupMenuBar()
     if (m_contentFactory) {
         popover.setContent(m_contentFactory());
     } else {
-        auto* content = new MenuBarPopoverView(MenuBarServices::shared());
+        MenuBarServices services = MenuBarServices::shared();
+        if (!AppUpdater::configuredFeedUrl().isEmpty()) {
+            static auto* phase = new AppUpdaterPhaseSource(AppUpdater::shared());
+            services.updater = phase;
+        }
+        auto* content = new MenuBarPopoverView(services);
         QObject::connect(content, &MenuBarPopoverView::closeRequested, &popover, &QWidget::hide);
         popover.setContent(content);
     }
@@ -173,6 +181,23 @@ void LiveShellServices::setupMenuBar()
     QObject::connect(settings, &QAction::triggered, [] { SettingsWindowController::shared().show(); });
     popover.addAction(settings);
     m_menuBar->setupMenuBar();
+}
+
+void LiveShellServices::startUpdater()
+{
+    // No feed, no updater: the Debian package is updated by the package manager.
+    if (AppUpdater::configuredFeedUrl().isEmpty()) {
+        return;
+    }
+    AppUpdater::shared().start();
+    if (!AppUpdater::shared().isStarted()) {
+        return;
+    }
+    SettingsPages pages = SettingsPages::standard();
+    pages.about = [] {
+        return new AboutPage(*new AppUpdaterSettings(AppUpdater::shared(), QCoreApplication::applicationVersion()));
+    };
+    SettingsWindowController::shared().setPages(std::move(pages));
 }
 
 void LiveShellServices::checkCurrentStatus()

@@ -49,6 +49,7 @@ public:
     void startAccountService() override;
     void startMissionTracker() override;
     void setupMenuBar() override;
+    void startUpdater() override;
     void checkCurrentStatus() override;
     void checkAndUpdateBlocking() override;
     bool isHelperInstalled() override;

@@ -14,10 +14,22 @@ SingleInstance::SingleInstance(QDBusConnection bus, QObject* parent) : QObject(p
 
 SingleInstance::~SingleInstance()
 {
+    release();
+}
+
+void SingleInstance::release()
+{
     if (m_claimed) {
-        m_bus.unregisterObject(objectPath.toString());
         m_bus.unregisterService(serviceName.toString());
+        m_bus.unregisterObject(objectPath.toString());
+        m_claimed = false;
     }
+}
+
+void SingleInstance::askToQuit(QDBusConnection bus)
+{
+    bus.send(QDBusMessage::createMethodCall(
+        serviceName.toString(), objectPath.toString(), interfaceName.toString(), u"Quit"_s));
 }
 
 bool SingleInstance::claim()
@@ -73,6 +85,11 @@ void SingleInstanceAdaptor::Activate()
 void SingleInstanceAdaptor::Open(const QStringList& arguments)
 {
     Q_EMIT m_instance->openRequested(arguments);
+}
+
+void SingleInstanceAdaptor::Quit()
+{
+    Q_EMIT m_instance->quitRequested();
 }
 
 } // namespace kestravin

@@ -9,7 +9,7 @@ namespace kestravin {
 
 // One application per session: the first process owns "com.kestravin.app" on
 // the session bus and exports com.kestravin.App (Activate, Open); a later
-// start hands its arguments over and ends.
+// start hands its arguments over and ends. Quit asks it to end.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -23,6 +23,11 @@ public:
     // Takes the name and exports the object; false when another process owns
     // the name (or the bus refused).
     bool claim();
+    // Lets the name go (before a relaunch, so that the new process takes it).
+    void release();
+
+    // Asks the instance that owns the name to quit; no answer is awaited.
+    static void askToQuit(QDBusConnection bus);
 
     // Hands `arguments` (the command line without the program) to the
     // running instance: "Open" with them when there are any, "Activate"
@@ -34,6 +39,8 @@ Q_SIGNALS:
     void activateRequested();
     // Another start with arguments, raw as given (possibly deep links).
     void openRequested(const QStringList& arguments);
+    // Another copy (the move into ~/Applications) asks this one to end.
+    void quitRequested();
 
 private:
     QDBusConnection m_bus;
@@ -49,6 +56,7 @@ public:
 public Q_SLOTS:
     void Activate();
     void Open(const QStringList& arguments);
+    void Quit();
 
 private:
     SingleInstance* m_instance;

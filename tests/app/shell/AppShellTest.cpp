@@ -53,6 +53,7 @@ public:
     void startAccountService() override { calls << u"startAccountService"_s; }
     void startMissionTracker() override { calls << u"startMissionTracker"_s; }
     void setupMenuBar() override { calls << u"setupMenuBar"_s; }
+    void startUpdater() override { calls << u"startUpdater"_s; }
     void checkCurrentStatus() override { calls << u"checkCurrentStatus"_s; }
     void checkAndUpdateBlocking() override { calls << u"checkAndUpdateBlocking"_s; }
     bool isHelperInstalled() override { return helperInstalled; }
@@ -88,6 +89,7 @@ const QStringList servicesInOrder {
     u"startAccountService"_s,
     u"startMissionTracker"_s,
     u"setupMenuBar"_s,
+    u"startUpdater"_s,
     u"checkCurrentStatus"_s,
     u"checkAndUpdateBlocking"_s,
 };
