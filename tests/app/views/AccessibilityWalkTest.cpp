@@ -5,8 +5,8 @@
 #include "app/views/brand/BrandTextField.h"
 #include "app/views/brand/ChoiceChips.h"
 
+#include "AccessibilityWalk.h"
 #include "AccessibleSession.h"
-#include "AtspiWalker.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -28,35 +28,16 @@ namespace {
 
 QString accessibilityBus;
 
-// Every screen is walked the way a screen reader meets it: on the real
-// accessibility bus, through the Qt bridge, on an X display.
-class AccessibilityWalkTest : public ::testing::Test {
-protected:
-    AtspiWalker walker { accessibilityBus };
+} // namespace
 
-    static ::testing::AssertionResult sound(const QList<AtspiNode>& tree)
-    {
-        if (tree.isEmpty()) {
-            return ::testing::AssertionFailure() << "the window never appeared on the accessibility bus";
-        }
-        const QStringList problems = AtspiWalker::problems(tree);
-        if (problems.isEmpty()) {
-            return ::testing::AssertionSuccess();
-        }
-        return ::testing::AssertionFailure() << problems.join(u'\n').toStdString();
-    }
+QString kestravin::test::accessibilityBusAddress()
+{
+    return accessibilityBus;
+}
 
-    static QStringList checkedNames(const QList<AtspiNode>& tree, const QStringList& names, AtspiWalker& walker)
-    {
-        QStringList checked;
-        for (const QString& name : names) {
-            if (auto node = AtspiWalker::find(tree, name); node && walker.refresh(*node).has(ATSPI_STATE_CHECKED)) {
-                checked << name;
-            }
-        }
-        return checked;
-    }
-};
+namespace {
+
+using kestravin::test::AccessibilityWalkTest;
 
 TEST_F(AccessibilityWalkTest, GalleryHasNothingAScreenReaderWouldTripOver)
 {
