@@ -160,13 +160,21 @@ TEST_F(AccessibilityWalkTest, WalkerReportsWhatAScreenReaderWouldTripOver)
     label.name = u"esc"_s;
     AtspiNode container = drawing;
     container.childCount = 2;
+    AtspiNode window;
+    window.role = u"frame"_s;
+    window.name = u"Ajustes"_s;
+    window.childCount = 1;
+    AtspiNode page = window;
+    page.depth = 1;
 
-    const QStringList found = AtspiWalker::problems({ unnamedButton, paintedText, drawing, toggle, label, container });
-    ASSERT_EQ(found.size(), 4) << found.join(u'\n').toStdString();
+    const QStringList found
+        = AtspiWalker::problems({ window, unnamedButton, paintedText, drawing, toggle, label, container, page });
+    ASSERT_EQ(found.size(), 5) << found.join(u'\n').toStdString();
     EXPECT_TRUE(found[0].startsWith(u"an interactive element has no name"_s));
     EXPECT_TRUE(found[1].startsWith(u"a text is exposed without the label role"_s));
     EXPECT_TRUE(found[2].startsWith(u"a drawing is left in the tree"_s));
     EXPECT_TRUE(found[3].startsWith(u"a checkable element toggles instead of clicking"_s));
+    EXPECT_TRUE(found[4].startsWith(u"a part of the window is read as a window"_s));
 }
 
 } // namespace

@@ -310,6 +310,12 @@ TEST_F(SettingsWalkTest, EverySidebarItemOpensItsPage)
         EXPECT_EQ(checkedNames(tree, { tab.item }, walker), QStringList { tab.item });
         tree = rewalk(tab.onPage);
         EXPECT_TRUE(AtspiWalker::find(tree, tab.onPage, tab.role));
+        if (tab.tab == SettingsTab::schedule) {
+            // The week's switch saves when pressed, as a click does.
+            const bool before = rig.config->configuration().enabled;
+            ASSERT_TRUE(press(tree, u"Horários automáticos"_s, u"check box"_s));
+            EXPECT_NE(rig.config->configuration().enabled, before);
+        }
     }
 }
 
