@@ -17,6 +17,7 @@
 #include "app/views/settings/WeekScheduleEditor.h"
 
 #include "AccessibilityWalk.h"
+#include "EventLoop.h"
 #include "MenuBarFakes.h"
 #include "ServiceRig.h"
 
@@ -61,11 +62,13 @@ protected:
     {
         ScreenWalkTest::SetUp();
         ServiceRig::Options options;
-        options.fakeDaemon = true;
+        options.fakeDaemon = daemonInstalled();
         options.configJson = ServiceRig::configurationWith({ u"a.com"_s }, false).toJsonBytes();
         rig = std::make_unique<ServiceRig>(options);
-        rig->installer->checkHelperStatus();
-        ASSERT_TRUE(rig->waitForInstalledDaemon());
+        if (daemonInstalled()) {
+            rig->installer->checkHelperStatus();
+            ASSERT_TRUE(rig->waitForInstalledDaemon());
+        }
         rig->startScheduleManager();
         blocking = std::make_unique<DesktopMenuBlockingPort>(
             *rig->blocking, *rig->schedule, *rig->config, *rig->installer, bridge);
@@ -83,6 +86,8 @@ protected:
         services.quit = [] {};
         view = std::make_unique<MenuBarPopoverView>(services);
     }
+
+    virtual bool daemonInstalled() const { return true; }
 
     void runFocus(std::optional<int> minutesLeft)
     {
@@ -121,6 +126,13 @@ TEST_F(PopoverWalkTest, IdleChoosesALengthAndStartsAFocus)
     const QList<AtspiNode> chosen = walker.windowContaining(u"Começar foco de 50 min"_s, 5000);
     ASSERT_TRUE(press(chosen, u"Começar foco de 50 min"_s, u"push button"_s));
     EXPECT_EQ(account.focusStarts, QList<int> { 50 });
+
+    // The custom length: its steps and field are named and pressed.
+    ASSERT_TRUE(press(tree, u"Outro"_s));
+    const QList<AtspiNode> custom = rewalk(u"Mais 5 minutos"_s);
+    ASSERT_TRUE(press(custom, u"Mais 5 minutos"_s, u"push button"_s));
+    // Qt's own buttons answer a press with an animated click, a moment later.
+    EXPECT_TRUE(kestravin::testing::waitUntil([&] { return view->focusStart().customMinutes == 55; }, 2000));
 
     // The switch is read with its state and flips the week's hours.
     const auto hours = AtspiWalker::find(tree, u"Horários automáticos"_s, u"check box"_s);
@@ -178,6 +190,26 @@ TEST_F(PopoverWalkTest, TheUpdateNoticeRestarts)
     ASSERT_TRUE(sound(tree));
     ASSERT_TRUE(press(tree, u"Reiniciar para atualizar"_s, u"push button"_s));
     EXPECT_EQ(updater.installReplies, 1);
+}
+
+class PopoverWithoutDaemonWalkTest : public PopoverWalkTest {
+protected:
+    bool daemonInstalled() const override { return false; }
+};
+
+TEST_F(PopoverWithoutDaemonWalkTest, ThePermissionIsAskedFor)
+{
+    view->show();
+    const QList<AtspiNode> tree = walker.windowContaining(u"Permitir bloqueio neste computador"_s);
+    ASSERT_TRUE(sound(tree));
+    EXPECT_TRUE(
+        AtspiWalker::find(tree, u"Falta uma permissão para este computador bloquear de verdade."_s, u"label"_s));
+    rig->registration.bundled = true;
+    ASSERT_TRUE(press(tree, u"Permitir bloqueio neste computador"_s, u"push button"_s));
+    EXPECT_TRUE(rig->installer->isInstalling());
+    const auto waiting = AtspiWalker::find(rewalk(u"Aguardando a permissão…"_s), u"Aguardando a permissão…"_s);
+    ASSERT_TRUE(waiting);
+    EXPECT_FALSE(waiting->has(ATSPI_STATE_ENABLED));
 }
 
 // ---- The pickers ----
