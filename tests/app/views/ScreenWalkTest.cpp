@@ -343,10 +343,13 @@ TEST_F(SettingsWalkTest, EverySidebarItemOpensItsPage)
         tree = rewalk(tab.onPage);
         EXPECT_TRUE(AtspiWalker::find(tree, tab.onPage, tab.role));
         if (tab.tab == SettingsTab::schedule) {
-            // The week's switch saves when pressed, as a click does.
+            // No blank status line; the week's switch saves when pressed, as
+            // a click does, and the save is read by its words.
+            EXPECT_FALSE(AtspiWalker::find(tree, QString(), u"label"_s));
             const bool before = rig.config->configuration().enabled;
             ASSERT_TRUE(press(tree, u"Horários automáticos"_s, u"check box"_s));
             EXPECT_NE(rig.config->configuration().enabled, before);
+            EXPECT_TRUE(AtspiWalker::find(rewalk(u"Salvo"_s), u"Salvo"_s, u"label"_s));
         }
     }
 }

@@ -214,6 +214,13 @@ WeekScheduleEditor::WeekScheduleEditor(Services services, bool embedded, QWidget
         m_notice->setMinimumWidth(0);
         m_notice->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         paintLabel(m_notice, palette.mutedInk);
+        // An empty line leaves the tree (a reader would stop on a blank) but
+        // keeps its room, so the grid does not jump when a status appears.
+        for (QLabel* line : { m_status, m_notice }) {
+            QSizePolicy policy = line->sizePolicy();
+            policy.setRetainSizeWhenHidden(true);
+            line->setSizePolicy(policy);
+        }
         statusRow->addWidget(m_status);
         statusRow->addWidget(m_notice, 1);
         column->addLayout(statusRow);
@@ -258,8 +265,10 @@ void WeekScheduleEditor::refreshStatus()
 {
     if (m_status) {
         m_status->setText(m_model->statusText());
+        m_status->setVisible(!m_status->text().isEmpty());
         m_notice->setText(m_model->notice());
         m_notice->setToolTip(m_model->notice());
+        m_notice->setVisible(!m_notice->text().isEmpty());
     }
 }
 
