@@ -81,7 +81,7 @@ protected:
         services.scheduler = &rig->time;
         services.timeZone = QTimeZone::utc();
         services.openSettings = [this] { ++settingsOpened; };
-        services.openFolgaPage = [](FolgaPage) {};
+        services.openFolgaPage = [this](FolgaPage page) { folgaPages << page; };
         services.showAssistant = [this] { ++assistantOpened; };
         services.quit = [] {};
         view = std::make_unique<MenuBarPopoverView>(services);
@@ -108,6 +108,7 @@ protected:
     kestravin::testing::FakeShield shield;
     int settingsOpened = 0;
     int assistantOpened = 0;
+    QList<FolgaPage> folgaPages;
     std::unique_ptr<MenuBarPopoverView> view;
 };
 
@@ -179,6 +180,15 @@ TEST_F(PopoverWalkTest, TheFolgaOfferIsConfirmedThroughItsButtons)
     const QList<AtspiNode> confirming = rewalk(u"Usar 15 min de folga?"_s);
     ASSERT_TRUE(press(confirming, u"Usar folga"_s, u"push button"_s));
     EXPECT_EQ(account.folgaRequests.size(), 1);
+
+    // With none left, the row leads to the goals that earn one.
+    snapshot.folga->available = 0;
+    account.current = snapshot;
+    account.publish();
+    const QList<AtspiNode> empty = rewalk(u"Ver as metas que rendem folgas"_s);
+    EXPECT_TRUE(AtspiWalker::find(empty, u"Cumpra uma meta do dia para ganhar 15 min."_s, u"label"_s));
+    ASSERT_TRUE(press(empty, u"Ver as metas que rendem folgas"_s, u"push button"_s));
+    EXPECT_TRUE(kestravin::testing::waitUntil([&] { return folgaPages == QList { FolgaPage::goals }; }, 2000));
 }
 
 TEST_F(PopoverWalkTest, TheUpdateNoticeRestarts)
