@@ -38,6 +38,8 @@ const QStringList interactiveRoles { u"push button"_s, u"toggle button"_s, u"che
 const QStringList meaninglessRoles { u"filler"_s, u"panel"_s, u"unknown"_s, u"invalid"_s, u"redundant object"_s,
     u"image"_s, u"icon"_s, u"canvas"_s, u"drawing area"_s, u"animation"_s };
 
+const QStringList windowRoles { u"frame"_s, u"window"_s, u"dialog"_s };
+
 QList<uint> statesFrom(const QList<uint>& words)
 {
     QList<uint> states;
@@ -262,6 +264,11 @@ QStringList AtspiWalker::problems(const QList<AtspiNode>& tree)
             found << (node.name.isEmpty() ? u"a drawing is left in the tree: "_s
                                           : u"a text is exposed without the label role: "_s)
                     + node.describe();
+        }
+        // Only the walked window itself is a window: a part read as one is
+        // announced as a window of its own.
+        if (node.depth > 0 && windowRoles.contains(node.role)) {
+            found << u"a part of the window is read as a window: "_s + node.describe();
         }
         const bool checkable
             = node.has(ATSPI_STATE_CHECKABLE) || node.role == u"check box"_s || node.role == u"toggle button"_s;

@@ -53,7 +53,8 @@ public:
     // What a screen-reader user would trip over: an interactive element
     // without a name, a leaf that is not a label but carries text (painted text
     // exposed as a filler), an unnamed leaf drawing left in the tree, and a
-    // checkable element whose action toggles instead of clicking. Empty when
+    // checkable element whose action toggles instead of clicking, and a part of
+    // the window (the first element) read as a window. Empty when
     // the tree is sound. The parts Qt puts inside a text element (viewport,
     // scroll bars) belong to it and are not judged.
     static QStringList problems(const QList<AtspiNode>& tree);

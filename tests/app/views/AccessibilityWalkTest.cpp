@@ -5,8 +5,8 @@
 #include "app/views/brand/BrandTextField.h"
 #include "app/views/brand/ChoiceChips.h"
 
+#include "AccessibilityWalk.h"
 #include "AccessibleSession.h"
-#include "AtspiWalker.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -28,35 +28,16 @@ namespace {
 
 QString accessibilityBus;
 
-// Every screen is walked the way a screen reader meets it: on the real
-// accessibility bus, through the Qt bridge, on an X display.
-class AccessibilityWalkTest : public ::testing::Test {
-protected:
-    AtspiWalker walker { accessibilityBus };
+} // namespace
 
-    static ::testing::AssertionResult sound(const QList<AtspiNode>& tree)
-    {
-        if (tree.isEmpty()) {
-            return ::testing::AssertionFailure() << "the window never appeared on the accessibility bus";
-        }
-        const QStringList problems = AtspiWalker::problems(tree);
-        if (problems.isEmpty()) {
-            return ::testing::AssertionSuccess();
-        }
-        return ::testing::AssertionFailure() << problems.join(u'\n').toStdString();
-    }
+QString kestravin::test::accessibilityBusAddress()
+{
+    return accessibilityBus;
+}
 
-    static QStringList checkedNames(const QList<AtspiNode>& tree, const QStringList& names, AtspiWalker& walker)
-    {
-        QStringList checked;
-        for (const QString& name : names) {
-            if (auto node = AtspiWalker::find(tree, name); node && walker.refresh(*node).has(ATSPI_STATE_CHECKED)) {
-                checked << name;
-            }
-        }
-        return checked;
-    }
-};
+namespace {
+
+using kestravin::test::AccessibilityWalkTest;
 
 TEST_F(AccessibilityWalkTest, GalleryHasNothingAScreenReaderWouldTripOver)
 {
@@ -179,13 +160,21 @@ TEST_F(AccessibilityWalkTest, WalkerReportsWhatAScreenReaderWouldTripOver)
     label.name = u"esc"_s;
     AtspiNode container = drawing;
     container.childCount = 2;
+    AtspiNode window;
+    window.role = u"frame"_s;
+    window.name = u"Ajustes"_s;
+    window.childCount = 1;
+    AtspiNode page = window;
+    page.depth = 1;
 
-    const QStringList found = AtspiWalker::problems({ unnamedButton, paintedText, drawing, toggle, label, container });
-    ASSERT_EQ(found.size(), 4) << found.join(u'\n').toStdString();
+    const QStringList found
+        = AtspiWalker::problems({ window, unnamedButton, paintedText, drawing, toggle, label, container, page });
+    ASSERT_EQ(found.size(), 5) << found.join(u'\n').toStdString();
     EXPECT_TRUE(found[0].startsWith(u"an interactive element has no name"_s));
     EXPECT_TRUE(found[1].startsWith(u"a text is exposed without the label role"_s));
     EXPECT_TRUE(found[2].startsWith(u"a drawing is left in the tree"_s));
     EXPECT_TRUE(found[3].startsWith(u"a checkable element toggles instead of clicking"_s));
+    EXPECT_TRUE(found[4].startsWith(u"a part of the window is read as a window"_s));
 }
 
 } // namespace

@@ -16,6 +16,8 @@ namespace kestravin::BrandAccessibility {
 namespace {
 
 constexpr const char* decorativeProperty = "kestravinDecorative";
+constexpr const char* paintedTextProperty = "kestravinPaintedText";
+constexpr const char* buttonRoleProperty = "kestravinButtonRole";
 
 // Drawings that never speak for themselves: the mascot in all its forms, the
 // selection mark (its tile or button carries the state) and the button symbols.
@@ -152,8 +154,8 @@ public:
 // selection.
 class BrandButtonAccessible : public BrandWidgetAccessible {
 public:
-    BrandButtonAccessible(QAbstractButton* button, bool choice)
-        : BrandWidgetAccessible(button, QAccessible::Button, Children::none), m_choice(choice)
+    BrandButtonAccessible(QAbstractButton* button, bool choice, QAccessible::Role role = QAccessible::Button)
+        : BrandWidgetAccessible(button, role, Children::none), m_choice(choice)
     {
     }
 
@@ -204,6 +206,15 @@ private:
     bool m_choice;
 };
 
+// A plain container: a window while it stands alone, a panel once placed in
+// another widget (pages are often made before they are placed, and Qt keeps
+// the first interface it made).
+class ContainerAccessible : public BrandWidgetAccessible {
+public:
+    explicit ContainerAccessible(QWidget* widget) : BrandWidgetAccessible(widget, QAccessible::Client) { }
+    QAccessible::Role role() const override { return widget()->isWindow() ? QAccessible::Window : QAccessible::Client; }
+};
+
 // Plain containers (a QWidget, or a class of ours straight on QWidget): Qt's
 // generic interface, less the decorative children.
 bool isPlainContainer(const QMetaObject* meta)
@@ -228,6 +239,15 @@ QAccessibleInterface* brandFactory(const QString& className, QObject* object)
     if (isDecorative(widget)) {
         return new DecorativeAccessible(widget);
     }
+    if (const QVariant role = widget->property(buttonRoleProperty);
+        role.isValid() && qobject_cast<QAbstractButton*>(widget) != nullptr) {
+        const auto buttonRole = static_cast<QAccessible::Role>(role.toInt());
+        return new BrandButtonAccessible(
+            static_cast<QAbstractButton*>(widget), buttonRole == QAccessible::PageTab, buttonRole);
+    }
+    if (widget->property(paintedTextProperty).toBool()) {
+        return new BrandWidgetAccessible(widget, QAccessible::StaticText, BrandWidgetAccessible::Children::none);
+    }
     if (object->inherits("kestravin::ChoiceButton")) {
         return new BrandButtonAccessible(static_cast<QAbstractButton*>(widget), true);
     }
@@ -238,7 +258,7 @@ QAccessibleInterface* brandFactory(const QString& className, QObject* object)
         return new BrandWidgetAccessible(widget, QAccessible::StaticText, BrandWidgetAccessible::Children::none);
     }
     if (isPlainContainer(object->metaObject())) {
-        return new BrandWidgetAccessible(widget, widget->isWindow() ? QAccessible::Window : QAccessible::Client);
+        return new ContainerAccessible(widget);
     }
     return nullptr;
 }
@@ -268,6 +288,18 @@ void setDecorative(QWidget* widget)
 {
     install();
     widget->setProperty(decorativeProperty, true);
+}
+
+void setPaintedText(QWidget* widget)
+{
+    install();
+    widget->setProperty(paintedTextProperty, true);
+}
+
+void setButtonRole(QAbstractButton* button, QAccessible::Role role)
+{
+    install();
+    button->setProperty(buttonRoleProperty, static_cast<int>(role));
 }
 
 bool isDecorative(const QWidget* widget)

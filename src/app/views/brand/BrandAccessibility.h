@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QAccessible>
 #include <QString>
 
+class QAbstractButton;
 class QLabel;
 class QWidget;
 
@@ -20,6 +22,18 @@ void install();
 // neighbouring text or control already says. Set it before the widget is shown.
 void setDecorative(QWidget* widget);
 bool isDecorative(const QWidget* widget);
+
+// Reads `widget` as one label whose text is its accessible name, with nothing
+// inside it: for a text painted or assembled from parts (a number and its
+// unit) that is read as one. Set it before the widget is shown.
+void setPaintedText(QWidget* widget);
+
+// Reads `button` as `role` (a check box for a switch, a page tab for an entry
+// that picks a page) whose one action is the click a pointer makes, so that
+// choosing through assistive technology runs the same handlers; a checkable one
+// reports its checked state, and a page tab its selection. Set it before the
+// button is shown.
+void setButtonRole(QAbstractButton* button, QAccessible::Role role);
 
 // Makes `caption` the label of `field`: the field is named by the caption's
 // text (without its mnemonic marker) and the caption focuses the field. For a

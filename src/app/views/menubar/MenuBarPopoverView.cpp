@@ -10,6 +10,7 @@
 #include "UpdatePhaseSource.h"
 
 #include "app/models/WeekSchedule.h"
+#include "app/views/brand/BrandAccessibility.h"
 #include "app/views/brand/BrandButton.h"
 #include "app/views/brand/BrandFonts.h"
 #include "app/views/brand/BrandMotionIcon.h"
@@ -253,6 +254,7 @@ void MenuBarPopoverView::build()
     m_divider->setObjectName(u"divider"_s);
     m_divider->setFixedHeight(1);
     m_divider->setAutoFillBackground(true);
+    BrandAccessibility::setDecorative(m_divider);
     layout->addWidget(m_divider);
 
     // 6. Schedule info.

@@ -2,6 +2,7 @@
 
 #include "MenuBarPalette.h"
 
+#include "app/views/brand/BrandAccessibility.h"
 #include "app/views/brand/BrandFonts.h"
 #include "app/views/brand/BrandMotionIcon.h"
 #include "app/views/brand/BrandShapes.h"
@@ -85,6 +86,9 @@ void SummaryLink::paintEvent(QPaintEvent*)
 
 MenuSwitch::MenuSwitch(const QString& accessibleName, QWidget* parent) : QAbstractButton(parent)
 {
+    // Before anything that reaches assistive technology: the first interface
+    // made for a widget stays.
+    BrandAccessibility::setButtonRole(this, QAccessible::CheckBox);
     setCheckable(true);
     setAccessibleName(accessibleName);
     setCursor(Qt::PointingHandCursor);
@@ -161,6 +165,7 @@ QSize RowButton::minimumSizeHint() const
 
 StatusDot::StatusDot(QWidget* parent) : QWidget(parent)
 {
+    BrandAccessibility::setDecorative(this);
     setFixedSize(6, 6);
 }
 
@@ -186,6 +191,7 @@ SymbolIcon::SymbolIcon(const QString& name, int size, QWidget* parent)
 {
     setFixedSize(size, size);
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    BrandAccessibility::setDecorative(this);
 }
 
 void SymbolIcon::setColor(const QColor& color)

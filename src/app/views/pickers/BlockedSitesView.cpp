@@ -135,10 +135,26 @@ private:
 };
 
 // A row reads as one button: the title, the subtitle as its description, and
-// the selected state on the highlighted row.
+// the selected state on the highlighted row. Pressing it chooses the row as a
+// click does.
 class SuggestionRowAccessible : public QAccessibleWidget {
 public:
     explicit SuggestionRowAccessible(SuggestionRow* row) : QAccessibleWidget(row, QAccessible::Button) { }
+    int childCount() const override { return 0; }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QStringList actionNames() const override
+    {
+        return QStringList { pressAction() } + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& action) override
+    {
+        if (action == pressAction()) {
+            static_cast<SuggestionRow*>(widget())->click();
+            return;
+        }
+        QAccessibleWidget::doAction(action);
+    }
     QAccessible::State state() const override
     {
         QAccessible::State s = QAccessibleWidget::state();

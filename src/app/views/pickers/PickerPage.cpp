@@ -1,6 +1,7 @@
 #include "app/views/pickers/PickerPage.h"
 
 #include "app/views/brand/Appearance.h"
+#include "app/views/brand/BrandAccessibility.h"
 #include "app/views/brand/BrandFonts.h"
 #include "app/views/brand/RollingText.h"
 #include "app/views/pickers/PickerColors.h"
@@ -46,6 +47,8 @@ void addHeader(QBoxLayout* layout, const QString& title, const QString& subtitle
 QWidget* counter(RollingText** number, int initial, QWidget* parent)
 {
     auto* box = new QWidget(parent);
+    // Read once, as "3 para depois", not as a number and a loose suffix.
+    BrandAccessibility::setPaintedText(box);
     auto* row = new QHBoxLayout(box);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);

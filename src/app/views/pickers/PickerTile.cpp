@@ -21,11 +21,12 @@ constexpr double checkSide = 20.0;
 constexpr int hopMs = 160;
 constexpr int changeMs = 180;
 
-// Reads a tile as its name, with "Fica para depois" or "Liberado" as its value
-// and the selected state while blocked.
+// Reads a tile as a check box named by its site or app, with "Fica para depois"
+// or "Liberado" as its value and the checked and selected states while blocked.
+// Its action is the click a pointer makes, so the picker saves the change.
 class PickerTileAccessible : public QAccessibleWidget {
 public:
-    explicit PickerTileAccessible(PickerTile* tile) : QAccessibleWidget(tile, QAccessible::Button) { }
+    explicit PickerTileAccessible(PickerTile* tile) : QAccessibleWidget(tile, QAccessible::CheckBox) { }
     QString text(QAccessible::Text t) const override
     {
         const auto* tile = static_cast<const PickerTile*>(widget());
@@ -43,9 +44,26 @@ public:
     QAccessible::State state() const override
     {
         QAccessible::State s = QAccessibleWidget::state();
+        const bool blocked = static_cast<const PickerTile*>(widget())->isBlocked();
+        s.checkable = true;
+        s.checked = blocked;
         s.selectable = true;
-        s.selected = static_cast<const PickerTile*>(widget())->isBlocked();
+        s.selected = blocked;
         return s;
+    }
+    QStringList actionNames() const override
+    {
+        return QStringList { pressAction() } + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& action) override
+    {
+        if (action == pressAction()) {
+            if (widget()->isEnabled()) {
+                static_cast<PickerTile*>(widget())->click();
+            }
+            return;
+        }
+        QAccessibleWidget::doAction(action);
     }
 };
 

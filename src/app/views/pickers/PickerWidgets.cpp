@@ -2,6 +2,7 @@
 
 #include "app/models/FlightPath.h"
 #include "app/views/brand/Appearance.h"
+#include "app/views/brand/BrandAccessibility.h"
 #include "app/views/brand/BrandAssets.h"
 #include "app/views/brand/BrandFonts.h"
 #include "app/views/brand/BrandShapes.h"
@@ -189,6 +190,7 @@ void PickerSearchField::paintEvent(QPaintEvent*)
 
 LockNotice::LockNotice(QWidget* parent) : QWidget(parent)
 {
+    BrandAccessibility::setPaintedText(this);
     setAccessibleName(QString());
     setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
     connect(&m_opacity, &BrandTween::valueChanged, this, [this](double value) {
@@ -251,6 +253,8 @@ FlightOverlay::FlightOverlay(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_NoSystemBackground);
+    // The mascot's flight only echoes the tile that was just chosen.
+    BrandAccessibility::setDecorative(this);
     setGeometry(parent->rect());
     parent->installEventFilter(this);
     raise();

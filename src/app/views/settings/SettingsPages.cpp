@@ -132,10 +132,11 @@ HelperPermissionPage::HelperPermissionPage(HelperInstaller& installer, QWidget* 
         u"Para bloquear sites em todos os navegadores, o Kestravin usa um pequeno serviço do sistema. "
         u"Instalar pede a senha de administrador uma única vez."_s);
     m_status = label({}, 14, QFont::DemiBold, this);
-    m_status->setAccessibleName(u"Estado do serviço"_s);
+    // The text is what is read; what the line is about goes to the description.
+    m_status->setAccessibleDescription(u"Estado do serviço"_s);
     m_detail = label({}, 12, QFont::Normal, this, true);
     m_error = label({}, 12, QFont::Medium, this);
-    m_error->setAccessibleName(u"Erro"_s);
+    m_error->setAccessibleDescription(u"Erro"_s);
     QPalette palette = m_error->palette();
     palette.setColor(QPalette::WindowText, QColor(0xC2, 0x3B, 0x22));
     m_error->setPalette(palette);
@@ -222,9 +223,10 @@ AboutPage::AboutPage(SettingsUpdater& updater, QWidget* parent) : QWidget(parent
     setAccessibleName(u"Sobre"_s);
     auto* column = pageColumn(this, u"Kestravin"_s, u"Um passo de cada vez."_s);
     m_version = label({}, 13, QFont::Medium, this);
-    m_version->setAccessibleName(u"Versão"_s);
+    // The text is what is read; what the line is about goes to the description.
+    m_version->setAccessibleDescription(u"Versão"_s);
     m_phase = label({}, 12, QFont::Normal, this, true);
-    m_phase->setAccessibleName(u"Atualizações"_s);
+    m_phase->setAccessibleDescription(u"Atualizações"_s);
     column->addWidget(m_version);
     column->addWidget(m_phase);
     std::tie(m_check, m_install) = actionRow(this, column, u"Procurar atualizações"_s, u"Instalar agora"_s, false);

@@ -1,5 +1,6 @@
 #include "SettingsView.h"
 
+#include "app/views/brand/BrandAccessibility.h"
 #include "app/views/brand/BrandAssets.h"
 #include "app/views/brand/BrandFonts.h"
 #include "app/views/brand/BrandMotion.h"
@@ -58,6 +59,9 @@ constexpr int sidebarInset = 12;
 SettingsSidebarItem::SettingsSidebarItem(SettingsTab tab, QString symbol, const QString& label, QWidget* parent)
     : QAbstractButton(parent), m_tab(tab), m_symbol(std::move(symbol))
 {
+    // Read as the tab of its page; pressing it opens the page as a click does.
+    // Set first: the first interface made for a widget stays.
+    BrandAccessibility::setButtonRole(this, QAccessible::PageTab);
     setText(label);
     setAccessibleName(label);
     setCheckable(true);

@@ -6,6 +6,7 @@
 #include "app/services/ConfigurationManager.h"
 #include "app/services/DesktopAccountService.h"
 #include "app/services/ScheduleManager.h"
+#include "app/views/brand/BrandAccessibility.h"
 #include "app/views/brand/BrandButton.h"
 #include "app/views/brand/BrandFonts.h"
 #include "app/views/brand/BrandShapes.h"
@@ -47,6 +48,8 @@ constexpr int workingHour = 7;
 
 ToggleSwitch::ToggleSwitch(QWidget* parent) : QAbstractButton(parent)
 {
+    // Pressed through assistive technology, it saves as a click does.
+    BrandAccessibility::setButtonRole(this, QAccessible::CheckBox);
     setCheckable(true);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::StrongFocus);
@@ -87,6 +90,9 @@ void ToggleSwitch::paintEvent(QPaintEvent*)
 
 WeekDayHeader::WeekDayHeader(Clock& clock, QWidget* parent) : QWidget(parent), m_clock(clock)
 {
+    // The painted day names only label the columns; each block of the grid
+    // is read with its day.
+    BrandAccessibility::setDecorative(this);
     setAccessibleName(u"Dias da semana"_s);
     connect(&Appearance::shared(), &Appearance::changed, this, qOverload<>(&QWidget::update));
 }
@@ -201,12 +207,20 @@ WeekScheduleEditor::WeekScheduleEditor(Services services, bool embedded, QWidget
 
         auto* statusRow = new QHBoxLayout;
         m_status = textLabel({}, 12, QFont::DemiBold, this);
-        m_status->setAccessibleName(u"Estado do salvamento"_s);
+        // The text is what is read; what the line is about goes to the description.
+        m_status->setAccessibleDescription(u"Estado do salvamento"_s);
         m_notice = textLabel({}, 12, QFont::Normal, this);
-        m_notice->setAccessibleName(u"Aviso"_s);
+        m_notice->setAccessibleDescription(u"Aviso"_s);
         m_notice->setMinimumWidth(0);
         m_notice->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         paintLabel(m_notice, palette.mutedInk);
+        // An empty line leaves the tree (a reader would stop on a blank) but
+        // keeps its room, so the grid does not jump when a status appears.
+        for (QLabel* line : { m_status, m_notice }) {
+            QSizePolicy policy = line->sizePolicy();
+            policy.setRetainSizeWhenHidden(true);
+            line->setSizePolicy(policy);
+        }
         statusRow->addWidget(m_status);
         statusRow->addWidget(m_notice, 1);
         column->addLayout(statusRow);
@@ -251,8 +265,10 @@ void WeekScheduleEditor::refreshStatus()
 {
     if (m_status) {
         m_status->setText(m_model->statusText());
+        m_status->setVisible(!m_status->text().isEmpty());
         m_notice->setText(m_model->notice());
         m_notice->setToolTip(m_model->notice());
+        m_notice->setVisible(!m_notice->text().isEmpty());
     }
 }
 

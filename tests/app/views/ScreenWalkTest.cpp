@@ -1,0 +1,380 @@
+// The application's screens walked and driven over AT-SPI: the popover in
+// each of its states, every page of the settings window, the two pickers and
+// the first-run and assistant windows. Each runs over the services' test rig
+// (private bus, scripted daemon, temporary files, a clock the test moves).
+#include "app/models/InternetDateTime.h"
+#include "app/services/InstalledApps.h"
+#include "app/services/SiteIconStore.h"
+#include "app/views/assistant/DesktopAIWindowController.h"
+#include "app/views/brand/Appearance.h"
+#include "app/views/menubar/MenuBarPopoverView.h"
+#include "app/views/menubar/MenuBlockingPort.h"
+#include "app/views/onboarding/OnboardingWindowController.h"
+#include "app/views/pickers/BlockedAppsView.h"
+#include "app/views/pickers/BlockedSitesView.h"
+#include "app/views/settings/SettingsView.h"
+#include "app/views/settings/SettingsWindowController.h"
+#include "app/views/settings/WeekScheduleEditor.h"
+
+#include "AccessibilityWalk.h"
+#include "EventLoop.h"
+#include "MenuBarFakes.h"
+#include "ServiceRig.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+using namespace kestravin;
+using kestravin::test::AtspiNode;
+using kestravin::test::AtspiWalker;
+using kestravin::testing::ServiceRig;
+
+namespace {
+
+// Views animate on Qt's own timers; with reduced motion every change lands at
+// once, so what the walk reads is the state the screen settles in.
+class ScreenWalkTest : public kestravin::test::AccessibilityWalkTest {
+protected:
+    void SetUp() override
+    {
+        Appearance::shared().overrideColorScheme(ColorScheme::Light);
+        Appearance::shared().overrideReduceMotion(true);
+    }
+    void TearDown() override { Appearance::shared().overrideReduceMotion(false); }
+
+    // Walks the window holding `name` again and checks it is still sound.
+    QList<AtspiNode> rewalk(const QString& name)
+    {
+        QList<AtspiNode> tree = walker.windowContaining(name, 5000);
+        EXPECT_TRUE(sound(tree)) << "after the change, looking for " << name.toStdString();
+        return tree;
+    }
+};
+
+// ---- The popover ----
+
+class PopoverWalkTest : public ScreenWalkTest {
+protected:
+    void SetUp() override
+    {
+        ScreenWalkTest::SetUp();
+        ServiceRig::Options options;
+        options.fakeDaemon = daemonInstalled();
+        options.configJson = ServiceRig::configurationWith({ u"a.com"_s }, false).toJsonBytes();
+        rig = std::make_unique<ServiceRig>(options);
+        if (daemonInstalled()) {
+            rig->installer->checkHelperStatus();
+            ASSERT_TRUE(rig->waitForInstalledDaemon());
+        }
+        rig->startScheduleManager();
+        blocking = std::make_unique<DesktopMenuBlockingPort>(
+            *rig->blocking, *rig->schedule, *rig->config, *rig->installer, bridge);
+        MenuBarServices services;
+        services.blocking = blocking.get();
+        services.account = &account;
+        services.updater = &updater;
+        services.shield = &shield;
+        services.clock = &rig->time;
+        services.scheduler = &rig->time;
+        services.timeZone = QTimeZone::utc();
+        services.openSettings = [this] { ++settingsOpened; };
+        services.openFolgaPage = [this](FolgaPage page) { folgaPages << page; };
+        services.showAssistant = [this] { ++assistantOpened; };
+        services.quit = [] {};
+        view = std::make_unique<MenuBarPopoverView>(services);
+    }
+
+    virtual bool daemonInstalled() const { return true; }
+
+    void runFocus(std::optional<int> minutesLeft)
+    {
+        bridge.setEnabled(true);
+        BrowserFocus focus;
+        focus.enabled = true;
+        if (minutesLeft) {
+            focus.endsAt = double(rig->time.now().addSecs(*minutesLeft * 60).toMSecsSinceEpoch());
+        }
+        bridge.setFocus(focus);
+    }
+
+    std::unique_ptr<ServiceRig> rig;
+    kestravin::testing::FakeBrowser bridge;
+    std::unique_ptr<DesktopMenuBlockingPort> blocking;
+    kestravin::testing::FakeMenuAccount account;
+    kestravin::testing::FakeUpdater updater;
+    kestravin::testing::FakeShield shield;
+    int settingsOpened = 0;
+    int assistantOpened = 0;
+    QList<FolgaPage> folgaPages;
+    std::unique_ptr<MenuBarPopoverView> view;
+};
+
+TEST_F(PopoverWalkTest, IdleChoosesALengthAndStartsAFocus)
+{
+    account.session = true; // the start goes to the account
+    view->show();
+    const QList<AtspiNode> tree = walker.windowContaining(u"Começar um foco agora"_s);
+    ASSERT_TRUE(sound(tree));
+    for (const QString& name : { u"Livre agora"_s, u"Ficam para depois: 1 site"_s, u"Horários automáticos"_s }) {
+        EXPECT_TRUE(AtspiWalker::find(tree, name, u"label"_s)) << name.toStdString();
+    }
+
+    ASSERT_TRUE(press(tree, u"50 min"_s));
+    EXPECT_EQ(checkedNames(tree, { u"25 min"_s, u"50 min"_s, u"1h30"_s }, walker), QStringList { u"50 min"_s });
+    const QList<AtspiNode> chosen = walker.windowContaining(u"Começar foco de 50 min"_s, 5000);
+    ASSERT_TRUE(press(chosen, u"Começar foco de 50 min"_s, u"push button"_s));
+    EXPECT_EQ(account.focusStarts, QList<int> { 50 });
+
+    // The custom length: its steps and field are named and pressed.
+    ASSERT_TRUE(press(tree, u"Outro"_s));
+    const QList<AtspiNode> custom = rewalk(u"Mais 5 minutos"_s);
+    ASSERT_TRUE(press(custom, u"Mais 5 minutos"_s, u"push button"_s));
+    // Qt's own buttons answer a press with an animated click, a moment later.
+    EXPECT_TRUE(kestravin::testing::waitUntil([&] { return view->focusStart().customMinutes == 55; }, 2000));
+
+    // The switch is read with its state and flips the week's hours.
+    const auto hours = AtspiWalker::find(tree, u"Horários automáticos"_s, u"check box"_s);
+    ASSERT_TRUE(hours);
+    EXPECT_FALSE(hours->has(ATSPI_STATE_CHECKED));
+    ASSERT_TRUE(press(tree, u"Horários automáticos"_s, u"check box"_s));
+    EXPECT_TRUE(rig->config->configuration().enabled);
+    EXPECT_TRUE(walker.refresh(*hours).has(ATSPI_STATE_CHECKED));
+}
+
+TEST_F(PopoverWalkTest, ARunningFocusCountsDownAndAsksTheAssistant)
+{
+    view->show();
+    runFocus(25);
+    const QList<AtspiNode> tree = walker.windowContaining(u"Pedir ajuda à Orla"_s);
+    ASSERT_TRUE(sound(tree));
+    EXPECT_TRUE(AtspiWalker::find(tree, u"Bloqueando agora"_s, u"label"_s));
+    const auto countdown = AtspiWalker::find(tree, u"25:00 restantes"_s, u"label"_s);
+    ASSERT_TRUE(countdown);
+    rig->time.advance(1s);
+    EXPECT_EQ(walker.refresh(*countdown).name, u"24:59 restantes"_s);
+
+    ASSERT_TRUE(press(tree, u"Pedir ajuda à Orla"_s, u"push button"_s));
+    EXPECT_EQ(assistantOpened, 1);
+}
+
+TEST_F(PopoverWalkTest, TheFolgaOfferIsConfirmedThroughItsButtons)
+{
+    account.session = true;
+    DesktopAccountSnapshot snapshot;
+    snapshot.focus.enabled = true;
+    AccountFolga folga;
+    folga.available = 2;
+    folga.minutes = 15;
+    snapshot.folga = folga;
+    account.current = snapshot;
+    view->show();
+    runFocus(std::nullopt);
+    const QList<AtspiNode> offer = walker.windowContaining(u"Usar 15 min de folga"_s);
+    ASSERT_TRUE(sound(offer));
+    EXPECT_TRUE(AtspiWalker::find(offer, u"Ver o extrato de folgas"_s, u"push button"_s));
+
+    ASSERT_TRUE(press(offer, u"Usar 15 min de folga"_s, u"push button"_s));
+    const QList<AtspiNode> confirming = rewalk(u"Usar 15 min de folga?"_s);
+    ASSERT_TRUE(press(confirming, u"Usar folga"_s, u"push button"_s));
+    EXPECT_EQ(account.folgaRequests.size(), 1);
+
+    // With none left, the row leads to the goals that earn one.
+    snapshot.folga->available = 0;
+    account.current = snapshot;
+    account.publish();
+    const QList<AtspiNode> empty = rewalk(u"Ver as metas que rendem folgas"_s);
+    EXPECT_TRUE(AtspiWalker::find(empty, u"Cumpra uma meta do dia para ganhar 15 min."_s, u"label"_s));
+    ASSERT_TRUE(press(empty, u"Ver as metas que rendem folgas"_s, u"push button"_s));
+    EXPECT_TRUE(kestravin::testing::waitUntil([&] { return folgaPages == QList { FolgaPage::goals }; }, 2000));
+}
+
+TEST_F(PopoverWalkTest, TheUpdateNoticeRestarts)
+{
+    updater.pendingReply = true;
+    updater.setPhase(UpdatePhase::ready);
+    view->show();
+    const QList<AtspiNode> tree = walker.windowContaining(u"Nova versão pronta"_s);
+    ASSERT_TRUE(sound(tree));
+    ASSERT_TRUE(press(tree, u"Reiniciar para atualizar"_s, u"push button"_s));
+    EXPECT_EQ(updater.installReplies, 1);
+}
+
+class PopoverWithoutDaemonWalkTest : public PopoverWalkTest {
+protected:
+    bool daemonInstalled() const override { return false; }
+};
+
+TEST_F(PopoverWithoutDaemonWalkTest, ThePermissionIsAskedFor)
+{
+    view->show();
+    const QList<AtspiNode> tree = walker.windowContaining(u"Permitir bloqueio neste computador"_s);
+    ASSERT_TRUE(sound(tree));
+    EXPECT_TRUE(
+        AtspiWalker::find(tree, u"Falta uma permissão para este computador bloquear de verdade."_s, u"label"_s));
+    rig->registration.bundled = true;
+    ASSERT_TRUE(press(tree, u"Permitir bloqueio neste computador"_s, u"push button"_s));
+    EXPECT_TRUE(rig->installer->isInstalling());
+    const auto waiting = AtspiWalker::find(rewalk(u"Aguardando a permissão…"_s), u"Aguardando a permissão…"_s);
+    ASSERT_TRUE(waiting);
+    EXPECT_FALSE(waiting->has(ATSPI_STATE_ENABLED));
+}
+
+// ---- The pickers ----
+
+class PickerWalkTest : public ScreenWalkTest {
+protected:
+    void SetUp() override
+    {
+        ScreenWalkTest::SetUp();
+        rig.config->setConfiguration(ServiceRig::configurationWith({ u"reddit.com"_s }, false));
+        QDir().mkpath(apps.filePath(u"applications"_s));
+        for (const auto& [id, name] : { std::pair { "org.gimp.GIMP", "GIMP" }, std::pair { "firefox", "Firefox" } }) {
+            QFile entry(apps.filePath(u"applications/"_s + QLatin1StringView(id) + u".desktop"_s));
+            ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+            entry.write(QByteArray("[Desktop Entry]\nType=Application\nName=") + name + "\nExec=" + id + "\n");
+        }
+    }
+
+    QStringList savedSites() const { return rig.config->configuration().blockedSites; }
+
+    ServiceRig rig;
+    QTemporaryDir iconFolder;
+    SiteIconStore icons { SiteIconStore::Options {
+        iconFolder.path(), [](const QString&, const QString&) { return QUrl(); }, 8000 } };
+    QTemporaryDir apps;
+    InstalledApps installed { [this] { return QStringList { apps.filePath(u"applications"_s) }; }, std::nullopt };
+};
+
+TEST_F(PickerWalkTest, ASiteIsToggledByItsTile)
+{
+    BlockedSitesView page(false, *rig.config, rig.account, icons);
+    page.resize(720, 560);
+    page.show();
+    const QList<AtspiNode> tree = walker.windowContaining(u"YouTube"_s);
+    ASSERT_TRUE(sound(tree));
+    const auto youtube = AtspiWalker::find(tree, u"YouTube"_s, u"check box"_s);
+    ASSERT_TRUE(youtube);
+    EXPECT_FALSE(youtube->has(ATSPI_STATE_CHECKED));
+
+    // The count is read as one line.
+    const auto count = AtspiWalker::find(tree, u"1 para depois"_s, u"label"_s);
+    ASSERT_TRUE(count);
+    EXPECT_EQ(count->childCount, 0);
+
+    ASSERT_TRUE(press(tree, u"YouTube"_s, u"check box"_s));
+    EXPECT_TRUE(savedSites().contains(u"youtube.com"_s));
+    EXPECT_TRUE(walker.refresh(*youtube).has(ATSPI_STATE_CHECKED));
+    EXPECT_EQ(walker.refresh(*count).name, u"2 para depois"_s);
+    ASSERT_TRUE(press(tree, u"YouTube"_s, u"check box"_s));
+    EXPECT_FALSE(savedSites().contains(u"youtube.com"_s));
+
+    // Typing a new address offers it; choosing the offer adds it.
+    const auto field = std::find_if(tree.begin(), tree.end(), [](const AtspiNode& n) { return n.role == u"text"_s; });
+    ASSERT_NE(field, tree.end());
+    ASSERT_TRUE(walker.setText(*field, u"receitas.com.br"_s));
+    const QList<AtspiNode> offered = rewalk(u"Adicionar receitas.com.br"_s);
+    ASSERT_TRUE(press(offered, u"Adicionar receitas.com.br"_s));
+    EXPECT_TRUE(savedSites().contains(u"receitas.com.br"_s));
+
+    // A refused removal during a focus is explained in a line that is read.
+    rig.config->noteLocked();
+    EXPECT_TRUE(AtspiWalker::find(rewalk(u"YouTube"_s),
+        u"Durante o foco, dá para acrescentar, não tirar. Mude depois que ele terminar."_s, u"label"_s));
+}
+
+TEST_F(PickerWalkTest, AnAppIsToggledByItsTile)
+{
+    BlockedAppsView page(false, *rig.config, rig.account, installed);
+    page.resize(720, 560);
+    page.show();
+    const QList<AtspiNode> tree = walker.windowContaining(u"GIMP"_s);
+    ASSERT_TRUE(sound(tree));
+    ASSERT_TRUE(press(tree, u"GIMP"_s, u"check box"_s));
+    const QList<BlockedApp> blocked = rig.config->configuration().blockedApps;
+    ASSERT_EQ(blocked.size(), 1);
+    EXPECT_EQ(blocked.first().bundleIdentifier, u"org.gimp.GIMP"_s);
+    EXPECT_TRUE(walker.refresh(*AtspiWalker::find(tree, u"GIMP"_s, u"check box"_s)).has(ATSPI_STATE_CHECKED));
+}
+
+// ---- The settings window ----
+
+class SettingsWalkTest : public PickerWalkTest {
+protected:
+    void SetUp() override
+    {
+        PickerWalkTest::SetUp();
+        SettingsPages pages = SettingsPages::standard();
+        pages.sites = [this] { return new BlockedSitesView(false, *rig.config, rig.account, icons); };
+        pages.apps = [this] { return new BlockedAppsView(false, *rig.config, rig.account, installed); };
+        pages.schedule = [this] {
+            return new WeekScheduleEditor({ *rig.config, *rig.blocking, nullptr, rig.time, rig.time }, false);
+        };
+        pages.helper = [this] { return new HelperPermissionPage(*rig.installer); };
+        SettingsWindowController::shared().setPages(pages);
+    }
+    void TearDown() override
+    {
+        delete SettingsWindowController::shared().window();
+        PickerWalkTest::TearDown();
+    }
+};
+
+TEST_F(SettingsWalkTest, EverySidebarItemOpensItsPage)
+{
+    SettingsWindowController::shared().show();
+    SettingsView* view = SettingsWindowController::shared().view();
+    ASSERT_NE(view, nullptr);
+    QList<AtspiNode> tree = walker.windowContaining(u"Seções dos ajustes"_s);
+    ASSERT_TRUE(sound(tree));
+
+    // Each item, and an element only its page holds.
+    const struct {
+        QString item;
+        SettingsTab tab;
+        QString onPage;
+        QString role;
+    } tabs[] = {
+        { u"Apps"_s, SettingsTab::apps, u"GIMP"_s, u"check box"_s },
+        { u"Horários"_s, SettingsTab::schedule, u"Horários automáticos"_s, u"check box"_s },
+        { u"Folgas"_s, SettingsTab::missions, u"Extrato"_s, u"label"_s },
+        { u"Conta"_s, SettingsTab::ai, u"Conta"_s, u"label"_s },
+        { u"Permissões"_s, SettingsTab::helper, u"Serviço não instalado"_s, u"label"_s },
+        { u"Sobre"_s, SettingsTab::about, u"Versão de desenvolvimento"_s, u"label"_s },
+        { u"Sites"_s, SettingsTab::sites, u"YouTube"_s, u"check box"_s },
+    };
+    for (const auto& tab : tabs) {
+        SCOPED_TRACE(tab.item.toStdString());
+        ASSERT_TRUE(press(tree, tab.item));
+        EXPECT_EQ(view->selectedTab(), tab.tab);
+        EXPECT_EQ(checkedNames(tree, { tab.item }, walker), QStringList { tab.item });
+        tree = rewalk(tab.onPage);
+        EXPECT_TRUE(AtspiWalker::find(tree, tab.onPage, tab.role));
+        if (tab.tab == SettingsTab::schedule) {
+            // No blank status line; the week's switch saves when pressed, as
+            // a click does, and the save is read by its words.
+            EXPECT_FALSE(AtspiWalker::find(tree, QString(), u"label"_s));
+            const bool before = rig.config->configuration().enabled;
+            ASSERT_TRUE(press(tree, u"Horários automáticos"_s, u"check box"_s));
+            EXPECT_NE(rig.config->configuration().enabled, before);
+            EXPECT_TRUE(AtspiWalker::find(rewalk(u"Salvo"_s), u"Salvo"_s, u"label"_s));
+        }
+    }
+}
+
+// ---- The first-run and assistant windows, as they are now ----
+
+TEST_F(ScreenWalkTest, TheFirstRunAndAssistantWindowsAreNamed)
+{
+    OnboardingWindowController::shared().setAccountSessionCheck([] { return false; });
+    EXPECT_FALSE(OnboardingWindowController::shared().requireAccount());
+    EXPECT_TRUE(sound(walker.windowContaining(u"Kestravin"_s)));
+    DesktopAIWindowController::shared().showWindow();
+    EXPECT_TRUE(sound(walker.windowContaining(u"Pedir ajuda à Orla"_s)));
+    delete OnboardingWindowController::shared().window();
+    delete DesktopAIWindowController::shared().window();
+}
+
+} // namespace
