@@ -262,10 +262,12 @@ OrlaAccountView::OrlaAccountView(Services services, QWidget* parent)
     });
     connect(m_sync, &QAbstractButton::clicked, this, [this] { m_services.account->syncNow(); });
     connect(m_signOut, &QAbstractButton::clicked, this, [this] {
-        m_services.account->disconnect();
-        if (m_services.requireAccount) {
-            m_services.requireAccount();
-        }
+        // The gate looks for a session, so it is asked once the sign-out is done.
+        m_services.account->disconnect([requireAccount = m_services.requireAccount] {
+            if (requireAccount) {
+                requireAccount();
+            }
+        });
     });
     actions->addWidget(m_open);
     actions->addWidget(m_sync);
