@@ -290,9 +290,12 @@ void FolgaStatementView::render()
                 auto* divider = new BrandHairline(m_card);
                 divider->setColor(BrandPalette::current().hairline);
                 m_cardRows->addWidget(divider);
+                divider->show();
             }
             first = false;
-            m_cardRows->addWidget(new FolgaStatementRow(entry, now, m_card));
+            auto* row = new FolgaStatementRow(entry, now, m_card);
+            m_cardRows->addWidget(row);
+            row->show();
         }
     }
 }

@@ -256,7 +256,7 @@ MissionsView::MissionsView(Services services, bool embedded, QWidget* parent)
         heading->addWidget(AccountWidgets::text(u"Metas que rendem folgas."_s, 24, QFont::DemiBold, content));
         QLabel* lead
             = AccountWidgets::text(u"Cada meta cumprida no dia vale 15 minutos livres durante o foco. As metas "
-                                   u"não bloqueiam nada e valem no iPhone e no Mac."_s,
+                                   u"não bloqueiam nada e valem no iPhone e neste computador."_s,
                 13, QFont::Normal, content);
         m_muted << lead;
         heading->addWidget(lead);
@@ -344,7 +344,7 @@ QWidget* MissionsView::buildPicker(QWidget* parent)
     results->setContentsMargins(0, 0, 0, 0);
     results->setSpacing(8);
     column->addWidget(m_resultsBox);
-    m_notFound = AccountWidgets::text(u"Nenhum app com esse nome neste Mac."_s, 11, QFont::Normal, picker);
+    m_notFound = AccountWidgets::text(u"Nenhum app com esse nome neste computador."_s, 11, QFont::Normal, picker);
     m_muted << m_notFound;
     column->addWidget(m_notFound);
     return picker;
@@ -387,7 +387,9 @@ void MissionsView::refreshToday()
     clear(m_todayLines);
     const QList<MissionLine>& lines = m_services.tracker->lines();
     for (const MissionLine& line : lines) {
-        m_todayLines->addWidget(new TodayLine(line, m_today));
+        auto* todayLine = new TodayLine(line, m_today);
+        m_todayLines->addWidget(todayLine);
+        todayLine->show();
     }
     m_today->setVisible(!lines.isEmpty());
 }
@@ -399,8 +401,8 @@ void MissionsView::refreshPicker()
     }
     const QStringList& chosen = m_services.tracker->appIDs();
     m_hint->setText(chosen.isEmpty()
-            ? u"Escolha o app do bem neste Mac. Conta só o tempo com ele na frente e você usando o Mac."_s
-            : u"Conta o tempo com estes apps na frente e você usando o Mac."_s);
+            ? u"Escolha o app do bem neste computador. Conta só o tempo com ele na frente e você usando o computador."_s
+            : u"Conta o tempo com estes apps na frente e você usando o computador."_s);
 
     auto* chosenLayout = static_cast<QHBoxLayout*>(m_chosenRow->layout());
     clear(chosenLayout);
@@ -412,6 +414,7 @@ void MissionsView::refreshPicker()
             m_services.tracker->setAppIDs(MissionGoals::removed(m_services.tracker->appIDs(), entry));
         });
         chosenLayout->addWidget(capsule);
+        capsule->show();
     }
     chosenLayout->addStretch();
     m_chosenRow->setVisible(!chosen.isEmpty());
@@ -429,6 +432,7 @@ void MissionsView::refreshPicker()
             m_search->clear();
         });
         resultsLayout->addWidget(row);
+        row->show();
     }
     m_resultsBox->setVisible(!found.isEmpty());
     m_notFound->setVisible(searching && found.isEmpty());
