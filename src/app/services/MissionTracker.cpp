@@ -18,8 +18,15 @@ namespace kestravin {
 const QString MissionTracker::appIDsKey = u"kestravin.missionApps"_s;
 const QString MissionTracker::timeLogKey = u"kestravin.missionAppTime"_s;
 
-MissionTracker::MissionTracker(Environment environment, QObject* parent) : QObject(parent), m_env(environment)
+MissionTracker::MissionTracker(Environment environment, QObject* parent)
+    : QObject(parent), m_env(std::move(environment))
 {
+    if (!m_env.earn && m_env.account) {
+        m_env.earn = [account = m_env.account](
+                         const AccountMission& mission, std::function<void(std::optional<AccountFailure>)> done) {
+            account->earnFolga(mission, std::move(done));
+        };
+    }
     if (m_env.settings) {
         m_appIDs = m_env.settings->value(appIDsKey).toStringList();
         const QJsonDocument stored = QJsonDocument::fromJson(m_env.settings->value(timeLogKey).toString().toUtf8());
@@ -101,7 +108,7 @@ void MissionTracker::publish()
 
 void MissionTracker::claim()
 {
-    if (!m_env.account || !m_env.account->snapshot() || !m_env.clock) {
+    if (!m_env.account || !m_env.account->snapshot() || !m_env.clock || !m_env.earn) {
         return;
     }
     const QString today = AppTimeLog::dayKey(m_env.clock->now(), m_env.timeZone);
@@ -112,13 +119,12 @@ void MissionTracker::claim()
         }
         m_claimed.insert(key);
         QPointer<MissionTracker> self(this);
-        m_env.account->earnFolga(
-            AccountMission { line.id(), line.target }, [self, key](std::optional<AccountFailure> failure) {
-                // A failed claim is tried again on a later tick.
-                if (self && failure) {
-                    self->m_claimed.remove(key);
-                }
-            });
+        m_env.earn(AccountMission { line.id(), line.target }, [self, key](std::optional<AccountFailure> failure) {
+            // A failed claim is tried again on a later tick.
+            if (self && failure) {
+                self->m_claimed.remove(key);
+            }
+        });
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/models/Missions.h"
 #include "app/platform/ActivityProbe.h"
+#include "app/services/account/AccountClient.h"
 
 #include <QObject>
 #include <QSet>
@@ -9,6 +10,7 @@
 #include <QTimeZone>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -42,6 +44,8 @@ public:
         // Where the chosen apps and today's time are kept.
         QSettings* settings = nullptr;
         QTimeZone timeZone = QTimeZone::systemTimeZone();
+        // Claims a goal's break; the account's earnFolga when not set.
+        std::function<void(const AccountMission&, std::function<void(std::optional<AccountFailure>)>)> earn;
     };
 
     // Reads the chosen apps and today's time; starts nothing.

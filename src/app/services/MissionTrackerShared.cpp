@@ -18,8 +18,8 @@ MissionTracker& MissionTracker::shared()
         static X11Workspace workspace(DesktopEntryIndex(), X11Workspace::Options {});
         static X11ActivityProbe probe(workspace);
         static QSettings settings;
-        return new MissionTracker(
-            { &DesktopAccountService::shared(), &probe, &Clock::system(), &Scheduler::system(), &settings });
+        return new MissionTracker({ &DesktopAccountService::shared(), &probe, &Clock::system(), &Scheduler::system(),
+            &settings, QTimeZone::systemTimeZone(), {} });
     }();
     return *tracker;
 }

@@ -314,7 +314,7 @@ struct PickerRig {
     FakeTime time;
     DesktopAccountService account;
     QSettings settings { dir.filePath(u"defaults.ini"_s), QSettings::IniFormat };
-    MissionTracker tracker { { &account, nullptr, &time, &time, &settings } };
+    MissionTracker tracker { { &account, nullptr, &time, &time, &settings, QTimeZone::utc(), {} } };
     InstalledApps installed { [this] { return QStringList { dir.filePath(u"applications"_s) }; }, std::nullopt };
     HeldSaves saves;
 
