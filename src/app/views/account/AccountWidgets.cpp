@@ -1,5 +1,6 @@
 #include "AccountWidgets.h"
 
+#include "app/views/brand/BrandAccessibility.h"
 #include "app/views/brand/BrandFonts.h"
 #include "app/views/brand/BrandShapes.h"
 #include "app/views/brand/BrandTokens.h"
@@ -29,6 +30,7 @@ void AccountWidgets::setInk(QWidget* widget, const QColor& color)
 LinkButton::LinkButton(const QString& title, const QString& accessibleText, int size, QWidget* parent)
     : QAbstractButton(parent), m_color(BrandTokens::accent())
 {
+    BrandAccessibility::setPressable(this); // before anything makes its interface
     setText(title);
     setAccessibleName(accessibleText);
     setFont(BrandFonts::font(size, QFont::Medium));

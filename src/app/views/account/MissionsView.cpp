@@ -8,6 +8,7 @@
 #include "app/services/InstalledApps.h"
 #include "app/services/MissionTracker.h"
 #include "app/views/brand/Appearance.h"
+#include "app/views/brand/BrandAccessibility.h"
 #include "app/views/brand/BrandAssets.h"
 #include "app/views/brand/BrandFonts.h"
 #include "app/views/brand/BrandShapes.h"
@@ -113,6 +114,7 @@ GoalHeader::GoalHeader(MissionKind kind, QWidget* parent)
     : QAbstractButton(parent), m_kind(kind), m_subtitle(MissionGoals::subtitle(kind))
 {
     setCheckable(true);
+    BrandAccessibility::setPressable(this);
     setFocusPolicy(Qt::StrongFocus);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
@@ -175,6 +177,7 @@ void GoalHeader::paintEvent(QPaintEvent*)
 AppCapsule::AppCapsule(const QIcon& icon, const QString& name, bool result, QWidget* parent)
     : QAbstractButton(parent), m_icon(icon), m_result(result)
 {
+    BrandAccessibility::setPressable(this); // before anything makes its interface
     setText(name);
     setAccessibleName(result ? name : u"Remover "_s + name);
     setFont(BrandFonts::font(12));

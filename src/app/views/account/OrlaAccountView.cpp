@@ -40,6 +40,7 @@ class AccountSwitch : public QCheckBox {
 public:
     AccountSwitch(const QString& name, QWidget* parent) : QCheckBox(parent)
     {
+        BrandAccessibility::setPressable(this); // before anything makes its interface
         setAccessibleName(name);
         setCursor(Qt::PointingHandCursor);
     }

@@ -16,6 +16,7 @@ namespace kestravin::BrandAccessibility {
 namespace {
 
 constexpr const char* decorativeProperty = "kestravinDecorative";
+constexpr const char* pressableProperty = "kestravinPressable";
 
 // Drawings that never speak for themselves: the mascot in all its forms, the
 // selection mark (its tile or button carries the state) and the button symbols.
@@ -231,7 +232,8 @@ QAccessibleInterface* brandFactory(const QString& className, QObject* object)
     if (object->inherits("kestravin::ChoiceButton")) {
         return new BrandButtonAccessible(static_cast<QAbstractButton*>(widget), true);
     }
-    if (object->inherits("kestravin::BrandButton")) {
+    if (object->inherits("kestravin::BrandButton")
+        || (widget->property(pressableProperty).toBool() && qobject_cast<QAbstractButton*>(widget))) {
         return new BrandButtonAccessible(static_cast<QAbstractButton*>(widget), false);
     }
     if (inherits(object, paintedTextClasses)) {
@@ -268,6 +270,11 @@ void setDecorative(QWidget* widget)
 {
     install();
     widget->setProperty(decorativeProperty, true);
+}
+
+void setPressable(QAbstractButton* button)
+{
+    button->setProperty(pressableProperty, true);
 }
 
 bool isDecorative(const QWidget* widget)

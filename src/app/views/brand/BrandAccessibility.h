@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QAbstractButton;
 class QLabel;
 class QWidget;
 
@@ -20,6 +21,11 @@ void install();
 // neighbouring text or control already says. Set it before the widget is shown.
 void setDecorative(QWidget* widget);
 bool isDecorative(const QWidget* widget);
+
+// Makes a painted button of a screen read like a brand button: a push button
+// whose one action, "Press", is the pointer's click, checked while a
+// checkable one is on. Set it in the button's constructor.
+void setPressable(QAbstractButton* button);
 
 // Makes `caption` the label of `field`: the field is named by the caption's
 // text (without its mnemonic marker) and the caption focuses the field. For a
