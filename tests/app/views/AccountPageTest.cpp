@@ -105,6 +105,13 @@ TEST(AccountPageTest, LinksWithTheCodeShowsThePersonAndSignsOutToTheGate)
     OrlaAccountView page(p.services());
     page.show();
     EXPECT_EQ(page.card(), OrlaAccountView::Card::notLinked);
+    QStringList texts;
+    for (const QLabel* label : page.findChildren<QLabel*>()) {
+        texts << label->text();
+    }
+    EXPECT_TRUE(texts.contains(u"Conecte este computador à sua conta."_s));
+    EXPECT_TRUE(texts.contains(u"Você confirma no navegador, com a mesma conta da extensão. A sessão fica guardada no "
+                               u"chaveiro do sistema."_s));
     EXPECT_TRUE(page.linkButton()->isEnabled());
     EXPECT_FALSE(page.codeLabel()->isVisible());
 
@@ -155,8 +162,10 @@ TEST(AccountPageTest, SwitchesShowWhatTheServicesPublishAndSpringBackWhenRefused
     EXPECT_TRUE(page.extensionDetail()->text().endsWith(u"o resto do YouTube e do X continua bloqueado. "
                                                         u"Atualize o helper do Kestravin para sincronizar."_s));
 
-    // The shield's detail follows the permission only.
-    EXPECT_EQ(page.shieldDetail()->text(), OrlaAccountView::shieldDetailText(false));
+    // The shield's detail follows the permission only; without it the
+    // sentence names the desktop's accessibility switch.
+    EXPECT_EQ(page.shieldDetail()->text(),
+        u"Precisa da acessibilidade da área de trabalho ligada. Os bloqueios do sistema funcionam mesmo sem ela."_s);
     page.shieldSwitch()->click();
     EXPECT_TRUE(page.shieldSwitch()->isChecked());
     EXPECT_EQ(page.shieldDetail()->text(), OrlaAccountView::shieldDetailText(false));
