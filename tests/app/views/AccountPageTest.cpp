@@ -5,6 +5,7 @@
 #include "ViewsTestSupport.h"
 
 #include "app/services/DesktopAccountService.h"
+#include "app/views/account/AccountWidgets.h"
 #include "app/views/account/OrlaAccountView.h"
 #include "app/views/brand/BrandButton.h"
 #include "app/views/onboarding/OnboardingWindowController.h"

@@ -250,9 +250,9 @@ OrlaAccountView::OrlaAccountView(Services services, QWidget* parent)
     actions->setSpacing(8);
     m_open = new BrandButton(u"Abrir minha conta"_s, false, m_linked);
     m_sync = new BrandButton(u"Sincronizar agora"_s, false, m_linked);
-    m_signOut = new BrandButton(u"Sair da conta"_s, false, m_linked);
-    m_signOut->setFont(BrandFonts::font(12));
-    for (BrandButton* button : { m_open, m_sync, m_link, m_signOut }) {
+    // Quieter than the other two: plain muted text.
+    m_signOut = new LinkButton(u"Sair da conta"_s, u"Sair da conta"_s, 12, m_linked);
+    for (BrandButton* button : { m_open, m_sync, m_link }) {
         button->setAccessibleName(button->text());
     }
     connect(m_open, &QAbstractButton::clicked, this, [this] {
@@ -386,6 +386,7 @@ void OrlaAccountView::applyColors()
         AccountWidgets::setInk(label, palette.mutedInk);
     }
     m_card->setColors(BrandTokens::sunk(Appearance::shared().colorScheme()));
+    m_signOut->setTextColor(palette.mutedInk);
     for (RoundedPanel* row : m_options) {
         row->setColors(pageColors().option, pageColors().hairline);
     }

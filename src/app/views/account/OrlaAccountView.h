@@ -12,6 +12,7 @@ class QLabel;
 namespace kestravin {
 
 class BrandButton;
+class LinkButton;
 class DesktopAccountService;
 class DesktopBrowserBridge;
 
@@ -76,7 +77,7 @@ public:
     QLabel* messageLabel() const { return m_message; }
     BrandButton* openButton() const { return m_open; }
     BrandButton* syncButton() const { return m_sync; }
-    BrandButton* signOutButton() const { return m_signOut; }
+    LinkButton* signOutButton() const { return m_signOut; }
     QCheckBox* extensionSwitch() const { return m_extension; }
     QCheckBox* shieldSwitch() const { return m_shield; }
     QLabel* extensionDetail() const { return m_extensionDetail; }
@@ -103,7 +104,7 @@ private:
     QLabel* m_message;
     BrandButton* m_open;
     BrandButton* m_sync;
-    BrandButton* m_signOut;
+    LinkButton* m_signOut;
     QWidget* m_extensionRow;
     QCheckBox* m_extension;
     QLabel* m_extensionDetail;
