@@ -9,7 +9,7 @@ KESTRAVIN_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     dbus gnome-keyring libsecret-tools
     xvfb xauth openbox xdotool imagemagick x11-utils
-    libxcb1-dev libxcb-ewmh-dev libxtst-dev libatspi2.0-dev at-spi2-core
+    libxcb1-dev libxcb-ewmh-dev libxcb-screensaver0-dev libxtst-dev libatspi2.0-dev at-spi2-core
     pkexec polkitd fonts-dejavu-core tzdata
     python3 qt6-httpserver-dev qt6-websockets-dev
     libsodium-dev libarchive-dev xz-utils dpkg-dev lintian

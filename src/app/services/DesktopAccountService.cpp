@@ -303,8 +303,26 @@ void DesktopAccountService::connect()
 
 void DesktopAccountService::disconnect()
 {
-    if (m_collaborators.link)
-        m_collaborators.link->disconnect();
+    disconnect({});
+}
+
+void DesktopAccountService::disconnect(std::function<void()> done)
+{
+    if (!m_collaborators.link) {
+        if (done)
+            done();
+        return;
+    }
+    if (done) {
+        // Connected after the service's own handler, so it runs once the
+        // account state is cleared.
+        auto once = std::make_shared<QMetaObject::Connection>();
+        *once = QObject::connect(m_collaborators.link, &DeviceLink::signedOut, this, [once, done = std::move(done)] {
+            QObject::disconnect(*once);
+            done();
+        });
+    }
+    m_collaborators.link->disconnect();
 }
 
 void DesktopAccountService::cancelPendingSave()

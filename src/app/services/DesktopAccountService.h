@@ -92,6 +92,9 @@ public:
 
     void connect();
     void disconnect();
+    // The same, with `done` run once the session is forgotten and the account
+    // state cleared (at once without a device link).
+    void disconnect(std::function<void()> done);
 
     // After every saved local edit of sites, apps or hours.
     void localEditChanged();

@@ -8,6 +8,7 @@
 #include "app/services/DesktopBrowserBridge.h"
 #include "app/services/Diagnostics.h"
 #include "app/services/HelperInstaller.h"
+#include "app/services/MissionTracker.h"
 #include "app/services/ProductAnalytics.h"
 #include "app/services/ScheduleManager.h"
 #include "app/services/update/AppUpdater.h"
@@ -15,6 +16,7 @@
 #include "app/shell/MenuBarController.h"
 #include "app/shell/PopoverWindow.h"
 #include "app/shell/UpdaterViews.h"
+#include "app/views/account/OrlaAccountView.h"
 #include "app/views/blocker/ApprovalGuide.h"
 #include "app/views/menubar/MenuBarPopoverView.h"
 #include "app/views/menubar/MenuBarServices.h"
@@ -42,6 +44,8 @@ LiveShellServices::LiveShellServices(QDBusConnection sessionBus) : m_sessionBus(
 {
     OnboardingWindowController::shared().setAccountSessionCheck(
         [] { return DesktopAccountService::shared().session().has_value(); });
+    // Signing out on the account page ends at the launch gate.
+    OrlaAccountView::requireAccountHook() = [] { OnboardingWindowController::shared().requireAccount(); };
 }
 
 LiveShellServices::~LiveShellServices() = default;
@@ -147,7 +151,7 @@ void LiveShellServices::startAccountService()
 
 void LiveShellServices::startMissionTracker()
 {
-    // Goal tracking is not part of this build yet.
+    MissionTracker::shared().start();
 }
 
 void LiveShellServices::setupMenuBar()

@@ -1,5 +1,14 @@
 #include "Gallery.h"
 
+#include "BridgeRig.h"
+#include "FakeTime.h"
+
+#include "app/services/DesktopAccountService.h"
+#include "app/services/InstalledApps.h"
+#include "app/services/MissionTracker.h"
+#include "app/views/account/FolgaStatementView.h"
+#include "app/views/account/MissionsView.h"
+#include "app/views/account/OrlaAccountView.h"
 #include "app/views/blocker/AppBlockView.h"
 #include "app/views/blocker/ApprovalGuide.h"
 #include "app/views/brand/BrandTextField.h"
@@ -11,7 +20,10 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTextDocument>
+#include <QVBoxLayout>
 
 #include <atspi/atspi-constants.h>
 
@@ -141,6 +153,84 @@ TEST_F(AccessibilityWalkTest, ApprovalGuideReadsItsThreeLines)
 }
 
 // The walker itself notices each kind of fault.
+TEST_F(AccessibilityWalkTest, FolgaPagesReadTheirRowsAndGoalsSwitchByPress)
+{
+    QTemporaryDir dir;
+    kestravin::testing::FakeTime time;
+    DesktopAccountService account;
+    AccountFolga folga;
+    folga.available = 1;
+    folga.minutes = 15;
+    DesktopAccountSnapshot snapshot({}, folga);
+    snapshot.user.id = u"u1"_s;
+    snapshot.missions = QList<AccountMission> { { u"app"_s, 20 } };
+    account.setSnapshot(snapshot);
+    QSettings settings(dir.filePath(u"defaults.ini"_s), QSettings::IniFormat);
+    MissionTracker tracker({ &account, nullptr, &time, &time, &settings, QTimeZone::utc(), {} });
+    tracker.setAppIDs({ u"gone.app"_s });
+    InstalledApps installed([] { return QStringList(); }, std::nullopt);
+
+    QWidget window;
+    window.resize(640, 1400);
+    auto* column = new QVBoxLayout(&window);
+    FolgaEntry entry;
+    entry.mission = u"focus"_s;
+    entry.status = u"available"_s;
+    entry.earnedAt = 1.7e12;
+    entry.expiresAt = 1.8e12;
+    column->addWidget(new FolgaStatementView(
+        account, [entry](FolgaStatementView::HistoryDone done) { done(std::nullopt, { entry }); }, [] {}));
+    auto* goals = new MissionsView({ &account, &tracker, &installed, &time, [](auto&&, auto&&) {} }, false);
+    column->addWidget(goals, 1);
+    window.show();
+
+    const QList<AtspiNode> tree = walker.windowContaining(u"Ver metas"_s);
+    EXPECT_TRUE(sound(tree));
+    EXPECT_TRUE(AtspiWalker::find(tree, u"1 folga disponível"_s, u"label"_s));
+    bool rowRead = false;
+    for (const AtspiNode& node : tree) {
+        rowRead = rowRead || (node.role == u"label"_s && node.name.startsWith(u"Foco. Ganha "_s));
+    }
+    EXPECT_TRUE(rowRead);
+    EXPECT_TRUE(AtspiWalker::find(tree, u"Remover gone.app"_s, u"push button"_s));
+    EXPECT_TRUE(AtspiWalker::find(tree, u"Buscar um app, como Kindle ou Anki"_s));
+
+    const auto mindful = AtspiWalker::find(tree, u"Meditar 10 min"_s, u"push button"_s);
+    ASSERT_TRUE(mindful);
+    ASSERT_TRUE(walker.doAction(*mindful, u"Press"_s));
+    EXPECT_TRUE(walker.refresh(*mindful).has(ATSPI_STATE_CHECKED));
+}
+
+TEST_F(AccessibilityWalkTest, AccountPageSwitchesReadTheirTitlesAndSpringBack)
+{
+    kestravin::testing::BridgeRig bridge(false);
+    bridge.supportsBrowserSync = false;
+    DesktopAccountService account;
+    class Shield final : public BrowserShieldSwitch {
+    public:
+        bool enabled() const override { return false; }
+        bool hasPermission() const override { return false; }
+        void setEnabled(bool) override { Q_EMIT changed(); }
+    } shield;
+    class Assistant final : public AssistantActivity {
+    public:
+        bool busy() const override { return false; }
+    } assistant;
+    OrlaAccountView page({ &account, &bridge.bridge(), &shield, &assistant, [] {}, [](const QUrl&) {},
+        u"https://example.com"_s, false });
+    page.resize(600, 700);
+    page.show();
+
+    const QList<AtspiNode> tree = walker.windowContaining(u"Conectar minha conta"_s);
+    EXPECT_TRUE(sound(tree));
+    EXPECT_TRUE(AtspiWalker::find(tree, u"Conectar minha conta"_s, u"push button"_s));
+    const auto extension = AtspiWalker::find(tree, u"Liberar só um vídeo ou tweet"_s, u"push button"_s);
+    ASSERT_TRUE(extension);
+    ASSERT_TRUE(walker.doAction(*extension, u"Press"_s));
+    EXPECT_FALSE(walker.refresh(*extension).has(ATSPI_STATE_CHECKED));
+    EXPECT_TRUE(AtspiWalker::find(tree, u"Tela da Orla nos navegadores"_s, u"push button"_s));
+}
+
 TEST_F(AccessibilityWalkTest, WalkerReportsWhatAScreenReaderWouldTripOver)
 {
     AtspiNode unnamedButton;

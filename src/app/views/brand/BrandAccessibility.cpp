@@ -302,6 +302,11 @@ void setButtonRole(QAbstractButton* button, QAccessible::Role role)
     button->setProperty(buttonRoleProperty, static_cast<int>(role));
 }
 
+void setPressable(QAbstractButton* button)
+{
+    setButtonRole(button, QAccessible::Button);
+}
+
 bool isDecorative(const QWidget* widget)
 {
     return widget->property(decorativeProperty).toBool() || inherits(widget, decorativeClasses);

@@ -35,6 +35,10 @@ void setPaintedText(QWidget* widget);
 // button is shown.
 void setButtonRole(QAbstractButton* button, QAccessible::Role role);
 
+// The same as a push button: a painted button of a screen read like a brand
+// button. Set it in the button's constructor.
+void setPressable(QAbstractButton* button);
+
 // Makes `caption` the label of `field`: the field is named by the caption's
 // text (without its mnemonic marker) and the caption focuses the field. For a
 // BrandTextEditor the editor inside it is the one that is named.
