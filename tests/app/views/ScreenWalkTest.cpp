@@ -339,8 +339,8 @@ TEST_F(SettingsWalkTest, EverySidebarItemOpensItsPage)
     } tabs[] = {
         { u"Apps"_s, SettingsTab::apps, u"GIMP"_s, u"check box"_s },
         { u"Horários"_s, SettingsTab::schedule, u"Horários automáticos"_s, u"check box"_s },
-        { u"Folgas"_s, SettingsTab::missions, u"Extrato"_s, u"label"_s },
-        { u"Conta"_s, SettingsTab::ai, u"Conta"_s, u"label"_s },
+        { u"Folgas"_s, SettingsTab::missions, u"Extrato"_s, u"push button"_s },
+        { u"Conta"_s, SettingsTab::ai, u"Sua conta e seus navegadores."_s, u"label"_s },
         { u"Permissões"_s, SettingsTab::helper, u"Serviço não instalado"_s, u"label"_s },
         { u"Sobre"_s, SettingsTab::about, u"Versão de desenvolvimento"_s, u"label"_s },
         { u"Sites"_s, SettingsTab::sites, u"YouTube"_s, u"check box"_s },
