@@ -12,6 +12,7 @@ KESTRAVIN_PACKAGES=(
     libxcb1-dev libxcb-ewmh-dev libxtst-dev libatspi2.0-dev at-spi2-core
     pkexec polkitd fonts-dejavu-core tzdata
     python3 qt6-httpserver-dev qt6-websockets-dev
+    chromium firefox-esr
 )
 
 # Installs the packages that are missing, through sudo when not root.

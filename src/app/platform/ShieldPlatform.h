@@ -54,6 +54,8 @@ struct AxStates {
     bool focused = false;
     bool selected = false;
     bool active = false;
+    // On screen: a background tab's document is in the tree but not showing.
+    bool showing = true;
 };
 
 // The accessibility tree of other applications, read synchronously; every

@@ -3,8 +3,10 @@
 #include "app/models/StrictUrl.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QPointer>
 #include <QSettings>
 
@@ -14,6 +16,8 @@ using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 namespace kestravin {
+
+Q_LOGGING_CATEGORY(lcShield, "com.kestravin.app.BrowserShield")
 
 namespace {
 
@@ -253,6 +257,14 @@ void DesktopBrowserShield::observe()
     if (!m_enabled) {
         return;
     }
+    QElapsedTimer timer;
+    timer.start();
+    pass();
+    m_lastPassMs = timer.elapsed();
+}
+
+void DesktopBrowserShield::pass()
+{
     if (!m_windows.isAvailable()) {
         setPermission(false);
         note(u"sem sessão X11: "_s + m_windows.unavailableReason());
@@ -435,6 +447,24 @@ DesktopBrowserShield::Reading DesktopBrowserShield::read(
     return {};
 }
 
+AxRole DesktopBrowserShield::roleOf(const AxElement& element)
+{
+    // An element keeps its role for its life, and every read of another
+    // process's tree is a round trip: the searches share what they learnt.
+    if (const auto known = m_roles.constFind(element); known != m_roles.constEnd()) {
+        return *known;
+    }
+    const auto read = m_tree.role(element);
+    if (!read.ok()) {
+        return AxRole::Other;
+    }
+    if (m_roles.size() >= 4000) {
+        m_roles.clear();
+    }
+    m_roles.insert(element, *read.value);
+    return *read.value;
+}
+
 std::optional<AxElement> DesktopBrowserShield::addressField(const AxElement& window)
 {
     for (const auto& [cachedWindow, field] : std::as_const(m_addressFields)) {
@@ -445,7 +475,7 @@ std::optional<AxElement> DesktopBrowserShield::addressField(const AxElement& win
             break;
         }
     }
-    const QDateTime deadline = m_clock.now().addMSecs(addressFieldDeadline.count());
+    const QDateTime deadline = m_clock.now().addMSecs(addressFieldDeadline.count() * m_env.searchBudgetScale);
     std::deque<std::pair<AxElement, int>> queue { { window, 0 } };
     int taken = 0;
     while (!queue.empty() && taken < addressFieldLimit) {
@@ -455,7 +485,7 @@ std::optional<AxElement> DesktopBrowserShield::addressField(const AxElement& win
         const auto [element, depth] = queue.front();
         queue.pop_front();
         ++taken;
-        const AxRole role = m_tree.role(element).value.value_or(AxRole::Other);
+        const AxRole role = roleOf(element);
         if (role == AxRole::WebArea) {
             continue;
         }
@@ -497,7 +527,7 @@ std::optional<AxElement> DesktopBrowserShield::addressField(const AxElement& win
 
 std::optional<QString> DesktopBrowserShield::pageUrl(const AxElement& window)
 {
-    const QDateTime deadline = m_clock.now().addMSecs(pageUrlDeadline.count());
+    const QDateTime deadline = m_clock.now().addMSecs(pageUrlDeadline.count() * m_env.searchBudgetScale);
     std::deque<std::pair<AxElement, int>> queue { { window, 0 } };
     int taken = 0;
     while (!queue.empty() && taken < pageUrlLimit) {
@@ -507,7 +537,12 @@ std::optional<QString> DesktopBrowserShield::pageUrl(const AxElement& window)
         const auto [element, depth] = queue.front();
         queue.pop_front();
         ++taken;
-        if (m_tree.role(element).value == AxRole::WebArea) {
+        if (roleOf(element) == AxRole::WebArea) {
+            // Background tabs keep their documents in the tree.
+            const auto states = m_tree.states(element);
+            if (states.ok() && !states.value->showing) {
+                continue;
+            }
             const auto url = m_tree.documentUrl(element);
             if (url.ok() && !url.value->isEmpty()) {
                 return *url.value;
@@ -540,18 +575,46 @@ DesktopBrowserShield::Strip DesktopBrowserShield::tabStrip(const AxElement& wind
         }
         return strip;
     };
-    const QDateTime deadline = m_clock.now().addMSecs(stripDeadline.count());
+    // The element that held the window's tabs last time, checked with one
+    // fresh read: searching the whole window costs a round trip per element.
+    for (const auto& [cachedWindow, holder] : std::as_const(m_tabHolders)) {
+        if (cachedWindow == window) {
+            if (m_tree.role(holder).ok()) {
+                const auto held = m_tree.children(holder, stripChildren);
+                QList<AxElement> buttons;
+                for (const AxElement& child : held.value.value_or(AxChildren {}).elements) {
+                    buttons += radioButtons(child, 0);
+                }
+                if (!buttons.isEmpty()) {
+                    return tabsOf(buttons);
+                }
+            }
+            break;
+        }
+    }
+    auto found = [this, &window, &tabsOf](const AxElement& holder, const QList<AxElement>& buttons) {
+        QList<QPair<AxElement, AxElement>> cache { { window, holder } };
+        for (const auto& entry : std::as_const(m_tabHolders)) {
+            if (cache.size() < 8 && !(entry.first == window)) {
+                cache.append(entry);
+            }
+        }
+        m_tabHolders = cache;
+        return tabsOf(buttons);
+    };
+    const QDateTime deadline = m_clock.now().addMSecs(stripDeadline.count() * m_env.searchBudgetScale);
     std::deque<std::pair<AxElement, int>> queue { { window, 0 } };
     int taken = 0;
     bool complete = true;
     while (!queue.empty()) {
         if (m_clock.now() > deadline || taken >= stripLimit) {
+            qCDebug(lcShield) << "tab strip: search cut after" << taken << "elements";
             return {};
         }
         const auto [element, depth] = queue.front();
         queue.pop_front();
         ++taken;
-        const AxRole role = m_tree.role(element).value.value_or(AxRole::Other);
+        const AxRole role = roleOf(element);
         if (role == AxRole::WebArea) {
             continue;
         }
@@ -562,7 +625,7 @@ DesktopBrowserShield::Strip DesktopBrowserShield::tabStrip(const AxElement& wind
                 buttons += radioButtons(child, 0);
             }
             if (!buttons.isEmpty()) {
-                return tabsOf(buttons);
+                return found(element, buttons);
             }
         }
         const auto children = m_tree.children(element, stripChildren);
@@ -574,12 +637,12 @@ DesktopBrowserShield::Strip DesktopBrowserShield::tabStrip(const AxElement& wind
         }
         QList<AxElement> buttons;
         for (const AxElement& child : children.value->elements) {
-            if (m_tree.role(child).value == AxRole::Tab) {
+            if (roleOf(child) == AxRole::Tab) {
                 buttons.append(child);
             }
         }
         if (!buttons.isEmpty()) {
-            return tabsOf(buttons);
+            return found(element, buttons);
         }
         const int count = children.value->count;
         if (count > stripChildren) {
@@ -603,7 +666,7 @@ DesktopBrowserShield::Strip DesktopBrowserShield::tabStrip(const AxElement& wind
 
 QList<AxElement> DesktopBrowserShield::radioButtons(const AxElement& element, int depth)
 {
-    if (m_tree.role(element).value == AxRole::Tab) {
+    if (roleOf(element) == AxRole::Tab) {
         return { element };
     }
     if (depth > 3) {
@@ -879,6 +942,7 @@ void DesktopBrowserShield::closeTab()
     };
     const Strip strip = tabStrip(target.window);
     if (strip.kind == Strip::Kind::Uncertain || m_closingTab) {
+        qCDebug(lcShield) << "close refused: uncertain strip or a close under way" << bool(m_closingTab);
         beep();
         return;
     }
@@ -906,6 +970,7 @@ void DesktopBrowserShield::tryClose(
     auto stillBlocked = [this, target, host, tab]() {
         const auto front = m_windows.frontmost();
         if (!front || front->pid != target.pid) {
+            qCDebug(lcShield) << "close: the browser is not in front";
             return false;
         }
         const auto application = m_tree.application(target.pid);
@@ -914,6 +979,7 @@ void DesktopBrowserShield::tryClose(
         }
         const auto focused = m_tree.focusedWindow(*application);
         if (!focused.ok() || !(*focused.value == target.window)) {
+            qCDebug(lcShield) << "close: another window has the focus";
             return false;
         }
         const auto hosts = readHosts();
@@ -922,15 +988,24 @@ void DesktopBrowserShield::tryClose(
         }
         const Reading reading = read(target.window, *hosts, true);
         if (reading.kind != Reading::Kind::Blocked || reading.host != host) {
+            qCDebug(lcShield) << "close: the page is no longer the blocked one";
             return false;
         }
         const Strip strip = tabStrip(target.window);
         if (!tab) {
             return strip.kind == Strip::Kind::None;
         }
-        return strip.kind == Strip::Kind::Tabs && strip.selected && strip.tabs.at(*strip.selected) == *tab;
+        const bool same = strip.kind == Strip::Kind::Tabs && strip.selected && strip.tabs.at(*strip.selected) == *tab;
+        if (!same) {
+            qCDebug(lcShield) << "close: another tab is selected";
+        }
+        return same;
     };
     const auto number = windowNumber(target);
+    if (!number || m_windows.activeWindow() != number) {
+        qCDebug(lcShield) << "close: the browser window is not active" << number.value_or(0)
+                          << m_windows.activeWindow().value_or(0);
+    }
     if (number && m_windows.activeWindow() == number && stillBlocked()) {
         m_keys.send(ShieldKey::CloseTab);
         return;

@@ -43,6 +43,10 @@ public:
         QString logFile;
         // An INI file for the settings; empty uses the application's settings.
         QString settingsFile;
+        // Multiplies the time budgets of the window searches (address bar
+        // 0.3 s, page address and tab strip 0.2 s each); the element limits
+        // stay. Trees read over D-Bus answer each read with a round trip.
+        int searchBudgetScale = 1;
     };
 
     struct Collaborators {
@@ -94,6 +98,9 @@ public:
     void useFolga();
     void askOrla();
 
+    // How long the last pass took (ms), for measurements.
+    qint64 lastPassMs() const { return m_lastPassMs; }
+
     bool covering() const { return m_shownHost.has_value(); }
     std::optional<QString> shownHost() const { return m_shownHost; }
 
@@ -122,7 +129,9 @@ private:
         RunningApp app;
     };
 
+    void pass();
     Reading read(const AxElement& window, const QString& hosts, bool confirmClear);
+    AxRole roleOf(const AxElement& element);
     std::optional<AxElement> addressField(const AxElement& window);
     std::optional<QString> pageUrl(const AxElement& window);
     Strip tabStrip(const AxElement& window);
@@ -172,12 +181,16 @@ private:
     std::optional<RunningApp> m_previousApp;
     QString m_lastNote;
     QList<QPair<AxElement, AxElement>> m_addressFields;
+    // Per window, the element whose children are its tabs (newest first).
+    QList<QPair<AxElement, AxElement>> m_tabHolders;
     QSet<QString> m_blockedTitles;
     std::optional<TabAnchor> m_blockedTab;
     std::optional<AxElement> m_closingTab;
     std::optional<ShownWindow> m_shownWindow;
     std::optional<QString> m_shownAddress;
     int m_clearReads = 0;
+    QHash<AxElement, AxRole> m_roles;
+    qint64 m_lastPassMs = 0;
 };
 
 } // namespace kestravin
