@@ -615,7 +615,9 @@ std::optional<X11Workspace::ClientWindow> X11Workspace::clientWindow(quint32 win
         xcb_ewmh_get_atoms_reply_wipe(&types);
     }
     const auto wmClass = takeProperty(c, classCookie);
-    info.windowClass = QString::fromLocal8Bit(propertyBytes(wmClass.get()).split('\0').value(0)).toLower();
+    // The class names the program ("Chromium", "firefox-esr"); the instance
+    // may name only the window ("Navigator").
+    info.windowClass = QString::fromLocal8Bit(propertyBytes(wmClass.get()).split('\0').value(1)).toLower();
     if (!attributes || !geometry || !origin) {
         return std::nullopt;
     }

@@ -52,7 +52,7 @@ public:
         bool onScreen = false;
         // A normal window (not a dock, desktop, menu...).
         bool normal = true;
-        // WM_CLASS instance, lower-cased.
+        // The class of WM_CLASS, lower-cased.
         QString windowClass;
     };
     std::optional<quint32> activeWindow() const;
