@@ -238,6 +238,16 @@ TEST_F(BrowserShieldTest, WhatTheReadingTrusts)
     EXPECT_FALSE(tree.childReads.contains(b.web));
     Q_UNUSED(inPage)
 
+    // A background tab's document stays in the tree; only the showing one
+    // names the page.
+    const AxElement background = tree.add(u"/web/background"_s,
+        FakeTree::Node::with(AxRole::WebArea, {}, {}, {}, u"https://www.youtube.com/"_s), b.window);
+    tree.at(background).states.showing = false;
+    tree.nodes[b.window].children.move(tree.nodes[b.window].children.indexOf(background), 0);
+    tree.at(b.field).text.clear();
+    shield().observe();
+    EXPECT_FALSE(panel.exists());
+
     // The title's head names the host of an error page (before " - " or " — ").
     tree.at(b.field).text.clear();
     tree.at(b.web).url.clear();

@@ -2,12 +2,14 @@
 // offers, the dark scheme it always draws in, and Return.
 #include "app/views/shield/BrowserShieldView.h"
 #include "app/views/brand/BrandButton.h"
+#include "app/views/shield/ShieldPanel.h"
 
 #include "ViewsTestSupport.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QLayout>
+#include <QScreen>
 
 using namespace Qt::StringLiterals;
 using namespace kestravin;
@@ -132,4 +134,25 @@ TEST_F(BrowserShieldViewTest, ReturnGoesBackToTheFocusOnly)
     QTest::mouseClick(view->requestButton(), Qt::LeftButton, {}, view->requestButton()->rect().center());
     EXPECT_EQ(actions.closeTab, 1);
     EXPECT_EQ(actions.request, 1);
+}
+
+TEST_F(BrowserShieldViewTest, ThePanelCoversTheWindowOrCentresItselfWithoutAFrame)
+{
+    ShieldPanel panel([] { return BrowserShieldView::Inputs {}; });
+    ShieldPanelHost::Content content;
+    content.host = u"example.org"_s;
+    content.message = u"Esse clique pode esperar."_s;
+    panel.show(content, QRect(40, 30, 900, 600));
+    ASSERT_TRUE(panel.exists());
+    EXPECT_EQ(panel.window()->geometry(), QRect(40, 30, 900, 600));
+    EXPECT_EQ(panel.window()->windowTitle(), u"Kestravin"_s);
+
+    // A browser window whose frame cannot be read: 560 x 440 in the middle.
+    panel.show(content, std::nullopt);
+    const QRect geometry = panel.window()->geometry();
+    EXPECT_EQ(geometry.size(), QSize(560, 440));
+    EXPECT_EQ(geometry.center(), QGuiApplication::primaryScreen()->geometry().center());
+
+    panel.close();
+    EXPECT_FALSE(panel.exists());
 }
