@@ -286,8 +286,16 @@ void DesktopBrowserShield::pass()
         lifted(*hosts);
         return;
     }
-    const auto front = m_windows.frontmost();
+    auto front = m_windows.frontmost();
+    if (front && front->pid == m_windows.ownPid() && m_shownWindow && m_panel.exists()) {
+        // The panel holds the keyboard over the covered window (it took it
+        // when shown, and window managers hand it back when a browser pop-up
+        // closes): the covered browser stands for the front app, so that a
+        // closed or cleared page still takes the panel away.
+        front = FrontApp { m_shownWindow->app, m_shownWindow->pid, m_shownWindow->identity };
+    }
     if (!front || front->pid == m_windows.ownPid()) {
+        qCDebug(lcShield) << "pass: no other application in front";
         return;
     }
     const QString identity = front->identity;
@@ -318,6 +326,8 @@ void DesktopBrowserShield::pass()
     const Reading reading = read(window, *hosts, same);
 
     if (reading.kind != Reading::Kind::Blocked) {
+        qCDebug(lcShield) << "pass: reading" << (reading.kind == Reading::Kind::Clear ? "clear" : "unsure") << "same"
+                          << same;
         note(identity + u": site fora do bloqueio do sistema"_s);
         if (!same) {
             glue();
@@ -768,7 +778,7 @@ void DesktopBrowserShield::show(const QString& host, const QString& address, con
     };
     m_panel.show(content, frame);
     m_shownHost = host;
-    m_shownWindow = ShownWindow { app.pid, window, app.app };
+    m_shownWindow = ShownWindow { app.pid, window, app.app, app.identity };
     // The address read by this pass is kept for the panel's actions.
     m_shownAddress = address;
     const auto title = m_tree.name(window);
@@ -961,11 +971,12 @@ void DesktopBrowserShield::closeTab()
     if (const auto number = windowNumber(target)) {
         m_windows.activateWindow(*number);
     }
-    m_scheduler.runLater(closeDelay, this, [this, target, host, tab] { tryClose(target, host, tab, 1); });
+    m_scheduler.runLater(
+        closeDelay, this, [this, target, host, tab] { tryClose(target, host, tab, 1, activationPolls); });
 }
 
 void DesktopBrowserShield::tryClose(
-    const ShownWindow& target, const QString& host, std::optional<AxElement> tab, int retries)
+    const ShownWindow& target, const QString& host, std::optional<AxElement> tab, int retries, int activationPolls)
 {
     auto stillBlocked = [this, target, host, tab]() {
         const auto front = m_windows.frontmost();
@@ -1002,6 +1013,14 @@ void DesktopBrowserShield::tryClose(
         return same;
     };
     const auto number = windowNumber(target);
+    if (number && m_windows.activeWindow() != number && activationPolls > 0) {
+        // The window manager has not made the browser window active yet:
+        // wait for it (bounded) before the try counts.
+        m_scheduler.runLater(activationPoll, this, [this, target, host, tab, retries, activationPolls] {
+            tryClose(target, host, tab, retries, activationPolls - 1);
+        });
+        return;
+    }
     if (!number || m_windows.activeWindow() != number) {
         qCDebug(lcShield) << "close: the browser window is not active" << number.value_or(0)
                           << m_windows.activeWindow().value_or(0);
@@ -1012,7 +1031,7 @@ void DesktopBrowserShield::tryClose(
     }
     if (retries > 0) {
         m_scheduler.runLater(
-            closeDelay, this, [this, target, host, tab, retries] { tryClose(target, host, tab, retries - 1); });
+            closeDelay, this, [this, target, host, tab, retries] { tryClose(target, host, tab, retries - 1, 0); });
         return;
     }
     if (m_collaborators.alertSound) {

@@ -127,6 +127,7 @@ private:
         qint64 pid = 0;
         AxElement window;
         RunningApp app;
+        QString identity;
     };
 
     void pass();
@@ -151,7 +152,8 @@ private:
     bool closed(const AxElement& window);
     std::optional<AxElement> neighborTab(const AxElement& window);
     void lifted(const QString& hosts);
-    void tryClose(const ShownWindow& target, const QString& host, std::optional<AxElement> tab, int retries);
+    void tryClose(
+        const ShownWindow& target, const QString& host, std::optional<AxElement> tab, int retries, int activationPolls);
     // Brings `window` forward and sends `key` once the desktop confirms it
     // active and `check` still holds; gives up silently otherwise.
     void sendWhenActive(const ShownWindow& target, ShieldKey key, std::function<bool()> check, int pollsLeft,

@@ -216,6 +216,25 @@ TEST_F(BrowserShieldTest, TheCoveredPageGoesOnTheSecondClearReading)
     EXPECT_TRUE(panel.exists());
 }
 
+TEST_F(BrowserShieldTest, WhileThePanelHoldsTheKeyboardTheCoveredWindowIsStillRead)
+{
+    const Browser b = makeBrowser(2, 1, u"https://blocked.test/"_s, u"blocked.test - Chromium"_s);
+    shield().observe();
+    ASSERT_TRUE(panel.exists());
+    // This application in front (the panel took the keyboard); the tab is
+    // closed behind it.
+    windows.front = frontApp(3, u"com.kestravin.app"_s, windows.own);
+    navigate(b, u"https://other.test/"_s, u"other.test - Chromium"_s);
+    shield().observe();
+    EXPECT_TRUE(panel.exists());
+    shield().observe();
+    EXPECT_FALSE(panel.exists());
+    // Not covering, this application in front is left alone.
+    tree.reads = 0;
+    shield().observe();
+    EXPECT_EQ(tree.reads, 0);
+}
+
 TEST_F(BrowserShieldTest, WhatTheReadingTrusts)
 {
     const Browser b = makeBrowser(1, 0, u"https://example.org/"_s, u"Example - Chromium"_s);
