@@ -913,7 +913,7 @@ void DesktopBrowserShield::sendWhenActive(
         }
         return;
     }
-    if (pollsLeft == activationPolls) {
+    if (pollsLeft % 3 == activationPolls % 3) {
         m_windows.activateWindow(*number);
     }
     if (pollsLeft <= 0) {
@@ -1015,7 +1015,11 @@ void DesktopBrowserShield::tryClose(
     const auto number = windowNumber(target);
     if (number && m_windows.activeWindow() != number && activationPolls > 0) {
         // The window manager has not made the browser window active yet:
-        // wait for it (bounded) before the try counts.
+        // wait for it (bounded) before the try counts, asking again now and
+        // then in case the focus went back to the panel meanwhile.
+        if (activationPolls % 3 == 0) {
+            m_windows.activateWindow(*number);
+        }
         m_scheduler.runLater(activationPoll, this, [this, target, host, tab, retries, activationPolls] {
             tryClose(target, host, tab, retries, activationPolls - 1);
         });
