@@ -13,6 +13,7 @@ KESTRAVIN_PACKAGES=(
     pkexec polkitd fonts-dejavu-core tzdata
     python3 qt6-httpserver-dev qt6-websockets-dev
     libsodium-dev libarchive-dev xz-utils dpkg-dev lintian
+    chromium firefox-esr
 )
 
 # Installs the packages that are missing, through sudo when not root.

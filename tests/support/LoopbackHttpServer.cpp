@@ -58,6 +58,8 @@ bool LoopbackHttpServer::handleRequest(const QHttpServerRequest& request, QTcpSo
     auto responder = std::make_unique<QHttpServerResponder>(makeResponder(request, socket));
     if (m_hold) {
         m_held.push_back(std::move(responder));
+    } else if (m_page) {
+        responder->write(m_page(m_requests.back()), "text/html", QHttpServerResponder::StatusCode(m_status));
     } else {
         responder->write(QHttpServerResponder::StatusCode(m_status));
     }

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -34,6 +35,8 @@ public:
     QUrl baseUrl() const;
 
     void setStatus(int status) { m_status = status; }
+    // Answers with this HTML page (chosen per request) instead of an empty body.
+    void setPage(std::function<QByteArray(const Request&)> page) { m_page = std::move(page); }
     void setHoldReplies(bool hold) { m_hold = hold; }
     // Answers every held request with the current status.
     void releaseHeld();
@@ -53,6 +56,7 @@ private:
     int m_status = 200;
     bool m_hold = false;
     std::vector<Request> m_requests;
+    std::function<QByteArray(const Request&)> m_page;
     std::vector<std::unique_ptr<QHttpServerResponder>> m_held;
 };
 

@@ -6,6 +6,7 @@
 #include "app/services/ConfigurationManager.h"
 #include "app/services/DesktopAccountService.h"
 #include "app/services/DesktopBrowserBridge.h"
+#include "app/services/DesktopBrowserShield.h"
 #include "app/services/Diagnostics.h"
 #include "app/services/HelperInstaller.h"
 #include "app/services/MissionTracker.h"
@@ -136,7 +137,7 @@ void LiveShellServices::startBrowserBridgeMonitoring()
 
 void LiveShellServices::startBrowserShield()
 {
-    // The browser shield is not part of this build yet.
+    DesktopBrowserShield::shared().start();
 }
 
 void LiveShellServices::startAppBlocker()
@@ -268,7 +269,7 @@ bool LiveShellServices::hasVisibleWindows()
 
 void LiveShellServices::stopBrowserShield()
 {
-    // The browser shield is not part of this build yet.
+    DesktopBrowserShield::shared().stop();
 }
 
 void LiveShellServices::stopAppBlocker()

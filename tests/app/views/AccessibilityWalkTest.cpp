@@ -13,6 +13,7 @@
 #include "app/views/blocker/ApprovalGuide.h"
 #include "app/views/brand/BrandTextField.h"
 #include "app/views/brand/ChoiceChips.h"
+#include "app/views/shield/BrowserShieldView.h"
 
 #include "AccessibilityWalk.h"
 #include "AccessibleSession.h"
@@ -134,6 +135,27 @@ TEST_F(AccessibilityWalkTest, AppBlockViewReadsTheAppAndReturnsToTheFocus)
     ASSERT_TRUE(back);
     ASSERT_TRUE(walker.doAction(*back, u"Press"_s));
     EXPECT_EQ(returns, 1);
+}
+
+TEST_F(AccessibilityWalkTest, BrowserShieldViewReadsTheSiteAndClosesTheTab)
+{
+    int closes = 0;
+    BrowserShieldView view(
+        u"www.tiktok.com"_s, u"Esse clique pode esperar."_s, std::nullopt, {}, [] {}, [] {}, [&closes] { ++closes; },
+        [] {});
+    view.resize(800, 600);
+    view.show();
+    const QList<AtspiNode> tree = walker.windowContaining(u"Fechar aba"_s);
+    EXPECT_TRUE(sound(tree));
+    EXPECT_TRUE(AtspiWalker::find(tree, u"Esse clique pode esperar."_s, u"label"_s));
+    EXPECT_TRUE(AtspiWalker::find(
+        tree, u"www.tiktok.com fica para depois. Quando seu foco terminar, o site abre normalmente."_s, u"label"_s));
+    EXPECT_TRUE(AtspiWalker::find(tree, u"Voltar ao foco"_s, u"push button"_s));
+    EXPECT_TRUE(AtspiWalker::find(tree, u"Pedir à Orla"_s, u"push button"_s));
+    const auto close = AtspiWalker::find(tree, u"Fechar aba"_s, u"push button"_s);
+    ASSERT_TRUE(close);
+    ASSERT_TRUE(walker.doAction(*close, u"Press"_s));
+    EXPECT_EQ(closes, 1);
 }
 
 TEST_F(AccessibilityWalkTest, ApprovalGuideReadsItsThreeLines)

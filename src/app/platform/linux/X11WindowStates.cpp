@@ -13,6 +13,7 @@ namespace kestravin::X11WindowStates {
 
 namespace {
 
+constexpr uint32_t netWmStateRemove = 0;
 constexpr uint32_t netWmStateAdd = 1;
 constexpr uint32_t sourcePager = 2;
 constexpr uint32_t allDesktops = 0xFFFFFFFF;
@@ -81,6 +82,33 @@ bool requestActivation(QWindow* window)
     }
     const xcb_atom_t active = atom(c, QByteArrayLiteral("_NET_ACTIVE_WINDOW"));
     sendToRoot(c, static_cast<xcb_window_t>(window->winId()), active, { sourcePager, XCB_CURRENT_TIME, 0, 0, 0 });
+    xcb_flush(c);
+    return true;
+}
+
+bool setAbove(QWindow* window, bool above)
+{
+    xcb_connection_t* c = connection();
+    if (c == nullptr || window == nullptr) {
+        return false;
+    }
+    const xcb_atom_t state = atom(c, QByteArrayLiteral("_NET_WM_STATE"));
+    const xcb_atom_t aboveAtom = atom(c, QByteArrayLiteral("_NET_WM_STATE_ABOVE"));
+    sendToRoot(c, static_cast<xcb_window_t>(window->winId()), state,
+        { above ? netWmStateAdd : netWmStateRemove, aboveAtom, 0, 1, 0 });
+    xcb_flush(c);
+    return true;
+}
+
+bool restackAbove(QWindow* window, unsigned int sibling)
+{
+    xcb_connection_t* c = connection();
+    if (c == nullptr || window == nullptr) {
+        return false;
+    }
+    const xcb_atom_t restack = atom(c, QByteArrayLiteral("_NET_RESTACK_WINDOW"));
+    sendToRoot(c, static_cast<xcb_window_t>(window->winId()), restack,
+        { sourcePager, static_cast<uint32_t>(sibling), XCB_STACK_MODE_ABOVE, 0, 0 });
     xcb_flush(c);
     return true;
 }

@@ -19,6 +19,13 @@ bool keepAboveOnEveryDesktop(QWindow* window);
 // refuse an application's own request to take the focus honour this one.
 bool requestActivation(QWindow* window);
 
+// Adds or removes _NET_WM_STATE_ABOVE on the mapped `window`.
+bool setAbove(QWindow* window, bool above);
+
+// Asks the window manager to stack `window` directly above the client window
+// `sibling` (_NET_RESTACK_WINDOW, source "pager").
+bool restackAbove(QWindow* window, unsigned int sibling);
+
 // Whether a compositing manager runs on the default screen: without one,
 // translucent windows show black where they are transparent.
 bool compositingManagerRunning();

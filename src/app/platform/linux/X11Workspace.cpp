@@ -558,6 +558,103 @@ bool X11Workspace::isTerminated(const RunningApp& app) const
     return d->find(app) == nullptr;
 }
 
+std::optional<quint32> X11Workspace::activeWindow() const
+{
+    if (!isAvailable()) {
+        return std::nullopt;
+    }
+    // Read afresh: a request made just now may not have been announced yet.
+    xcb_window_t active = 0;
+    if (!xcb_ewmh_get_active_window_reply(
+            &d->ewmh, xcb_ewmh_get_active_window(&d->ewmh, d->screenNumber), &active, nullptr)
+        || active == 0) {
+        return std::nullopt;
+    }
+    return quint32(active);
+}
+
+std::optional<X11Workspace::ClientWindow> X11Workspace::clientWindow(quint32 window) const
+{
+    if (!isAvailable()) {
+        return std::nullopt;
+    }
+    xcb_connection_t* c = d->connection;
+    const auto attributesCookie = xcb_get_window_attributes(c, window);
+    const auto geometryCookie = xcb_get_geometry(c, window);
+    const auto translateCookie = xcb_translate_coordinates(c, window, d->root, 0, 0);
+    const auto pidCookie = xcb_ewmh_get_wm_pid(&d->ewmh, window);
+    const auto stateCookie = xcb_ewmh_get_wm_state(&d->ewmh, window);
+    const auto typeCookie = xcb_ewmh_get_wm_window_type(&d->ewmh, window);
+    const auto classCookie = xcb_get_property(c, 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256);
+
+    XcbReply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(c, attributesCookie, nullptr));
+    XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr));
+    XcbReply<xcb_translate_coordinates_reply_t> origin(xcb_translate_coordinates_reply(c, translateCookie, nullptr));
+    ClientWindow info;
+    info.id = window;
+    uint32_t pid = 0;
+    if (xcb_ewmh_get_wm_pid_reply(&d->ewmh, pidCookie, &pid, nullptr)) {
+        info.pid = pid;
+    }
+    bool hidden = false;
+    xcb_ewmh_get_atoms_reply_t states;
+    if (xcb_ewmh_get_wm_state_reply(&d->ewmh, stateCookie, &states, nullptr)) {
+        for (uint32_t i = 0; i < states.atoms_len; ++i) {
+            hidden = hidden || states.atoms[i] == d->ewmh._NET_WM_STATE_HIDDEN;
+        }
+        xcb_ewmh_get_atoms_reply_wipe(&states);
+    }
+    xcb_ewmh_get_atoms_reply_t types;
+    if (xcb_ewmh_get_wm_window_type_reply(&d->ewmh, typeCookie, &types, nullptr)) {
+        for (uint32_t i = 0; i < types.atoms_len; ++i) {
+            const xcb_atom_t t = types.atoms[i];
+            info.normal
+                = info.normal && t != d->ewmh._NET_WM_WINDOW_TYPE_DOCK && t != d->ewmh._NET_WM_WINDOW_TYPE_DESKTOP;
+        }
+        xcb_ewmh_get_atoms_reply_wipe(&types);
+    }
+    const auto wmClass = takeProperty(c, classCookie);
+    // The class names the program ("Chromium", "firefox-esr"); the instance
+    // may name only the window ("Navigator").
+    info.windowClass = QString::fromLocal8Bit(propertyBytes(wmClass.get()).split('\0').value(1)).toLower();
+    if (!attributes || !geometry || !origin) {
+        return std::nullopt;
+    }
+    info.frame = QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
+    info.onScreen = attributes->map_state == XCB_MAP_STATE_VIEWABLE && !hidden;
+    return info;
+}
+
+QList<X11Workspace::ClientWindow> X11Workspace::clientWindows() const
+{
+    QList<ClientWindow> windows;
+    if (!isAvailable()) {
+        return windows;
+    }
+    xcb_ewmh_get_windows_reply_t list;
+    if (xcb_ewmh_get_client_list_stacking_reply(
+            &d->ewmh, xcb_ewmh_get_client_list_stacking(&d->ewmh, d->screenNumber), &list, nullptr)) {
+        for (uint32_t i = 0; i < list.windows_len; ++i) {
+            if (const auto info = clientWindow(list.windows[i])) {
+                windows.append(*info);
+            }
+        }
+        xcb_ewmh_get_windows_reply_wipe(&list);
+    }
+    return windows;
+}
+
+void X11Workspace::activateWindow(quint32 window)
+{
+    if (!isAvailable()) {
+        return;
+    }
+    xcb_ewmh_request_change_active_window(
+        &d->ewmh, d->screenNumber, window, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, XCB_CURRENT_TIME, d->activeWindow);
+    xcb_flush(d->connection);
+}
+
 X11Workspace::Counters X11Workspace::counters() const
 {
     return d->counters;

@@ -3,7 +3,10 @@
 #include "app/platform/Workspace.h"
 #include "app/platform/linux/DesktopEntryIndex.h"
 
+#include <QRect>
+
 #include <memory>
+#include <optional>
 
 namespace kestravin {
 
@@ -38,6 +41,26 @@ public:
 
     bool isHidden(const RunningApp& app) const override;
     bool isTerminated(const RunningApp& app) const override;
+
+    // One managed window, for the browser shield.
+    struct ClientWindow {
+        quint32 id = 0;
+        quint32 pid = 0;
+        // Of the client area, in root coordinates.
+        QRect frame;
+        // Mapped and not iconified or hidden.
+        bool onScreen = false;
+        // A normal window (not a dock, desktop, menu...).
+        bool normal = true;
+        // The class of WM_CLASS, lower-cased.
+        QString windowClass;
+    };
+    std::optional<quint32> activeWindow() const;
+    std::optional<ClientWindow> clientWindow(quint32 window) const;
+    // The client windows in stacking order, bottom first.
+    QList<ClientWindow> clientWindows() const;
+    // Asks the window manager to activate one window, as a pager would.
+    void activateWindow(quint32 window);
 
     // How often the client list and new windows' properties were read; a
     // launch should cost one read of the list.

@@ -12,6 +12,7 @@
 #include "app/services/ProductAnalytics.h"
 #include "app/services/ScheduleManager.h"
 #include "app/views/blocker/KeyPanel.h"
+#include "app/views/blocker/SharedWorkspace.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -27,9 +28,15 @@ const QString ownDesktopId = u"com.kestravin.app"_s;
 
 } // namespace
 
-AppBlocker& AppBlocker::shared()
+X11Workspace& sharedWorkspace()
 {
     static auto* workspace = new X11Workspace(DesktopEntryIndex(), X11Workspace::Options { QString(), ownDesktopId });
+    return *workspace;
+}
+
+AppBlocker& AppBlocker::shared()
+{
+    static auto* workspace = &sharedWorkspace();
     static auto* inputs = new AppBlockerServiceInputs(BlockingService::shared(), DesktopBrowserBridge::shared(),
         ConfigurationManager::shared(), ScheduleManager::shared());
     static auto* panel = new KeyPanel();

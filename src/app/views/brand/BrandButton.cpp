@@ -73,14 +73,14 @@ void BrandButton::setSymbol(const QString& name, BrandIconMotion motion, IconPos
 
 QColor BrandButton::fillColor() const
 {
-    const BrandPalette& palette = BrandPalette::current();
+    const BrandPalette& palette = BrandPalette::forWidget(this);
     QColor fill = m_prominent ? BrandTokens::accent() : (brandHovered() ? palette.highlight : palette.paper);
     return brandPressed() ? brightened(fill, pressedBrightness) : fill;
 }
 
 QColor BrandButton::labelColor() const
 {
-    const QColor color = m_prominent ? BrandTokens::onAccent() : BrandPalette::current().ink;
+    const QColor color = m_prominent ? BrandTokens::onAccent() : BrandPalette::forWidget(this).ink;
     return brandPressed() ? brightened(color, pressedBrightness) : color;
 }
 
@@ -124,7 +124,7 @@ void BrandButton::paintEvent(QPaintEvent*)
     if (!isEnabled()) {
         painter.setOpacity(0.5);
     }
-    const BrandPalette& palette = BrandPalette::current();
+    const BrandPalette& palette = BrandPalette::forWidget(this);
     const QRectF bounds = rect();
     const bool pressed = brandPressed();
 

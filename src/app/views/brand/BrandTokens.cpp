@@ -2,6 +2,9 @@
 
 #include "app/views/brand/BrandMotion.h"
 
+#include <QVariant>
+#include <QWidget>
+
 #include <algorithm>
 
 namespace kestravin {
@@ -42,6 +45,32 @@ QColor BrandTokens::sunk(ColorScheme scheme)
 {
     const BrandPalette& palette = BrandPalette::of(scheme);
     return mix(palette.paper, palette.ink, scheme == ColorScheme::Dark ? 0.07 : 0.045);
+}
+
+namespace {
+constexpr const char* fixedSchemeProperty = "kestravinFixedScheme";
+} // namespace
+
+ColorScheme BrandPalette::schemeOf(const QWidget* widget)
+{
+    for (const QWidget* w = widget; w; w = w->parentWidget()) {
+        const QVariant fixed = w->property(fixedSchemeProperty);
+        if (fixed.isValid()) {
+            return fixed.toInt() == int(ColorScheme::Dark) ? ColorScheme::Dark : ColorScheme::Light;
+        }
+    }
+    return Appearance::shared().colorScheme();
+}
+
+const BrandPalette& BrandPalette::forWidget(const QWidget* widget)
+{
+    return of(schemeOf(widget));
+}
+
+void BrandPalette::setFixedScheme(QWidget* widget, ColorScheme scheme)
+{
+    widget->setProperty(fixedSchemeProperty, int(scheme));
+    widget->update();
 }
 
 const BrandPalette& BrandPalette::of(ColorScheme scheme)

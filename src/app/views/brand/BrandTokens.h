@@ -5,6 +5,8 @@
 #include <QColor>
 #include <QEasingCurve>
 
+class QWidget;
+
 namespace kestravin {
 
 // A timing curve with its duration: what a control hands to a QVariantAnimation.
@@ -42,6 +44,13 @@ struct BrandPalette {
 
     static const BrandPalette& of(ColorScheme scheme);
     static const BrandPalette& current() { return of(Appearance::shared().colorScheme()); }
+    // The palette `widget` draws in: the scheme fixed on it or on one of its
+    // parents (setFixedScheme), otherwise the current appearance.
+    static const BrandPalette& forWidget(const QWidget* widget);
+    // Draws `widget` and everything inside it in `scheme`, whatever the
+    // appearance (the browser shield's panel is always dark).
+    static void setFixedScheme(QWidget* widget, ColorScheme scheme);
+    static ColorScheme schemeOf(const QWidget* widget);
 };
 
 // Colour with each sRGB component moved by `amount` (−0.04 darkens slightly),

@@ -34,7 +34,8 @@ const QString permissionText = u"Falta uma permissão para este computador bloqu
 const QString installText = u"Permitir bloqueio neste computador"_s;
 const QString awaitingText = u"Aguardando a permissão…"_s;
 const QString shieldHelp
-    = u"O sistema pede a permissão de Acessibilidade para a Orla ver o endereço do site aberto no navegador."_s;
+    = u"O sistema pede a permissão de Acessibilidade para a Orla ver o endereço do site aberto no navegador. "
+      u"Navegadores abertos antes disso precisam ser fechados e abertos de novo."_s;
 
 QLabel* textLine(const QString& text, int size, QFont::Weight weight, QWidget* parent, bool muted = false,
     BrandFonts::Design design = BrandFonts::Design::Default)

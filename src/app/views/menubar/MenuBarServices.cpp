@@ -23,7 +23,7 @@ MenuBarServices MenuBarServices::shared()
 {
     static auto* account = new DesktopAccountMenuPort(DesktopAccountService::shared());
     static auto* updater = new IdleUpdatePhaseSource();
-    static auto* shield = new NoShieldPort();
+    static auto* shield = new DesktopMenuShieldPort(DesktopBrowserShield::shared());
 
     static auto* browser = new DesktopMenuBrowserPort(DesktopBrowserBridge::shared());
     static auto* blocking = new DesktopMenuBlockingPort(BlockingService::shared(), ScheduleManager::shared(),

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/services/DesktopBrowserShield.h"
+
 #include <QObject>
 
 namespace kestravin {
@@ -18,7 +20,25 @@ Q_SIGNALS:
     void changed();
 };
 
-// Until the shield exists nothing asks for its permission.
+// The running application's browser shield.
+class DesktopMenuShieldPort final : public MenuShieldPort {
+    Q_OBJECT
+public:
+    explicit DesktopMenuShieldPort(DesktopBrowserShield& shield, QObject* parent = nullptr)
+        : MenuShieldPort(parent), m_shield(shield)
+    {
+        connect(&m_shield, &DesktopBrowserShield::enabledChanged, this, &MenuShieldPort::changed);
+        connect(&m_shield, &DesktopBrowserShield::hasPermissionChanged, this, &MenuShieldPort::changed);
+    }
+    bool enabled() const override { return m_shield.enabled(); }
+    bool hasPermission() const override { return m_shield.hasPermission(); }
+    void requestPermission() override { m_shield.requestPermission(); }
+
+private:
+    DesktopBrowserShield& m_shield;
+};
+
+// A build or test without the shield: nothing asks for its permission.
 class NoShieldPort final : public MenuShieldPort {
     Q_OBJECT
 public:
