@@ -57,18 +57,6 @@ struct MissionLine {
     static QList<MissionLine> claimable(const QList<MissionLine>& lines, const std::optional<AccountFolga>& folga);
 };
 
-// What the menu shows about folgas.
-struct FolgaMenuState {
-    enum class Case { ready, noFocus, active, empty };
-    Case state = Case::empty;
-    // For ready and noFocus.
-    qint64 available = 0;
-    // For active.
-    QDateTime until;
-
-    bool operator==(const FolgaMenuState&) const = default;
-};
-
 // Time spent in the chosen apps on one day, kept by the mission tracker.
 struct AppTimeLog {
     QString day;

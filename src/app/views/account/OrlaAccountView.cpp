@@ -3,6 +3,7 @@
 #include "AccountWidgets.h"
 #include "app/services/DesktopAccountService.h"
 #include "app/services/DesktopBrowserBridge.h"
+#include "app/services/DesktopBrowserShield.h"
 #include "app/services/account/AccountEnvironment.h"
 #include "app/views/brand/Appearance.h"
 #include "app/views/brand/BrandAccessibility.h"
@@ -72,15 +73,29 @@ protected:
     }
 };
 
-// The idle forms used until the shield and the assistant are wired.
-class NoShield final : public BrowserShieldSwitch {
+// The running application's browser shield.
+class DesktopShieldSwitch final : public BrowserShieldSwitch {
 public:
-    using BrowserShieldSwitch::BrowserShieldSwitch;
-    bool enabled() const override { return false; }
-    bool hasPermission() const override { return false; }
-    void setEnabled(bool) override { Q_EMIT changed(); }
+    explicit DesktopShieldSwitch(DesktopBrowserShield& shield) : m_shield(shield)
+    {
+        connect(&m_shield, &DesktopBrowserShield::enabledChanged, this, &BrowserShieldSwitch::changed);
+        connect(&m_shield, &DesktopBrowserShield::hasPermissionChanged, this, &BrowserShieldSwitch::changed);
+        connect(&m_shield, &DesktopBrowserShield::detailChanged, this, &BrowserShieldSwitch::changed);
+    }
+    bool enabled() const override { return m_shield.enabled(); }
+    bool hasPermission() const override { return m_shield.hasPermission(); }
+    void setEnabled(bool on) override
+    {
+        m_shield.setEnabled(on);
+        Q_EMIT changed(); // the switch shows what the shield holds
+    }
+    QString detail() const override { return m_shield.detail(); }
+
+private:
+    DesktopBrowserShield& m_shield;
 };
 
+// The idle form used until the assistant is built.
 class NoAssistant final : public AssistantActivity {
 public:
     using AssistantActivity::AssistantActivity;
@@ -136,7 +151,7 @@ std::function<void()>& OrlaAccountView::requireAccountHook()
 
 OrlaAccountView::Services OrlaAccountView::Services::shared()
 {
-    static NoShield shield;
+    static DesktopShieldSwitch shield(DesktopBrowserShield::shared());
     static NoAssistant assistant;
     const AccountEnvironment environment = AccountEnvironment::current();
     return {
@@ -375,7 +390,9 @@ void OrlaAccountView::refresh()
         m_shield->setChecked(m_services.shield->enabled());
     }
     m_extensionDetail->setText(extensionDetailText(m_services.bridge->status()));
-    m_shieldDetail->setText(shieldDetailText(m_services.shield->hasPermission()));
+    const QString unreadable = m_services.shield->detail();
+    m_shieldDetail->setText(shieldDetailText(m_services.shield->hasPermission())
+        + (unreadable.isEmpty() ? QString() : u" "_s + unreadable));
     m_extensionRow->setEnabled(!m_services.assistant->busy());
 }
 

@@ -25,6 +25,8 @@ public:
     virtual bool enabled() const = 0;
     virtual bool hasPermission() const = 0;
     virtual void setEnabled(bool on) = 0;
+    // Why the shield cannot read a browser, when it cannot (empty otherwise).
+    virtual QString detail() const { return {}; }
 
 Q_SIGNALS:
     void changed();
