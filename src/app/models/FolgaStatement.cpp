@@ -1,5 +1,6 @@
 #include "FolgaStatement.h"
 
+#include "MissionGoals.h"
 #include "Missions.h"
 
 using namespace Qt::StringLiterals;
@@ -83,19 +84,8 @@ QString title(const QString& mission)
 
 QString symbol(const QString& mission)
 {
-    switch (missionKindFromRaw(mission).value_or(MissionKind(-1))) {
-    case MissionKind::focus:
-        return u"scope"_s;
-    case MissionKind::steps:
-        return u"figure.walk"_s;
-    case MissionKind::workout:
-        return u"figure.run"_s;
-    case MissionKind::mindful:
-        return u"leaf"_s;
-    case MissionKind::app:
-        return u"book"_s;
-    }
-    return u"sparkles"_s;
+    const std::optional<MissionKind> kind = missionKindFromRaw(mission);
+    return kind ? MissionGoals::symbol(*kind) : u"sparkles"_s;
 }
 
 QString loadKey(const std::optional<DesktopAccountSnapshot>& snapshot, int reload)

@@ -9,6 +9,7 @@
 #include "HelperDaemonProcess.h"
 #include "PrivateSystemBus.h"
 #include "ServiceRig.h"
+#include "TestFiles.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -23,14 +24,9 @@ namespace {
 
 using testing::HelperDaemonProcess;
 using testing::PrivateSystemBus;
+using testing::readFile;
 using testing::ServiceRig;
 using testing::waitUntil;
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 TEST(BrowserBridgeDaemonTest, ReceiptPushAndTheHostsFile)
 {

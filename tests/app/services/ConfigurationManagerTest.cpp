@@ -5,6 +5,7 @@
 #include "EventLoop.h"
 #include "FakeHelperDaemon.h"
 #include "ServiceRig.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,14 +19,9 @@ namespace kestravin {
 namespace {
 
 using testing::FakeHelperDaemon;
+using testing::readFile;
 using testing::ServiceRig;
 using testing::waitUntil;
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 ServiceRig::Options withConfig(const Configuration& configuration)
 {

@@ -10,6 +10,7 @@
 #include "PrivateBus.h"
 #include "PrivateSystemBus.h"
 #include "ServiceRig.h"
+#include "TestFiles.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -29,14 +30,9 @@ namespace {
 
 using testing::HelperDaemonProcess;
 using testing::PrivateSystemBus;
+using testing::readFile;
 using testing::ServiceRig;
 using testing::waitUntil;
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 class RealDaemonTest : public ::testing::Test {
 protected:

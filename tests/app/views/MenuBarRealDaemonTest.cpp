@@ -14,6 +14,7 @@
 #include "MenuBarFakes.h"
 #include "PrivateSystemBus.h"
 #include "ServiceRig.h"
+#include "TestFiles.h"
 
 #include <QFile>
 #include <QLabel>
@@ -29,14 +30,9 @@ namespace {
 
 using testing::HelperDaemonProcess;
 using testing::PrivateSystemBus;
+using testing::readFile;
 using testing::ServiceRig;
 using testing::waitUntil;
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 bool showsText(const QWidget& view, const QString& text)
 {

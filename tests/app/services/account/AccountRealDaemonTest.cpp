@@ -6,6 +6,7 @@
 #include "HelperDaemonProcess.h"
 #include "PrivateSystemBus.h"
 #include "ServiceRig.h"
+#include "TestFiles.h"
 
 #include "app/services/DesktopAccountService.h"
 
@@ -20,12 +21,6 @@ using namespace kestravin::testing;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 double realNowMs()
 {
