@@ -93,6 +93,19 @@ QString pathOf(const QString& address)
     return parts ? parts->path : QString();
 }
 
+// Queues the first children of `element` one level deeper, for the
+// breadth-first searches of a window's tree.
+void queueChildren(
+    AccessibilityTree& tree, std::deque<std::pair<AxElement, int>>& queue, const AxElement& element, int depth)
+{
+    const auto children = tree.children(element, addressFieldChildren);
+    if (children.ok()) {
+        for (const AxElement& child : children.value->elements.first(
+                 std::min<qsizetype>(addressFieldChildren, children.value->elements.size()))) {
+            queue.emplace_back(child, depth + 1);
+        }
+    }
+}
 } // namespace
 
 const QString DesktopBrowserShield::enabledKey = u"desktopBrowserShield"_s;
@@ -523,13 +536,7 @@ std::optional<AxElement> DesktopBrowserShield::addressField(const AxElement& win
             }
         }
         if (depth < 12) {
-            const auto children = m_tree.children(element, addressFieldChildren);
-            if (children.ok()) {
-                for (const AxElement& child : children.value->elements.first(
-                         std::min<qsizetype>(addressFieldChildren, children.value->elements.size()))) {
-                    queue.emplace_back(child, depth + 1);
-                }
-            }
+            queueChildren(m_tree, queue, element, depth);
         }
     }
     return std::nullopt;
@@ -560,13 +567,7 @@ std::optional<QString> DesktopBrowserShield::pageUrl(const AxElement& window)
             continue;
         }
         if (depth <= 9) {
-            const auto children = m_tree.children(element, addressFieldChildren);
-            if (children.ok()) {
-                for (const AxElement& child : children.value->elements.first(
-                         std::min<qsizetype>(addressFieldChildren, children.value->elements.size()))) {
-                    queue.emplace_back(child, depth + 1);
-                }
-            }
+            queueChildren(m_tree, queue, element, depth);
         }
     }
     return std::nullopt;
