@@ -4,7 +4,9 @@
 #include "app/platform/Clock.h"
 #include "app/platform/Scheduler.h"
 #include "app/platform/ShieldPlatform.h"
+#include "app/services/BrowserPageReader.h"
 #include "app/services/ShieldPanelHost.h"
+#include "app/services/ShieldReads.h"
 
 #include <QMap>
 #include <QObject>
@@ -25,7 +27,9 @@ namespace kestravin {
 // hosts file, covers the browser window with the shield panel. The panel's
 // actions (close the tab, go back, use a break, ask Orla) live here too.
 // Every platform facility is injected: the tree, the desktop's windows, the
-// key sender, the panel, the clock and delayed work.
+// key sender, the panel, the clock and delayed work. The tree is read through
+// `ShieldReads`: in the application on a thread of its own, so that a slow
+// browser never holds the GUI thread; what the reads find is applied here.
 class DesktopBrowserShield : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool enabled READ enabled NOTIFY enabledChanged)
@@ -64,7 +68,7 @@ public:
 
     DesktopBrowserShield(AccessibilityTree& tree, BrowserWindows& windows, KeySender& keys, ShieldPanelHost& panel,
         Clock& clock, Scheduler& scheduler, Environment environment, Collaborators collaborators,
-        QObject* parent = nullptr);
+        ShieldReads& reads = ShieldReads::inlineReads(), QObject* parent = nullptr);
     ~DesktopBrowserShield() override;
 
     // The shield of the running application, on the real desktop.
@@ -89,7 +93,9 @@ public:
     // empty when nothing is wrong.
     QString detail() const { return m_detail; }
 
-    // One pass of the scan (the timer runs it twice a second).
+    // One pass of the scan (the timer runs it twice a second). Its tree
+    // reads run through `ShieldReads`; a pass asked for while one is under
+    // way runs right after it.
     void observe();
 
     // The panel's actions on the covered page.
@@ -98,8 +104,12 @@ public:
     void useFolga();
     void askOrla();
 
-    // How long the last pass took (ms), for measurements.
+    // For measurements, in ms: how long the last pass's tree reads took, how
+    // long the pass held the GUI thread besides building the panel, and how
+    // long building the last panel took.
     qint64 lastPassMs() const { return m_lastPassMs; }
+    qint64 lastHoldMs() const { return m_lastHoldMs; }
+    qint64 lastShowMs() const { return m_lastShowMs; }
 
     bool covering() const { return m_shownHost.has_value(); }
     std::optional<QString> shownHost() const { return m_shownHost; }
@@ -110,61 +120,55 @@ Q_SIGNALS:
     void detailChanged();
 
 private:
-    struct TabAnchor {
-        std::optional<AxElement> tab;
-    };
-    struct Strip {
-        enum class Kind { None, Uncertain, Tabs } kind = Kind::Uncertain;
-        QList<AxElement> tabs;
-        std::optional<int> selected;
-    };
-    struct Reading {
-        enum class Kind { Blocked, Clear, Unsure } kind = Kind::Unsure;
-        QString host;
-        QString address;
-    };
+    using Strip = BrowserPageReader::Strip;
+    using Reading = BrowserPageReader::Reading;
+    using Sight = BrowserPageReader::Sight;
+    using CoveredFacts = BrowserPageReader::CoveredFacts;
     struct ShownWindow {
         qint64 pid = 0;
         AxElement window;
         RunningApp app;
         QString identity;
+        // Where the window was seen last, to tell it from the process's
+        // other windows.
+        std::optional<QRect> frame;
+
+        BrowserPageReader::Covered covered() const { return { pid, window }; }
     };
 
+    // Runs `read` through the reads; `then` gets its result on this
+    // object's thread.
+    template <typename T> void ask(std::function<T(BrowserPageReader&)> read, std::function<void(T)> then);
+
     void pass();
-    Reading read(const AxElement& window, const QString& hosts, bool confirmClear);
-    AxRole roleOf(const AxElement& element);
-    std::optional<AxElement> addressField(const AxElement& window);
-    std::optional<QString> pageUrl(const AxElement& window);
-    Strip tabStrip(const AxElement& window);
-    QList<AxElement> radioButtons(const AxElement& element, int depth);
-    bool leftBy(const TabAnchor& anchor, const Strip& strip);
-    void noteBlocked(const AxElement& window, const std::optional<QString>& title);
-    std::optional<QRect> frameOf(const AxElement& element);
+    void apply(const std::optional<QString>& hosts, const std::optional<FrontApp>& front, const Sight& sight);
     void note(const QString& text);
     std::optional<QString> readHosts() const;
+    std::optional<QRect> onScreen(const std::optional<QRect>& frame) const;
 
     void show(const QString& host, const QString& address, const QString& message, const std::optional<QRect>& frame,
-        const FrontApp& app, const AxElement& window);
+        const FrontApp& app, const AxElement& window, const BrowserPageReader::BlockedPage& page);
     void dismiss();
     void leave();
+    // Keeps the panel just above the covered window (reading where it is
+    // first), or hides it while the window is off screen.
     void glue();
-    void raise();
-    bool closed(const AxElement& window);
-    std::optional<AxElement> neighborTab(const AxElement& window);
-    void lifted(const QString& hosts);
+    void glue(const CoveredFacts& facts);
+    void raise(const CoveredFacts& facts);
+    bool closed(const CoveredFacts& facts) const;
+    void lifted();
     void tryClose(
         const ShownWindow& target, const QString& host, std::optional<AxElement> tab, int retries, int activationPolls);
     // Brings `window` forward and sends `key` once the desktop confirms it
     // active and `check` still holds; gives up silently otherwise.
-    void sendWhenActive(const ShownWindow& target, ShieldKey key, std::function<bool()> check, int pollsLeft,
-        std::function<void()> onFail);
-    std::optional<quint32> windowNumber(const ShownWindow& target);
+    void sendWhenActive(const ShownWindow& target, ShieldKey key, std::function<bool(BrowserPageReader&)> check,
+        int pollsLeft, std::function<void()> onFail);
+    std::optional<quint32> windowNumber(const ShownWindow& target) const;
 
     void setPermission(bool value);
     void setDetail(const QString& text);
     std::unique_ptr<QSettings> settings() const;
 
-    AccessibilityTree& m_tree;
     BrowserWindows& m_windows;
     KeySender& m_keys;
     ShieldPanelHost& m_panel;
@@ -172,6 +176,9 @@ private:
     Scheduler& m_scheduler;
     Environment m_env;
     Collaborators m_collaborators;
+    ShieldReads& m_reads;
+    // Used on the reads' thread only, through ask().
+    std::unique_ptr<BrowserPageReader> m_reader;
 
     bool m_enabled = true;
     bool m_hasPermission = false;
@@ -182,17 +189,19 @@ private:
     std::optional<QString> m_shownHost;
     std::optional<RunningApp> m_previousApp;
     QString m_lastNote;
-    QList<QPair<AxElement, AxElement>> m_addressFields;
-    // Per window, the element whose children are its tabs (newest first).
-    QList<QPair<AxElement, AxElement>> m_tabHolders;
-    QSet<QString> m_blockedTitles;
-    std::optional<TabAnchor> m_blockedTab;
+    BrowserPageReader::BlockedPage m_blockedPage;
     std::optional<AxElement> m_closingTab;
     std::optional<ShownWindow> m_shownWindow;
     std::optional<QString> m_shownAddress;
     int m_clearReads = 0;
-    QHash<AxElement, AxRole> m_roles;
+    // Changes whenever the panel comes or goes: a pass whose reads began
+    // before is not applied.
+    quint64 m_generation = 0;
+    bool m_passRunning = false;
+    bool m_passAgain = false;
     qint64 m_lastPassMs = 0;
+    qint64 m_lastHoldMs = 0;
+    qint64 m_lastShowMs = 0;
 };
 
 } // namespace kestravin

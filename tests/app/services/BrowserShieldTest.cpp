@@ -5,10 +5,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
+
+#include <cstdio>
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
@@ -84,7 +87,7 @@ public:
         QSettings(settingsPath(), QSettings::IniFormat).setValue(key, value);
     }
 
-    DesktopBrowserShield& shield()
+    DesktopBrowserShield& shield(ShieldReads& reads = ShieldReads::inlineReads())
     {
         if (!m_shield) {
             DesktopBrowserShield::Collaborators c;
@@ -96,7 +99,7 @@ public:
             c.focusEnd = [] { return std::nullopt; };
             c.askOrla = [this](const QString& host, const QString& address) { asked.append({ host, address }); };
             m_shield = std::make_unique<DesktopBrowserShield>(tree, windows, keys, panel, time, time,
-                DesktopBrowserShield::Environment { hostsPath(), logPath(), settingsPath() }, std::move(c));
+                DesktopBrowserShield::Environment { hostsPath(), logPath(), settingsPath() }, std::move(c), reads);
         }
         return *m_shield;
     }
@@ -142,6 +145,7 @@ public:
     int beeps = 0;
     QList<QPair<QString, QMap<QString, QString>>> events;
     QList<QPair<QString, QString>> asked;
+    std::optional<ThreadShieldReads> threadReads;
     std::unique_ptr<DesktopBrowserShield> m_shield;
 };
 
@@ -546,6 +550,62 @@ TEST_F(BrowserShieldTest, TheLogAndWhatIsNotSeen)
     windows.available = true;
     shield().observe();
     EXPECT_LT(QFileInfo(logPath()).size(), 200);
+}
+
+// The application reads the tree on a thread of its own: a browser that
+// answers slowly holds that thread, never the GUI thread, and what the reads
+// find still covers the page. A pass stopped or destroyed while its reads run
+// leaves nothing behind.
+TEST_F(BrowserShieldTest, SlowTreesAreReadOffTheGuiThread)
+{
+    makeBrowser(2, 1, u"https://blocked.test/"_s, u"blocked.test"_s);
+    tree.realDelay = 20ms;
+    threadReads.emplace();
+    ThreadShieldReads& reads = *threadReads;
+    shield(reads);
+    reads.drain();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(shield().hasPermission());
+
+    auto waitForPanel = [this] {
+        QElapsedTimer waited;
+        waited.start();
+        while (!panel.exists() && waited.elapsed() < 10000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+    };
+    tree.reads = 0;
+    QElapsedTimer observing;
+    observing.start();
+    shield().observe();
+    const qint64 observed = observing.elapsed();
+    EXPECT_FALSE(panel.exists()) << "the pass waited for its reads";
+    waitForPanel();
+    ASSERT_TRUE(panel.exists());
+    EXPECT_EQ(panel.content->host, u"blocked.test"_s);
+    const qint64 readTime = tree.reads * 20;
+    std::fprintf(stderr,
+        "%d reads (%lld ms) took %lld ms away; observe() held the GUI thread %lld ms, applying %lld ms\n",
+        tree.reads.load(), static_cast<long long>(readTime), static_cast<long long>(shield().lastPassMs()),
+        static_cast<long long>(observed), static_cast<long long>(shield().lastHoldMs()));
+    EXPECT_GE(shield().lastPassMs(), readTime * 9 / 10);
+    EXPECT_LT(observed, readTime / 4);
+    EXPECT_LT(shield().lastHoldMs(), readTime / 4);
+
+    // Stopped while reading: the late result covers nothing.
+    shield().stop();
+    shield().start();
+    shield().observe();
+    shield().stop();
+    reads.drain();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(panel.exists());
+
+    // Destroyed while reading: the reads finish first, their result is dropped.
+    shield().observe();
+    m_shield.reset();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(panel.exists());
 }
 } // namespace
 } // namespace kestravin

@@ -6,7 +6,9 @@
 
 #include <QHash>
 
+#include <atomic>
 #include <chrono>
+#include <thread>
 #include <vector>
 
 namespace kestravin::testing {
@@ -45,7 +47,10 @@ public:
     QHash<AxElement, AxElement> focused;
     QHash<AxElement, Node> nodes;
     std::chrono::milliseconds readCost { 0 };
-    int reads = 0;
+    // A real wait in every read instead, as a slow browser answers; the
+    // reads may then come from another thread, and the fake clock stays.
+    std::chrono::milliseconds realDelay { 0 };
+    std::atomic<int> reads = 0;
     QList<AxElement> childReads;
     QList<AxElement> pressed;
 
@@ -145,7 +150,11 @@ private:
     void tick()
     {
         ++reads;
-        m_time.advance(readCost);
+        if (realDelay > std::chrono::milliseconds(0)) {
+            std::this_thread::sleep_for(realDelay);
+        } else {
+            m_time.advance(readCost);
+        }
     }
     template <typename T, typename F> AxRead<T> read(const AxElement& e, F get)
     {

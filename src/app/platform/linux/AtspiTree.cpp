@@ -7,6 +7,8 @@
 #include <QHash>
 #include <QLoggingCategory>
 
+#include <atomic>
+
 #include <atspi/atspi-constants.h>
 
 using namespace Qt::StringLiterals;
@@ -20,6 +22,8 @@ namespace {
 const QString accessibleInterface = u"org.a11y.atspi.Accessible"_s;
 const QString registryService = u"org.a11y.atspi.Registry"_s;
 const QString rootPath = u"/org/a11y/atspi/accessible/root"_s;
+
+std::atomic<int> nextConnection { 0 };
 
 AxError errorOf(const QDBusMessage& reply)
 {
@@ -84,6 +88,9 @@ AxRole roleOf(uint role)
 
 struct AtspiTree::Private {
     Options options;
+    // Each tree has a connection of its own: the shield reads on its own
+    // thread while the tree probe or a test reads elsewhere.
+    QString connectionName = u"kestravin-shield-a11y-%1"_s.arg(nextConnection.fetch_add(1));
     std::optional<QDBusConnection> bus;
     QString busAddress;
     QHash<qint64, AxElement> applications;
@@ -127,11 +134,11 @@ struct AtspiTree::Private {
             return false;
         }
         busAddress = reply.arguments().constFirst().toString();
-        bus = QDBusConnection::connectToBus(busAddress, u"kestravin-shield-a11y"_s);
+        bus = QDBusConnection::connectToBus(busAddress, connectionName);
         if (!bus->isConnected()) {
             qCWarning(lcAtspi).noquote() << u"AtspiTree: cannot connect to the accessibility bus: "_s
                     + bus->lastError().message();
-            QDBusConnection::disconnectFromBus(u"kestravin-shield-a11y"_s);
+            QDBusConnection::disconnectFromBus(connectionName);
             bus.reset();
             return false;
         }
@@ -162,7 +169,7 @@ AtspiTree::AtspiTree(Options options) : d(std::make_unique<Private>())
 AtspiTree::~AtspiTree()
 {
     if (d->bus) {
-        QDBusConnection::disconnectFromBus(u"kestravin-shield-a11y"_s);
+        QDBusConnection::disconnectFromBus(d->connectionName);
     }
 }
 

@@ -14,7 +14,8 @@ namespace kestravin {
 // Other applications' accessibility trees over AT-SPI2, read with plain
 // D-Bus calls (no GLib): the accessibility bus address comes from
 // org.a11y.Bus on the session bus, every call carries its own time-out, and
-// failures come back as AxError instead of blocking.
+// failures come back as AxError instead of blocking. A tree has its own
+// connection to the accessibility bus and is used by one thread at a time.
 class AtspiTree final : public AccessibilityTree {
 public:
     struct Options {

@@ -43,6 +43,9 @@ QString shieldLogPath()
 DesktopBrowserShield& DesktopBrowserShield::shared()
 {
     static auto* tree = new AtspiTree();
+    // The tree is read on a thread of its own: a browser slow to answer
+    // must not hold the tray, the windows or the panel.
+    static auto* reads = new ThreadShieldReads();
     static auto* windows = new X11BrowserWindows(sharedWorkspace());
     static auto* keys = new XTestKeySender();
     static auto* panel = new ShieldPanel([] {
@@ -84,7 +87,7 @@ DesktopBrowserShield& DesktopBrowserShield::shared()
             return std::nullopt;
         };
         return new DesktopBrowserShield(*tree, *windows, *keys, *panel, Clock::system(), Scheduler::system(),
-            Environment { u"/etc/hosts"_s, shieldLogPath(), QString(), atspiBudgetScale }, std::move(c));
+            Environment { u"/etc/hosts"_s, shieldLogPath(), QString(), atspiBudgetScale }, std::move(c), *reads);
     }();
     return *shield;
 }

@@ -1,0 +1,130 @@
+#pragma once
+
+#include "app/platform/Clock.h"
+#include "app/platform/ShieldPlatform.h"
+
+#include <QHash>
+#include <QList>
+#include <QPair>
+#include <QRect>
+#include <QSet>
+#include <QString>
+
+#include <optional>
+
+namespace kestravin {
+
+// What the browser shield reads of a browser window in another application's
+// accessibility tree: the address of the page it shows (address bar, title,
+// page document), its tab strip, and where it stands on screen. One reader
+// serves one shield and is used by one thread at a time; it remembers what
+// stays true between passes (element roles, where a window keeps its address
+// bar and its tabs), because every read is a round trip to the browser.
+class BrowserPageReader {
+public:
+    struct Strip {
+        enum class Kind { None, Uncertain, Tabs } kind = Kind::Uncertain;
+        QList<AxElement> tabs;
+        std::optional<int> selected;
+    };
+    struct Reading {
+        enum class Kind { Blocked, Clear, Unsure } kind = Kind::Unsure;
+        QString host;
+        QString address;
+        // The window's title, when it could be read.
+        std::optional<QString> title;
+    };
+    // The tab that showed the blocked page; no tab for a window without a
+    // tab strip.
+    struct TabAnchor {
+        std::optional<AxElement> tab;
+    };
+    // What is known of the covered page: its tab and the titles its window
+    // had while it was blocked.
+    struct BlockedPage {
+        std::optional<TabAnchor> anchor;
+        QSet<QString> titles;
+    };
+    // The covered window, and what a pass finds of it.
+    struct Covered {
+        qint64 pid = 0;
+        AxElement window;
+    };
+    struct CoveredFacts {
+        bool gone = false;
+        std::optional<QRect> frame;
+    };
+
+    // What a scan pass asks of the tree.
+    struct Look {
+        // The browser in front, to read; none when there is nothing to read.
+        std::optional<qint64> browserPid;
+        QString hosts;
+        std::optional<Covered> covered;
+        BlockedPage blocked;
+    };
+    // What it found.
+    struct Sight {
+        bool enabled = false;
+        // The browser publishes a tree this session can read.
+        bool readable = false;
+        std::optional<AxElement> window;
+        // That window is the covered one.
+        bool same = false;
+        Reading reading;
+        // With a blocked reading: the window's frame, the covered page as the
+        // reading updates it (when `same`), and the page a new panel covers.
+        std::optional<QRect> frame;
+        BlockedPage blocked;
+        BlockedPage fresh;
+        // Of the covered window, unless the reading is blocked.
+        CoveredFacts covered;
+    };
+
+    BrowserPageReader(AccessibilityTree& tree, Clock& clock, int budgetScale);
+
+    AccessibilityTree& tree() { return m_tree; }
+
+    // One scan pass's reads.
+    Sight survey(const Look& look);
+
+    // The page `window` shows. With `confirmClear` (the window is the
+    // covered one) a page that left the block reads Clear, one that cannot be
+    // told apart Unsure; otherwise only Blocked tells anything.
+    Reading read(const AxElement& window, const QString& hosts, bool confirmClear, const BlockedPage& blocked);
+    Strip tabStrip(const AxElement& window);
+    // The element's rectangle on screen when it is the size of a window.
+    std::optional<QRect> frameOf(const AxElement& element);
+    CoveredFacts factsOf(const Covered& covered);
+    // The window's focused window of its application is `window`.
+    bool focusedIn(qint64 pid, const AxElement& window);
+    // The tab to select instead of the blocked one: the one before it, or the
+    // second when the first is blocked.
+    std::optional<AxElement> neighborTab(const AxElement& window);
+    // The covered page still stands as it was: the title names `host`, the
+    // anchored tab is selected and the window has the browser's focus.
+    bool samePage(const Covered& covered, const QString& host, const std::optional<TabAnchor>& anchor);
+
+    // Notes the selected tab of `strip` and the title as the blocked page's.
+    static void noteBlocked(BlockedPage& blocked, const Strip& strip, const std::optional<QString>& title);
+    static bool leftBy(const TabAnchor& anchor, const Strip& strip);
+    // A window title up to its " - " or " — " (the browser's name).
+    static QString titleHead(const QString& title);
+
+private:
+    AxRole roleOf(const AxElement& element);
+    std::optional<AxElement> addressField(const AxElement& window);
+    std::optional<QString> pageUrl(const AxElement& window);
+    QList<AxElement> radioButtons(const AxElement& element, int depth);
+
+    AccessibilityTree& m_tree;
+    Clock& m_clock;
+    int m_budgetScale = 1;
+    QHash<AxElement, AxRole> m_roles;
+    // Per window, its address field and the element whose children are its
+    // tabs (newest first).
+    QList<QPair<AxElement, AxElement>> m_addressFields;
+    QList<QPair<AxElement, AxElement>> m_tabHolders;
+};
+
+} // namespace kestravin
