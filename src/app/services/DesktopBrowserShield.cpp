@@ -98,6 +98,8 @@ DesktopBrowserShield::DesktopBrowserShield(AccessibilityTree& tree, BrowserWindo
         && (stored.toString() == u"true"_s || stored.toString() == u"false"_s)) {
         m_enabled = stored.toString() == u"true"_s;
     }
+    // A negative index (only an outside edit stores one) counts from 0.
+    m_messageIndex = std::max<qint64>(0, settings()->value(messageIndexKey, 0).toLongLong());
     if (m_windows.isAvailable()) {
         ask<bool>([](BrowserPageReader& reader) { return reader.tree().isEnabled(); },
             [this](bool enabled) { setPermission(enabled && m_windows.isAvailable()); });
@@ -112,10 +114,28 @@ DesktopBrowserShield::~DesktopBrowserShield()
 
 std::unique_ptr<QSettings> DesktopBrowserShield::settings() const
 {
-    if (m_env.settingsFile.isEmpty()) {
+    return settingsAt(m_env.settingsFile);
+}
+
+std::unique_ptr<QSettings> DesktopBrowserShield::settingsAt(const QString& file)
+{
+    if (file.isEmpty()) {
         return std::make_unique<QSettings>(u"Kestravin"_s, u"Kestravin"_s);
     }
-    return std::make_unique<QSettings>(m_env.settingsFile, QSettings::IniFormat);
+    return std::make_unique<QSettings>(file, QSettings::IniFormat);
+}
+
+void DesktopBrowserShield::countAttempt(int nextMessage)
+{
+    // Writing the settings waits for the disk: it is done on the reads'
+    // thread, where writes keep their order.
+    m_reads.run(this, [file = m_env.settingsFile, nextMessage]() -> ShieldReads::Apply {
+        auto store = settingsAt(file);
+        store->setValue(observedKey, store->value(observedKey, 0).toLongLong() + 1);
+        store->setValue(verifiedKey, store->value(verifiedKey, 0).toLongLong() + 1);
+        store->setValue(messageIndexKey, nextMessage);
+        return {};
+    });
 }
 
 void DesktopBrowserShield::start()
@@ -382,11 +402,6 @@ void DesktopBrowserShield::apply(
         return;
     }
     m_attempts.previous = key;
-    {
-        auto store = settings();
-        store->setValue(observedKey, store->value(observedKey, 0).toLongLong() + 1);
-        store->setValue(verifiedKey, store->value(verifiedKey, 0).toLongLong() + 1);
-    }
     QString service = BrowserShieldPolicy::platform(reading.host).value_or(QString());
     if (service.isEmpty() && m_collaborators.catalogueId) {
         service = m_collaborators.catalogueId(reading.host).value_or(QString());
@@ -397,14 +412,9 @@ void DesktopBrowserShield::apply(
     if (m_collaborators.capture) {
         m_collaborators.capture(u"blocked_attempt"_s, { { u"surface"_s, u"mac_site"_s }, { u"service"_s, service } });
     }
-    int index = 0;
-    {
-        auto store = settings();
-        // A negative index (only an outside edit stores one) counts from 0.
-        const qint64 stored = std::max<qint64>(0, store->value(messageIndexKey, 0).toLongLong());
-        index = int(stored % messages().size());
-        store->setValue(messageIndexKey, index + 1);
-    }
+    const int index = int(m_messageIndex % messages().size());
+    m_messageIndex = index + 1;
+    countAttempt(m_messageIndex);
     show(reading.host, reading.address, messages().at(index), frame, *front, window, sight.fresh);
 }
 

@@ -168,6 +168,9 @@ private:
     void setPermission(bool value);
     void setDetail(const QString& text);
     std::unique_ptr<QSettings> settings() const;
+    static std::unique_ptr<QSettings> settingsAt(const QString& file);
+    // Counts a new blocked attempt and stores the next message's index.
+    void countAttempt(int nextMessage);
 
     BrowserWindows& m_windows;
     KeySender& m_keys;
@@ -194,6 +197,8 @@ private:
     std::optional<ShownWindow> m_shownWindow;
     std::optional<QString> m_shownAddress;
     int m_clearReads = 0;
+    // The next message to show; stored after each attempt.
+    qint64 m_messageIndex = 0;
     // Changes whenever the panel comes or goes: a pass whose reads began
     // before is not applied.
     quint64 m_generation = 0;
