@@ -189,79 +189,89 @@ std::optional<AxElement> BrowserPageReader::addressField(const AxElement& window
             break;
         }
     }
-    const QDateTime deadline = m_clock.now().addMSecs(addressFieldDeadline.count() * m_budgetScale);
-    std::deque<std::pair<AxElement, int>> queue { { window, 0 } };
-    int taken = 0;
-    while (!queue.empty() && taken < addressFieldLimit) {
-        if (m_clock.now() > deadline) {
-            return std::nullopt;
-        }
-        const auto [element, depth] = queue.front();
-        queue.pop_front();
-        ++taken;
-        const AxRole role = roleOf(element);
+    std::optional<AxElement> found;
+    search(window, addressFieldLimit, addressFieldDeadline, 12, [this, &found](const AxElement& element, AxRole role) {
         if (role == AxRole::WebArea) {
-            continue;
+            return Visit::Skip;
         }
         if (role == AxRole::TextField || role == AxRole::ComboBox) {
-            bool found = m_tree.identifier(element).value == u"WEB_BROWSER_ADDRESS_AND_SEARCH_FIELD"_s;
-            if (!found) {
+            bool named = m_tree.identifier(element).value == u"WEB_BROWSER_ADDRESS_AND_SEARCH_FIELD"_s;
+            if (!named) {
                 const QString words = (m_tree.description(element).value.value_or(QString()) + u' '
                     + m_tree.name(element).value.value_or(QString()))
                                           .toLower();
-                found = std::any_of(addressKeywords().cbegin(), addressKeywords().cend(),
+                named = std::any_of(addressKeywords().cbegin(), addressKeywords().cend(),
                     [&words](const QString& keyword) { return words.contains(keyword); });
             }
-            if (found) {
-                QList<QPair<AxElement, AxElement>> cache { { window, element } };
-                for (const auto& entry : std::as_const(m_addressFields)) {
-                    if (cache.size() >= 8) {
-                        break;
-                    }
-                    if (!(entry.first == window)) {
-                        cache.append(entry);
-                    }
-                }
-                m_addressFields = cache;
-                return element;
+            if (named) {
+                found = element;
+                return Visit::Stop;
             }
         }
-        if (depth < 12) {
-            queueChildren(m_tree, queue, element, depth);
+        return Visit::Descend;
+    });
+    if (found) {
+        QList<QPair<AxElement, AxElement>> cache { { window, *found } };
+        for (const auto& entry : std::as_const(m_addressFields)) {
+            if (cache.size() >= 8) {
+                break;
+            }
+            if (!(entry.first == window)) {
+                cache.append(entry);
+            }
         }
+        m_addressFields = cache;
     }
-    return std::nullopt;
+    return found;
 }
 
 std::optional<QString> BrowserPageReader::pageUrl(const AxElement& window)
 {
-    const QDateTime deadline = m_clock.now().addMSecs(pageUrlDeadline.count() * m_budgetScale);
+    std::optional<QString> url;
+    search(window, pageUrlLimit, pageUrlDeadline, 10, [this, &url](const AxElement& element, AxRole role) {
+        if (role != AxRole::WebArea) {
+            return Visit::Descend;
+        }
+        // Background tabs keep their documents in the tree.
+        const auto states = m_tree.states(element);
+        if (states.ok() && !states.value->showing) {
+            return Visit::Skip;
+        }
+        const auto address = m_tree.documentUrl(element);
+        if (address.ok() && !address.value->isEmpty()) {
+            url = *address.value;
+            return Visit::Stop;
+        }
+        return Visit::Skip;
+    });
+    return url;
+}
+
+void BrowserPageReader::search(const AxElement& window, int limit, std::chrono::milliseconds budget, int depthLimit,
+    const std::function<Visit(const AxElement&, AxRole)>& visit)
+{
+    const QDateTime deadline = m_clock.now().addMSecs(budget.count() * m_budgetScale);
     std::deque<std::pair<AxElement, int>> queue { { window, 0 } };
     int taken = 0;
-    while (!queue.empty() && taken < pageUrlLimit) {
+    while (!queue.empty() && taken < limit) {
         if (m_clock.now() > deadline) {
-            return std::nullopt;
+            return;
         }
         const auto [element, depth] = queue.front();
         queue.pop_front();
         ++taken;
-        if (roleOf(element) == AxRole::WebArea) {
-            // Background tabs keep their documents in the tree.
-            const auto states = m_tree.states(element);
-            if (states.ok() && !states.value->showing) {
-                continue;
+        switch (visit(element, roleOf(element))) {
+        case Visit::Stop:
+            return;
+        case Visit::Skip:
+            break;
+        case Visit::Descend:
+            if (depth < depthLimit) {
+                queueChildren(m_tree, queue, element, depth);
             }
-            const auto url = m_tree.documentUrl(element);
-            if (url.ok() && !url.value->isEmpty()) {
-                return *url.value;
-            }
-            continue;
-        }
-        if (depth <= 9) {
-            queueChildren(m_tree, queue, element, depth);
+            break;
         }
     }
-    return std::nullopt;
 }
 
 BrowserPageReader::Strip BrowserPageReader::tabStrip(const AxElement& window)

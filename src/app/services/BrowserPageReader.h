@@ -10,6 +10,8 @@
 #include <QSet>
 #include <QString>
 
+#include <chrono>
+#include <functional>
 #include <optional>
 
 namespace kestravin {
@@ -112,7 +114,14 @@ public:
     static QString titleHead(const QString& title);
 
 private:
+    enum class Visit { Stop, Skip, Descend };
+
     AxRole roleOf(const AxElement& element);
+    // Visits the window's tree breadth first, at most `limit` elements within
+    // the time budget (times the scale); `visit` ends the search, passes over
+    // an element's children, or goes down into them, above `depthLimit`.
+    void search(const AxElement& window, int limit, std::chrono::milliseconds budget, int depthLimit,
+        const std::function<Visit(const AxElement&, AxRole)>& visit);
     std::optional<AxElement> addressField(const AxElement& window);
     std::optional<QString> pageUrl(const AxElement& window);
     QList<AxElement> radioButtons(const AxElement& element, int depth);
