@@ -164,6 +164,7 @@ void DesktopBrowserShield::start()
 void DesktopBrowserShield::stop()
 {
     m_timer.reset();
+    m_passAgain = false;
     dismiss();
     disconnect(m_activation);
     // Nothing of this shield reads the tree after it stopped.
