@@ -12,6 +12,9 @@ include(GoogleTest)
 add_library(kestravin_test_pch OBJECT EXCLUDE_FROM_ALL "${CMAKE_CURRENT_LIST_DIR}/TestPch.cpp")
 set_target_properties(kestravin_test_pch PROPERTIES AUTOMOC OFF)
 target_link_libraries(kestravin_test_pch PRIVATE GTest::gtest GTest::gmock Kestravin::options)
+# Qt's headers test QT_NO_DEBUG, which Qt's targets define outside Debug
+# builds: the header must be built with it wherever the tests have it.
+target_compile_definitions(kestravin_test_pch PRIVATE $<$<NOT:$<CONFIG:Debug>>:QT_NO_DEBUG>)
 set(kestravin_pch_qt Qt6::Core)
 set(kestravin_pch_headers
     <gtest/gtest.h> <gmock/gmock.h>
