@@ -12,6 +12,7 @@
 
 #include "EventLoop.h"
 #include "MenuBarFakes.h"
+#include "PopoverRig.h"
 #include "ServiceRig.h"
 #include "ViewsTestSupport.h"
 
@@ -42,38 +43,17 @@ using testing::FakeUpdater;
 using testing::ServiceRig;
 using testing::waitUntil;
 
-class MenuBarPopoverTest : public ::testing::Test {
+class MenuBarPopoverTest : public ::testing::Test, protected testing::PopoverRig {
 protected:
     void SetUp() override { Appearance::shared().overrideColorScheme(ColorScheme::Light); }
 
     // The services, with the daemon installed (a scripted one) or not.
     void start(bool installed, Configuration configuration = ServiceRig::configurationWith({ u"a.com"_s }, false))
     {
-        ServiceRig::Options options;
-        options.fakeDaemon = installed;
-        options.configJson = configuration.toJsonBytes();
-        rig = std::make_unique<ServiceRig>(options);
-        if (installed) {
-            rig->installer->checkHelperStatus();
-            ASSERT_TRUE(rig->waitForInstalledDaemon());
+        startPopover(installed, configuration);
+        if (view) {
+            view->show();
         }
-        rig->startScheduleManager();
-        blocking = std::make_unique<DesktopMenuBlockingPort>(
-            *rig->blocking, *rig->schedule, *rig->config, *rig->installer, bridge);
-        MenuBarServices services;
-        services.blocking = blocking.get();
-        services.account = &account;
-        services.updater = &updater;
-        services.shield = &shield;
-        services.clock = &rig->time;
-        services.scheduler = &rig->time;
-        services.timeZone = QTimeZone::utc();
-        services.openSettings = [this] { ++settingsOpened; };
-        services.openFolgaPage = [this](FolgaPage page) { folgaPages << page; };
-        services.showAssistant = [this] { ++assistantOpened; };
-        services.quit = [this] { ++quits; };
-        view = std::make_unique<MenuBarPopoverView>(services);
-        view->show();
     }
 
     bool shown(const QString& name) const
@@ -137,18 +117,6 @@ protected:
         snapshot.folga = folga;
         return snapshot;
     }
-
-    std::unique_ptr<ServiceRig> rig;
-    FakeBrowser bridge;
-    std::unique_ptr<DesktopMenuBlockingPort> blocking;
-    FakeMenuAccount account;
-    FakeUpdater updater;
-    FakeShield shield;
-    int settingsOpened = 0;
-    QList<FolgaPage> folgaPages;
-    int assistantOpened = 0;
-    int quits = 0;
-    std::unique_ptr<MenuBarPopoverView> view;
 };
 
 TEST_F(MenuBarPopoverTest, WithoutTheDaemonOnlyThePermissionIsOffered)

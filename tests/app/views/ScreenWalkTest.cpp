@@ -19,6 +19,7 @@
 #include "AccessibilityWalk.h"
 #include "EventLoop.h"
 #include "MenuBarFakes.h"
+#include "PopoverRig.h"
 #include "ServiceRig.h"
 
 #include <QDir>
@@ -56,35 +57,12 @@ protected:
 
 // ---- The popover ----
 
-class PopoverWalkTest : public ScreenWalkTest {
+class PopoverWalkTest : public ScreenWalkTest, protected kestravin::testing::PopoverRig {
 protected:
     void SetUp() override
     {
         ScreenWalkTest::SetUp();
-        ServiceRig::Options options;
-        options.fakeDaemon = daemonInstalled();
-        options.configJson = ServiceRig::configurationWith({ u"a.com"_s }, false).toJsonBytes();
-        rig = std::make_unique<ServiceRig>(options);
-        if (daemonInstalled()) {
-            rig->installer->checkHelperStatus();
-            ASSERT_TRUE(rig->waitForInstalledDaemon());
-        }
-        rig->startScheduleManager();
-        blocking = std::make_unique<DesktopMenuBlockingPort>(
-            *rig->blocking, *rig->schedule, *rig->config, *rig->installer, bridge);
-        MenuBarServices services;
-        services.blocking = blocking.get();
-        services.account = &account;
-        services.updater = &updater;
-        services.shield = &shield;
-        services.clock = &rig->time;
-        services.scheduler = &rig->time;
-        services.timeZone = QTimeZone::utc();
-        services.openSettings = [this] { ++settingsOpened; };
-        services.openFolgaPage = [this](FolgaPage page) { folgaPages << page; };
-        services.showAssistant = [this] { ++assistantOpened; };
-        services.quit = [] {};
-        view = std::make_unique<MenuBarPopoverView>(services);
+        startPopover(daemonInstalled(), ServiceRig::configurationWith({ u"a.com"_s }, false));
     }
 
     virtual bool daemonInstalled() const { return true; }
@@ -99,17 +77,6 @@ protected:
         }
         bridge.setFocus(focus);
     }
-
-    std::unique_ptr<ServiceRig> rig;
-    kestravin::testing::FakeBrowser bridge;
-    std::unique_ptr<DesktopMenuBlockingPort> blocking;
-    kestravin::testing::FakeMenuAccount account;
-    kestravin::testing::FakeUpdater updater;
-    kestravin::testing::FakeShield shield;
-    int settingsOpened = 0;
-    int assistantOpened = 0;
-    QList<FolgaPage> folgaPages;
-    std::unique_ptr<MenuBarPopoverView> view;
 };
 
 TEST_F(PopoverWalkTest, IdleChoosesALengthAndStartsAFocus)
