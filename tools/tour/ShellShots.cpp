@@ -1,7 +1,8 @@
-// Shots of the shell: the tray item in its states on a panel strip. The
-// popover's content has shots of its own.
+// Shots of the shell: the tray item in its states on a panel strip, and the
+// dialogs of the move offer. The popover's content has shots of its own.
 #include "Shot.h"
 
+#include "app/shell/MoveOffer.h"
 #include "app/shell/OrlaStatusIcon.h"
 #include "app/shell/StatusTitleModel.h"
 #include "app/views/brand/Appearance.h"
@@ -9,6 +10,7 @@
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QMessageBox>
 #include <QPainter>
 
 using namespace Qt::StringLiterals;
@@ -56,6 +58,12 @@ protected:
 };
 
 const ShotRegistrar trayShot(u"shell-tray"_s, [] { return std::make_unique<TrayStrip>(); });
+// The move offer of a copy started from a removable place, and its failure:
+// system message boxes in the desktop's theme.
+const ShotRegistrar moveOfferShot(
+    u"shell-move-offer"_s, [] { return std::unique_ptr<QWidget>(moveOfferBox()); }, true);
+const ShotRegistrar moveFailureShot(
+    u"shell-move-failure"_s, [] { return std::unique_ptr<QWidget>(moveFailureBox()); }, true);
 
 } // namespace
 } // namespace kestravin::tour

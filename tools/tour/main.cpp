@@ -91,7 +91,10 @@ int main(int argc, char** argv)
             if (parser.isSet(only) && !shot.name.contains(parser.value(only))) {
                 continue;
             }
-            const QString path = dir.filePath(shot.name + u'-' + suffix + u".png"_s);
+            if (shot.systemDialog && scheme == ColorScheme::Dark) {
+                continue;
+            }
+            const QString path = dir.filePath(shot.name + (shot.systemDialog ? QString() : u'-' + suffix) + u".png"_s);
             if (render(shot, path, ratio)) {
                 output << "tour: wrote " << path << '\n';
             } else {

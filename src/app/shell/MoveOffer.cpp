@@ -17,27 +17,44 @@ using namespace Qt::StringLiterals;
 
 namespace kestravin {
 
+std::unique_ptr<QMessageBox> moveOfferBox()
+{
+    auto box = std::make_unique<QMessageBox>();
+    box->setIcon(QMessageBox::Information);
+    box->setText(InstallLocation::moveTitle);
+    box->setInformativeText(InstallLocation::moveText);
+    box->setAccessibleName(InstallLocation::moveTitle);
+    QPushButton* move = box->addButton(InstallLocation::moveButton, QMessageBox::AcceptRole);
+    QPushButton* quit = box->addButton(InstallLocation::quitButton, QMessageBox::RejectRole);
+    move->setAccessibleName(InstallLocation::moveButton);
+    quit->setAccessibleName(InstallLocation::quitButton);
+    box->setDefaultButton(move);
+    box->setEscapeButton(quit);
+    return box;
+}
+
+std::unique_ptr<QMessageBox> moveFailureBox()
+{
+    auto box = std::make_unique<QMessageBox>();
+    box->setIcon(QMessageBox::Warning);
+    box->setText(InstallLocation::failureTitle);
+    box->setInformativeText(InstallLocation::failureText);
+    box->setAccessibleName(InstallLocation::failureTitle);
+    box->setStandardButtons(QMessageBox::Ok);
+    return box;
+}
+
 LiveMoveServices::LiveMoveServices(QDBusConnection sessionBus) : m_bus(std::move(sessionBus))
 {
 }
 
 bool LiveMoveServices::askToMove()
 {
-    QMessageBox box;
-    box.setIcon(QMessageBox::Information);
-    box.setText(InstallLocation::moveTitle);
-    box.setInformativeText(InstallLocation::moveText);
-    box.setAccessibleName(InstallLocation::moveTitle);
-    QPushButton* move = box.addButton(InstallLocation::moveButton, QMessageBox::AcceptRole);
-    QPushButton* quit = box.addButton(InstallLocation::quitButton, QMessageBox::RejectRole);
-    move->setAccessibleName(InstallLocation::moveButton);
-    quit->setAccessibleName(InstallLocation::quitButton);
-    box.setDefaultButton(move);
-    box.setEscapeButton(quit);
-    box.activateWindow();
-    box.raise();
-    box.exec();
-    return box.clickedButton() == move;
+    const auto box = moveOfferBox();
+    box->activateWindow();
+    box->raise();
+    box->exec();
+    return box->buttonRole(box->clickedButton()) == QMessageBox::AcceptRole;
 }
 
 bool LiveMoveServices::quitOtherInstances(std::chrono::milliseconds limit)
@@ -75,13 +92,7 @@ bool LiveMoveServices::launch(const QString& program, QString* error)
 
 void LiveMoveServices::showMoveFailure()
 {
-    QMessageBox box;
-    box.setIcon(QMessageBox::Warning);
-    box.setText(InstallLocation::failureTitle);
-    box.setInformativeText(InstallLocation::failureText);
-    box.setAccessibleName(InstallLocation::failureTitle);
-    box.setStandardButtons(QMessageBox::Ok);
-    box.exec();
+    moveFailureBox()->exec();
 }
 
 void LiveMoveServices::openFolder(const QString& path)

@@ -4,7 +4,16 @@
 
 #include <QDBusConnection>
 
+#include <memory>
+
+class QMessageBox;
+
 namespace kestravin {
+
+// The offer to move a copy started from a removable or temporary place
+// ("Mover" is the default, Escape quits), and the notice that the move failed.
+std::unique_ptr<QMessageBox> moveOfferBox();
+std::unique_ptr<QMessageBox> moveFailureBox();
 
 // The move into ~/Applications with the application's dialogs: the offer,
 // the failure notice, the other instances asked over the session bus, the
