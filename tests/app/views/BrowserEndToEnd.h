@@ -235,6 +235,15 @@ public:
     int getsOf(const QByteArray& host) const { return browser::getsOf(server, host); }
     bool panelShown() const { return panel->window() && panel->window()->isVisible(); }
 
+    // Waits until the panel holds the keyboard, as it does once it is up
+    // for someone to click it. Clicking earlier races the activation that
+    // the panel asked for when shown: arriving late, it takes the keyboard
+    // back from the browser window that a button has just brought forward.
+    bool waitForPanelActive() const
+    {
+        return waitFor([this] { return panelShown() && panel->window()->isActiveWindow(); }, 5000);
+    }
+
     // Whether the panel stands directly over the browser window of `pid`,
     // on its frame, above it in the window manager's stacking order.
     bool panelCovers(qint64 pid) const

@@ -188,6 +188,7 @@ TEST_F(BrowserShieldFirefoxTest, CoversTheBlockedPageClosesItGoesBackAndReloadsO
         // that timed out leaves tabs out: counts are waited for.
         ASSERT_TRUE(waitFor([this] { return tabs().size() == 2; }, 5000));
         const int gets = rig.getsOf("blocked.test");
+        ASSERT_TRUE(rig.waitForPanelActive());
         rig.panel->view()->closeTabButton()->click();
         ASSERT_TRUE(waitFor([this] { return tabs().size() == 1; }, 5000)) << "the tab was not closed";
         EXPECT_TRUE(waitFor([this] { return !rig.panel->exists(); }, 8000));
@@ -203,6 +204,7 @@ TEST_F(BrowserShieldFirefoxTest, CoversTheBlockedPageClosesItGoesBackAndReloadsO
 
     // "Voltar ao foco" moves to the neighbouring tab.
     ASSERT_GE(openBlockedPage(), 0);
+    ASSERT_TRUE(rig.waitForPanelActive());
     rig.panel->view()->dismissButton()->click();
     ASSERT_TRUE(waitFor(
         [this] {
