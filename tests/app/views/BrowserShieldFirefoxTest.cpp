@@ -183,9 +183,9 @@ TEST_F(BrowserShieldFirefoxTest, CoversTheBlockedPageClosesItGoesBackAndReloadsO
         }
 
         // "Fechar aba": the tab goes, and with it the panel; the page asks
-        // the server for nothing more.
-        // Firefox answers late now and then on a loaded machine, and a read
-        // that timed out leaves tabs out: counts are waited for.
+        // the server for nothing more. (Firefox answers late now and then on
+        // a loaded machine, and a read that timed out leaves tabs out: tab
+        // counts are waited for.)
         ASSERT_TRUE(waitFor([this] { return tabs().size() == 2; }, 5000));
         const int gets = rig.getsOf("blocked.test");
         ASSERT_TRUE(rig.waitForPanelActive());
