@@ -66,6 +66,9 @@ void dump(AtspiTree& tree, QTextStream& out, const AxElement& element, int depth
         if (states.value->selected) {
             flags << u"selected"_s;
         }
+        if (!states.value->showing) {
+            flags << u"not showing"_s;
+        }
         add(u"states"_s, flags.join(u','));
     }
     if (const auto actions = tree.actions(element); actions.ok()) {
