@@ -3,17 +3,12 @@
 // ESR on a fresh profile, whose host names resolve to the loopback server
 // through its own settings, and a temporary hosts file that blocks one of
 // them.
-#include "app/views/brand/BrandButton.h"
-#include "app/views/shield/BrowserShieldView.h"
-
 #include "AccessibleSession.h"
 #include "BrowserEndToEnd.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QLabel>
 #include <QStandardPaths>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -146,11 +141,6 @@ protected:
         ASSERT_TRUE(waitFor([&second] { return second.state() == QProcess::NotRunning; }, 20000));
     }
 
-    qint64 openBlockedPage()
-    {
-        return rig.openBlockedPage([this] { openTab(url("blocked.test")); });
-    }
-
     Tabs tabs() { return tabsOf(rig.tree, process.processId()); }
 
     ShieldRig rig;
@@ -159,78 +149,9 @@ protected:
 
 TEST_F(BrowserShieldFirefoxTest, CoversTheBlockedPageClosesItGoesBackAndReloadsOnceFreed)
 {
-    rig.shield->start();
-    QList<qint64> passes;
-    QTimer sampler;
-    QObject::connect(&sampler, &QTimer::timeout, [&] { passes.append(rig.shield->lastPassMs()); });
-    sampler.start(500);
-    QList<qint64> latencies;
-    for (int round = 0; round < rounds(); ++round) {
-        SCOPED_TRACE(round);
-        // A round takes a near-constant time: without a stagger every
-        // opening would fall at the same point of the scan's 0.5 s period.
-        spin(round * 170 % 500);
-        const qint64 latency = openBlockedPage();
-        ASSERT_GE(latency, 0) << "no panel over the blocked page";
-        latencies.append(latency);
-        EXPECT_TRUE(waitFor([this] { return rig.panelCovers(process.processId()); }, 2000))
-            << "the panel does not cover the browser window";
-        EXPECT_EQ(rig.panel->view()->detailLabel()->text(),
-            u"blocked.test fica para depois. Quando seu foco terminar, o site abre normalmente."_s);
-        if (round == 0 && qEnvironmentVariableIsSet("KESTRAVIN_SCREENSHOT_DIR")) {
-            // The panel paints once the window manager has mapped it.
-            spin(500);
-            QProcess::execute(u"import"_s,
-                { u"-window"_s, u"root"_s,
-                    qEnvironmentVariable("KESTRAVIN_SCREENSHOT_DIR") + u"/browser-shield-firefox-panel.png"_s });
-        }
-
-        // "Fechar aba": the tab goes, and with it the panel; the page asks
-        // the server for nothing more. (Firefox answers late now and then on
-        // a loaded machine, and a read that timed out leaves tabs out: tab
-        // counts are waited for.)
-        ASSERT_TRUE(waitFor([this] { return tabs().size() == 2; }, 5000));
-        const int gets = rig.getsOf("blocked.test");
-        ASSERT_TRUE(rig.waitForPanelActive());
-        rig.panel->view()->closeTabButton()->click();
-        ASSERT_TRUE(waitFor([this] { return tabs().size() == 1; }, 5000)) << "the tab was not closed";
-        EXPECT_TRUE(waitFor([this] { return !rig.panel->exists(); }, 8000));
-        EXPECT_TRUE(waitFor([this] { return tabs().names.value(0).startsWith(u"other.test"_s); }, 5000));
-        spin(300);
-        EXPECT_EQ(rig.getsOf("blocked.test"), gets);
-    }
-    const Spread latency = spreadOf(latencies);
-    printSpread("panel after the blocked page was served", latency);
-    EXPECT_LT(latency.median, 1000);
-    sampler.stop();
-    printSpread("scan pass", spreadOf(passes));
-
-    // "Voltar ao foco" moves to the neighbouring tab.
-    ASSERT_GE(openBlockedPage(), 0);
-    ASSERT_TRUE(rig.waitForPanelActive());
-    rig.panel->view()->dismissButton()->click();
-    ASSERT_TRUE(waitFor(
-        [this] {
-            const Tabs now = tabs();
-            return now.size() == 2 && now.selected == 0;
-        },
-        5000))
-        << "the neighbouring tab was not selected";
-    EXPECT_TRUE(waitFor([this] { return !rig.panel->exists(); }, 8000));
-
-    // Freed: the covered page is loaded again, once.
-    ASSERT_GE(openBlockedPage(), 0);
-    ASSERT_TRUE(waitFor([this] { return tabs().size() == 3; }, 5000));
-    // A few passes over the covered window anchor its tab, which the reload
-    // checks, also when a loaded machine made the first search give up.
-    spin(1500);
-    const int gets = rig.getsOf("blocked.test");
-    ASSERT_TRUE(rig.writeHosts(freeHosts));
-    EXPECT_TRUE(waitFor([&] { return rig.getsOf("blocked.test") == gets + 1; }, 5000)) << "the page was not reloaded";
-    EXPECT_TRUE(waitFor([this] { return !rig.panel->exists(); }, 8000));
-    spin(1500);
-    EXPECT_EQ(rig.getsOf("blocked.test"), gets + 1) << "reloaded more than once";
-    EXPECT_EQ(rig.beeps, 0);
+    coverCloseGoBackReload(
+        rig, process.processId(), [this] { return tabs(); }, [this] { openTab(url("blocked.test")); },
+        u"browser-shield-firefox-panel.png"_s);
 }
 
 } // namespace
