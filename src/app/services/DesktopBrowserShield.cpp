@@ -605,9 +605,16 @@ void DesktopBrowserShield::sendWhenActive(const ShownWindow& target, ShieldKey k
         return;
     }
     if (m_windows.activeWindow() == number) {
-        ask<bool>(std::move(check), [this, key, onFail = std::move(onFail)](bool holds) {
-            if (holds) {
+        ask<bool>(check, [this, target, key, check, pollsLeft, onFail = std::move(onFail)](bool holds) {
+            if (!holds) {
+                onFail();
+                return;
+            }
+            // The focus may have moved while the page was read again.
+            if (m_windows.activeWindow() == windowNumber(target)) {
                 m_keys.send(key);
+            } else if (pollsLeft > 0) {
+                sendWhenActive(target, key, check, pollsLeft - 1, onFail);
             } else {
                 onFail();
             }
@@ -669,19 +676,18 @@ void DesktopBrowserShield::closeTab()
 }
 
 void DesktopBrowserShield::tryClose(
-    const ShownWindow& target, const QString& host, std::optional<AxElement> tab, int retries, int activationPolls)
+    const ShownWindow& target, const QString& host, std::optional<AxElement> tab, int retries, int pollsLeft)
 {
     const auto number = windowNumber(target);
-    if (number && m_windows.activeWindow() != number && activationPolls > 0) {
+    if (number && m_windows.activeWindow() != number && pollsLeft > 0) {
         // The window manager has not made the browser window active yet:
         // wait for it (bounded) before the try counts, asking again now and
         // then in case the focus went back to the panel meanwhile.
-        if (activationPolls % 3 == 0) {
+        if (pollsLeft % 3 == 0) {
             m_windows.activateWindow(*number);
         }
-        m_scheduler.runLater(activationPoll, this, [this, target, host, tab, retries, activationPolls] {
-            tryClose(target, host, tab, retries, activationPolls - 1);
-        });
+        m_scheduler.runLater(activationPoll, this,
+            [this, target, host, tab, retries, pollsLeft] { tryClose(target, host, tab, retries, pollsLeft - 1); });
         return;
     }
     auto giveUp = [this, target, host, tab, retries] {
@@ -735,12 +741,25 @@ void DesktopBrowserShield::tryClose(
             }
             return same;
         },
-        [this, giveUp](bool stillBlocked) {
-            if (stillBlocked) {
-                m_keys.send(ShieldKey::CloseTab);
-            } else {
+        [this, target, host, tab, retries, giveUp](bool stillBlocked) {
+            if (!stillBlocked) {
                 giveUp();
+                return;
             }
+            // The focus may have moved (to the panel, say) while the page
+            // was read again: the key goes only into the confirmed window.
+            const auto window = windowNumber(target);
+            if (window && m_windows.activeWindow() == window) {
+                m_keys.send(ShieldKey::CloseTab);
+                return;
+            }
+            qCDebug(lcShield) << "close: the focus moved while the page was read";
+            if (retries <= 0) {
+                giveUp();
+                return;
+            }
+            m_scheduler.runLater(closeDelay, this,
+                [this, target, host, tab, retries] { tryClose(target, host, tab, retries - 1, activationPolls); });
         });
 }
 

@@ -158,7 +158,7 @@ private:
     bool closed(const CoveredFacts& facts) const;
     void lifted();
     void tryClose(
-        const ShownWindow& target, const QString& host, std::optional<AxElement> tab, int retries, int activationPolls);
+        const ShownWindow& target, const QString& host, std::optional<AxElement> tab, int retries, int pollsLeft);
     // Brings `window` forward and sends `key` once the desktop confirms it
     // active and `check` still holds; gives up silently otherwise.
     void sendWhenActive(const ShownWindow& target, ShieldKey key, std::function<bool(BrowserPageReader&)> check,

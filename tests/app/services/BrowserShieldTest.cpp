@@ -434,6 +434,53 @@ TEST_F(BrowserShieldTest, CloseTabInASingleTabWindowAndNeverIntoAnotherWindow)
     EXPECT_EQ(keys.sent, std::vector<ShieldKey> { ShieldKey::CloseTab });
 }
 
+// The last check before a key reads the page again; the focus can move
+// meanwhile (the panel taking the keyboard back). The key then waits for the
+// browser window to be active again, and never goes elsewhere.
+TEST_F(BrowserShieldTest, AKeyWaitsWhenTheFocusMovesDuringTheLastCheck)
+{
+    const Browser b = makeBrowser(2, 1, u"https://blocked.test/"_s, u"blocked.test - Chromium"_s);
+    shield().observe();
+    ASSERT_TRUE(panel.exists());
+    std::vector<std::optional<quint32>> activeAtKey;
+    keys.onSend = [this, &activeAtKey](ShieldKey) { activeAtKey.push_back(windows.active); };
+    int moves = 1;
+    auto stealFocusOnce = [this, &moves] {
+        if (moves > 0 && windows.active == browserWindow) {
+            --moves;
+            windows.active = 0x99;
+        }
+    };
+
+    // Closing the tab: the first check loses the focus; the retry sends.
+    windows.active = 0x99;
+    shield().closeTab();
+    time.advance(300ms);
+    tree.onRead = stealFocusOnce;
+    time.advance(1s);
+    EXPECT_EQ(keys.sent, std::vector<ShieldKey> { ShieldKey::CloseTab });
+    EXPECT_EQ(activeAtKey, std::vector<std::optional<quint32>> { browserWindow });
+    EXPECT_EQ(beeps, 0);
+
+    // The reload after a lifted block: the same.
+    keys.sent.clear();
+    activeAtKey.clear();
+    tree.onRead = nullptr;
+    time.advance(2s);
+    shield().observe();
+    shield().observe();
+    ASSERT_TRUE(panel.exists());
+    moves = 1;
+    windows.active = 0x99;
+    tree.onRead = stealFocusOnce;
+    writeHosts(freeHosts);
+    shield().observe();
+    time.advance(1s);
+    EXPECT_EQ(keys.sent, std::vector<ShieldKey> { ShieldKey::Reload });
+    EXPECT_EQ(activeAtKey, std::vector<std::optional<quint32>> { browserWindow });
+    Q_UNUSED(b)
+}
+
 TEST_F(BrowserShieldTest, GoingBack)
 {
     struct Case {

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -51,6 +52,8 @@ public:
     // reads may then come from another thread, and the fake clock stays.
     std::chrono::milliseconds realDelay { 0 };
     std::atomic<int> reads = 0;
+    // Run at every read, to change the desktop while the tree is read.
+    std::function<void()> onRead;
     QList<AxElement> childReads;
     QList<AxElement> pressed;
 
@@ -150,6 +153,9 @@ private:
     void tick()
     {
         ++reads;
+        if (onRead) {
+            onRead();
+        }
         if (realDelay > std::chrono::milliseconds(0)) {
             std::this_thread::sleep_for(realDelay);
         } else {
