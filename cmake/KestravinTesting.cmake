@@ -34,12 +34,14 @@ endforeach()
 target_precompile_headers(kestravin_test_pch PRIVATE ${kestravin_pch_headers})
 
 # kestravin_add_gtest(NAME SOURCES ... LIBS ... [LABEL unit|integration|gui]
-#                     [TIMEOUT seconds])
+#                     [TIMEOUT seconds] [RESOURCE_LOCK name])
+# Tests that hold the same RESOURCE_LOCK never run at the same time (the real
+# browsers, which would share a small machine's cores).
 # gtest_discover_tests hands its PROPERTIES on as one flat list, which cannot
 # carry a list-valued ENVIRONMENT; a test that needs more variables sets them
 # itself (qputenv in its fixture or main).
 function(kestravin_add_gtest name)
-    cmake_parse_arguments(ARG "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "LABEL;TIMEOUT;RESOURCE_LOCK" "SOURCES;LIBS" ${ARGN})
     if(NOT ARG_LABEL)
         set(ARG_LABEL unit)
     endif()
@@ -53,12 +55,17 @@ function(kestravin_add_gtest name)
             AND NOT "Kestravin::test_x_application_main" IN_LIST ARG_LIBS)
         target_link_libraries(${name} PRIVATE GTest::gtest_main)
     endif()
+    set(lock)
+    if(ARG_RESOURCE_LOCK)
+        set(lock RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
+    endif()
     gtest_discover_tests(${name}
         DISCOVERY_TIMEOUT 60
         PROPERTIES
             LABELS "${ARG_LABEL}"
             TIMEOUT ${ARG_TIMEOUT}
-            ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+            ENVIRONMENT QT_QPA_PLATFORM=offscreen
+            ${lock})
 endfunction()
 
 # kestravin_add_qtest(NAME SOURCES ... LIBS ... [LABEL ...] [ENVIRONMENT ...])

@@ -371,7 +371,7 @@ inline void coverCloseGoBackReload(ShieldRig& rig, qint64 pid, const std::functi
         const int gets = rig.getsOf("blocked.test");
         ASSERT_TRUE(rig.waitForPanelActive());
         rig.panel->view()->closeTabButton()->click();
-        ASSERT_TRUE(waitFor([&] { return tabs().size() == 1; }, 5000)) << "the tab was not closed";
+        ASSERT_TRUE(waitFor([&] { return tabs().size() == 1; }, 10000)) << "the tab was not closed";
         EXPECT_TRUE(waitFor([&] { return !rig.panel->exists(); }, 8000));
         EXPECT_TRUE(waitFor([&] { return tabs().names.value(0).startsWith(u"other.test"_s); }, 5000));
         spin(300);
