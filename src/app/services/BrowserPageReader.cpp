@@ -23,6 +23,7 @@ constexpr auto pageUrlDeadline = 200ms;
 constexpr int stripLimit = 300;
 constexpr auto stripDeadline = 200ms;
 constexpr int stripChildren = 60;
+
 const QStringList& addressKeywords()
 {
     static const QStringList words
@@ -38,6 +39,7 @@ const QSet<QString>& clearSchemes()
     return schemes;
 }
 
+// A window title up to its " - " or " — " (where the browser names itself).
 QString headOf(const QString& title)
 {
     QString head = title;
@@ -401,11 +403,6 @@ bool BrowserPageReader::leftBy(const TabAnchor& anchor, const Strip& strip)
         return !(strip.tabs.at(*strip.selected) == *anchor.tab);
     }
     return strip.tabs.size() > 1 && *strip.selected != 0;
-}
-
-QString BrowserPageReader::titleHead(const QString& title)
-{
-    return headOf(title);
 }
 
 void BrowserPageReader::noteBlocked(BlockedPage& blocked, const Strip& strip, const std::optional<QString>& title)

@@ -98,7 +98,7 @@ public:
     // The element's rectangle on screen when it is the size of a window.
     std::optional<QRect> frameOf(const AxElement& element);
     CoveredFacts factsOf(const Covered& covered);
-    // The window's focused window of its application is `window`.
+    // Whether `window` is the focused window of the application of `pid`.
     bool focusedIn(qint64 pid, const AxElement& window);
     // The tab to select instead of the blocked one: the one before it, or the
     // second when the first is blocked.
@@ -109,12 +109,12 @@ public:
 
     // Notes the selected tab of `strip` and the title as the blocked page's.
     static void noteBlocked(BlockedPage& blocked, const Strip& strip, const std::optional<QString>& title);
-    static bool leftBy(const TabAnchor& anchor, const Strip& strip);
-    // A window title up to its " - " or " — " (the browser's name).
-    static QString titleHead(const QString& title);
 
 private:
     enum class Visit { Stop, Skip, Descend };
+
+    // Whether the selected tab of `strip` is no longer the anchored one.
+    static bool leftBy(const TabAnchor& anchor, const Strip& strip);
 
     AxRole roleOf(const AxElement& element);
     // Visits the window's tree breadth first, at most `limit` elements within
