@@ -16,6 +16,7 @@
 #include "app/views/shield/BrowserShieldView.h"
 #include "app/views/shield/ShieldPanel.h"
 
+#include "EventLoop.h"
 #include "LoopbackHttpServer.h"
 
 #include <QCoreApplication>
@@ -61,25 +62,8 @@ inline int rounds()
     return asked > 0 ? asked : 3;
 }
 
-// Runs the event loop until `done` holds; false after `timeoutMs`.
-inline bool waitFor(const std::function<bool()>& done, int timeoutMs)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(10);
-    }
-    return true;
-}
-
-// Keeps the event loop running for `ms`.
-inline void spin(int ms)
-{
-    waitFor([] { return false; }, ms);
-}
+using kestravin::testing::spin;
+using kestravin::testing::waitUntil;
 
 inline bool writeFile(const QString& path, const QByteArray& bytes)
 {
@@ -250,7 +234,7 @@ public:
     // back from the browser window that a button has just brought forward.
     bool waitForPanelActive() const
     {
-        return waitFor([this] { return panelShown() && panel->window()->isActiveWindow(); }, 5000);
+        return waitUntil([this] { return panelShown() && panel->window()->isActiveWindow(); }, 5000);
     }
 
     // Whether the panel stands directly over the browser window of `pid`,
@@ -295,11 +279,11 @@ public:
                   }
               });
         open();
-        const bool shown = waitFor([this] { return panelShown(); }, 10000);
+        const bool shown = waitUntil([this] { return panelShown(); }, 10000);
         const qint64 shownAt = clock.elapsed();
         // The address bar may name the page before its request goes out:
         // a panel up before the page was served counts as 0.
-        waitFor([&served] { return served >= 0; }, 5000);
+        waitUntil([&served] { return served >= 0; }, 5000);
         QObject::disconnect(watch);
         if (!shown || served < 0) {
             return -1;
@@ -352,7 +336,7 @@ inline void coverCloseGoBackReload(ShieldRig& rig, qint64 pid, const std::functi
         ASSERT_GE(latency, 0) << "no panel over the blocked page";
         latencies.append(latency);
         shows.append(rig.shield->lastShowMs());
-        EXPECT_TRUE(waitFor([&] { return rig.panelCovers(pid); }, 2000))
+        EXPECT_TRUE(waitUntil([&] { return rig.panelCovers(pid); }, 2000))
             << "the panel does not cover the browser window";
         EXPECT_EQ(rig.panel->view()->detailLabel()->text(),
             u"blocked.test fica para depois. Quando seu foco terminar, o site abre normalmente."_s);
@@ -367,13 +351,13 @@ inline void coverCloseGoBackReload(ShieldRig& rig, qint64 pid, const std::functi
         // the server for nothing more. (A browser answers late now and then on
         // a loaded machine, and a read that timed out leaves tabs out: tab
         // counts are waited for.)
-        ASSERT_TRUE(waitFor([&] { return tabs().size() == 2; }, 5000));
+        ASSERT_TRUE(waitUntil([&] { return tabs().size() == 2; }, 5000));
         const int gets = rig.getsOf("blocked.test");
         ASSERT_TRUE(rig.waitForPanelActive());
         rig.panel->view()->closeTabButton()->click();
-        ASSERT_TRUE(waitFor([&] { return tabs().size() == 1; }, 10000)) << "the tab was not closed";
-        EXPECT_TRUE(waitFor([&] { return !rig.panel->exists(); }, 8000));
-        EXPECT_TRUE(waitFor([&] { return tabs().names.value(0).startsWith(u"other.test"_s); }, 5000));
+        ASSERT_TRUE(waitUntil([&] { return tabs().size() == 1; }, 10000)) << "the tab was not closed";
+        EXPECT_TRUE(waitUntil([&] { return !rig.panel->exists(); }, 8000));
+        EXPECT_TRUE(waitUntil([&] { return tabs().names.value(0).startsWith(u"other.test"_s); }, 5000));
         spin(300);
         EXPECT_EQ(rig.getsOf("blocked.test"), gets);
     }
@@ -391,25 +375,25 @@ inline void coverCloseGoBackReload(ShieldRig& rig, qint64 pid, const std::functi
     ASSERT_GE(rig.openBlockedPage(openBlocked), 0);
     ASSERT_TRUE(rig.waitForPanelActive());
     rig.panel->view()->dismissButton()->click();
-    ASSERT_TRUE(waitFor(
+    ASSERT_TRUE(waitUntil(
         [&] {
             const Tabs now = tabs();
             return now.size() == 2 && now.selected == 0;
         },
         5000))
         << "the neighbouring tab was not selected";
-    EXPECT_TRUE(waitFor([&] { return !rig.panel->exists(); }, 8000));
+    EXPECT_TRUE(waitUntil([&] { return !rig.panel->exists(); }, 8000));
 
     // Freed: the covered page is loaded again, once.
     ASSERT_GE(rig.openBlockedPage(openBlocked), 0);
-    ASSERT_TRUE(waitFor([&] { return tabs().size() == 3; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return tabs().size() == 3; }, 5000));
     // A few passes over the covered window anchor its tab, which the reload
     // checks, also when a loaded machine made the first search give up.
     spin(1500);
     const int gets = rig.getsOf("blocked.test");
     ASSERT_TRUE(rig.writeHosts(freeHosts));
-    EXPECT_TRUE(waitFor([&] { return rig.getsOf("blocked.test") == gets + 1; }, 5000)) << "the page was not reloaded";
-    EXPECT_TRUE(waitFor([&] { return !rig.panel->exists(); }, 8000));
+    EXPECT_TRUE(waitUntil([&] { return rig.getsOf("blocked.test") == gets + 1; }, 5000)) << "the page was not reloaded";
+    EXPECT_TRUE(waitUntil([&] { return !rig.panel->exists(); }, 8000));
     spin(1500);
     EXPECT_EQ(rig.getsOf("blocked.test"), gets + 1) << "reloaded more than once";
     EXPECT_EQ(rig.beeps, 0);

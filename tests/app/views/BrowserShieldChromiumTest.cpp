@@ -2,10 +2,8 @@
 // session bus with the accessibility bus of at-spi2-core) with a real
 // Chromium, whose host names go to a loopback HTTP server through its own
 // resolver rules, and a temporary hosts file that blocks one of them.
-#include "AccessibleSession.h"
 #include "BrowserEndToEnd.h"
 
-#include <QApplication>
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
@@ -26,7 +24,7 @@ protected:
         const QString error = rig.setUp();
         ASSERT_TRUE(error.isEmpty()) << error.toStdString();
         startChromium(u"http://other.test/"_s);
-        ASSERT_TRUE(waitFor([this] { return tabs().size() == 1; }, 60000)) << "Chromium's tree did not come up";
+        ASSERT_TRUE(waitUntil([this] { return tabs().size() == 1; }, 60000)) << "Chromium's tree did not come up";
     }
 
     void TearDown() override
@@ -64,7 +62,7 @@ protected:
         second.setStandardOutputFile(QProcess::nullDevice());
         second.start(u"chromium"_s, chromiumArguments(url));
         ASSERT_TRUE(second.waitForStarted(10000));
-        ASSERT_TRUE(waitFor([&second] { return second.state() == QProcess::NotRunning; }, 20000));
+        ASSERT_TRUE(waitUntil([&second] { return second.state() == QProcess::NotRunning; }, 20000));
     }
 
     Tabs tabs() { return tabsOf(rig.tree, chromium.processId()); }
@@ -81,22 +79,3 @@ TEST_F(BrowserShieldChromiumTest, CoversTheBlockedPageClosesItGoesBackAndReloads
 }
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    ::testing::InitGoogleTest(&argc, argv);
-    if (::testing::GTEST_FLAG(list_tests)) {
-        return RUN_ALL_TESTS();
-    }
-    // The private session bus has no dconf: the accessibility switch is then
-    // kept in the launcher's memory.
-    qputenv("GSETTINGS_BACKEND", "memory");
-    kestravin::test::AccessibleSession session;
-    QString error;
-    if (!session.start(&error)) {
-        std::fprintf(stderr, "no accessible desktop: %s\n", qPrintable(error));
-        return 1;
-    }
-    QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -3,10 +3,8 @@
 // ESR on a fresh profile, whose host names resolve to the loopback server
 // through its own settings, and a temporary hosts file that blocks one of
 // them.
-#include "AccessibleSession.h"
 #include "BrowserEndToEnd.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QStandardPaths>
 
@@ -104,7 +102,7 @@ protected:
         process.setStandardOutputFile(logPath());
         process.start(firefox, { u"--profile"_s, profile(), url("other.test") });
         ASSERT_TRUE(process.waitForStarted(10000));
-        ASSERT_TRUE(waitFor([this] { return tabs().size() == 1 && rig.getsOf("other.test") == 1; }, 60000))
+        ASSERT_TRUE(waitUntil([this] { return tabs().size() == 1 && rig.getsOf("other.test") == 1; }, 60000))
             << "Firefox's tree did not come up (did it see the accessibility switch on?)";
     }
 
@@ -138,7 +136,7 @@ protected:
         second.setStandardOutputFile(logPath(), QIODevice::Append);
         second.start(firefox, { u"--profile"_s, profile(), u"--new-tab"_s, address });
         ASSERT_TRUE(second.waitForStarted(10000));
-        ASSERT_TRUE(waitFor([&second] { return second.state() == QProcess::NotRunning; }, 20000));
+        ASSERT_TRUE(waitUntil([&second] { return second.state() == QProcess::NotRunning; }, 20000));
     }
 
     Tabs tabs() { return tabsOf(rig.tree, process.processId()); }
@@ -155,22 +153,3 @@ TEST_F(BrowserShieldFirefoxTest, CoversTheBlockedPageClosesItGoesBackAndReloadsO
 }
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    ::testing::InitGoogleTest(&argc, argv);
-    if (::testing::GTEST_FLAG(list_tests)) {
-        return RUN_ALL_TESTS();
-    }
-    // The private session bus has no dconf: the accessibility switch is then
-    // kept in the launcher's memory.
-    qputenv("GSETTINGS_BACKEND", "memory");
-    kestravin::test::AccessibleSession session;
-    QString error;
-    if (!session.start(&error)) {
-        std::fprintf(stderr, "no accessible desktop: %s\n", qPrintable(error));
-        return 1;
-    }
-    QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
-}
