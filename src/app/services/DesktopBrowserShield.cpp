@@ -722,7 +722,7 @@ void DesktopBrowserShield::tryClose(
     ask<bool>(
         [covered = target.covered(), hosts = *hosts, host, tab, page](BrowserPageReader& reader) {
             if (!reader.focusedIn(covered.pid, covered.window)) {
-                qCDebug(lcShield) << "close: another window has the focus";
+                qCDebug(lcShield) << "close: the browser window is not seen focused (another window, or no answer)";
                 return false;
             }
             const Reading reading = reader.read(covered.window, hosts, true, page);
