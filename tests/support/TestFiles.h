@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
+
+#include <gtest/gtest.h>
 
 namespace kestravin::testing {
 
@@ -11,6 +15,20 @@ inline QByteArray readFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Writes `bytes` to `path`, making its folder first, with `permissions` when
+// given.
+inline void writeFile(const QString& path, const QByteArray& bytes, QFile::Permissions permissions = {})
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+    if (permissions) {
+        file.setPermissions(permissions);
+    }
 }
 
 } // namespace kestravin::testing

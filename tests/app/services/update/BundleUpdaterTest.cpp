@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "UpdateFixtures.h"
 
 #include "app/services/update/AppUpdater.h"
@@ -23,24 +24,6 @@ using namespace kestravin::testing;
 using Kind = AppUpdater::Phase::Kind;
 
 namespace {
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes, QFile::Permissions permissions = {})
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    file.close();
-    if (permissions) {
-        file.setPermissions(permissions);
-    }
-}
 
 QByteArray signature(const QByteArray& secret, const QByteArray& bytes)
 {

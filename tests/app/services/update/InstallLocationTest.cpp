@@ -1,4 +1,5 @@
 #include "app/services/update/InstallLocation.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +12,7 @@
 
 using namespace Qt::StringLiterals;
 using namespace kestravin;
+using kestravin::testing::writeFile;
 
 TEST(InstallLocation, NeedsMoveOnlyFromRemovableOrTemporaryPlaces)
 {
@@ -82,18 +84,6 @@ public:
     void openFolder(const QString& path) override { events << u"open "_s + QFileInfo(path).fileName(); }
     void terminate() override { events << u"terminate"_s; }
 };
-
-void writeFile(const QString& path, const QByteArray& bytes, QFile::Permissions permissions = {})
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    file.close();
-    if (permissions) {
-        file.setPermissions(permissions);
-    }
-}
 
 QByteArray readFile(const QString& path)
 {
