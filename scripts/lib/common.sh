@@ -11,7 +11,7 @@ KESTRAVIN_PACKAGES=(
     xvfb xauth openbox xdotool imagemagick x11-utils
     libxcb1-dev libxcb-ewmh-dev libxcb-screensaver0-dev libxtst-dev libatspi2.0-dev at-spi2-core
     pkexec polkitd fonts-dejavu-core tzdata
-    python3 qt6-httpserver-dev qt6-websockets-dev
+    python3 qt6-httpserver-dev qt6-websockets-dev desktop-file-utils libqt6sql6-sqlite
     libsodium-dev libarchive-dev xz-utils dpkg-dev lintian
     chromium firefox-esr
 )
@@ -37,6 +37,11 @@ kestravin_ensure_packages() {
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# KESTRAVIN_JOBS caps the parallel jobs of the build and the tests.
 kestravin_jobs() {
+    if [ -n "${KESTRAVIN_JOBS:-}" ]; then
+        echo "$KESTRAVIN_JOBS"
+        return
+    fi
     nproc 2>/dev/null || echo 2
 }
