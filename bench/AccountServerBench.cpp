@@ -22,7 +22,6 @@
 #include <QNetworkReply>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -95,10 +94,8 @@ void BM_Bootstrap(benchmark::State& state)
     const AccountStore::Session session = linkDevice(store, now);
     fillSettings(store);
     AccountServer server(store, [] { return QDateTime::currentMSecsSinceEpoch(); });
-    auto* tcp = new QTcpServer(&server);
-    tcp->listen(QHostAddress::LocalHost, 0);
-    server.bind(tcp);
-    const QUrl url(u"http://127.0.0.1:%1/api/bootstrap"_s.arg(tcp->serverPort()));
+    server.listenOn(QHostAddress::LocalHost, 0);
+    const QUrl url(u"http://127.0.0.1:%1/api/bootstrap"_s.arg(server.port()));
     QNetworkAccessManager network;
     // Quiet: the per-request log line would measure the terminal.
     QLoggingCategory::setFilterRules(u"com.kestravin.account.info=false"_s);

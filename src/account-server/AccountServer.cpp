@@ -8,6 +8,7 @@
 #include <QHttpServerResponder>
 #include <QJsonDocument>
 #include <QLoggingCategory>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QUrlQuery>
 
@@ -109,6 +110,40 @@ bool emptyOrObject(const QByteArray& body)
     return QJsonDocument::fromJson(body, &error).isObject() && error.error == QJsonParseError::NoError;
 }
 
+// Answers 413 and closes a connection that sends more than any request may
+// carry, before Qt HTTP Server has buffered it all. Each answer written on
+// the connection starts the count again.
+class GuardedListener final : public QTcpServer {
+public:
+    using QTcpServer::QTcpServer;
+
+protected:
+    void incomingConnection(qintptr handle) override
+    {
+        auto* socket = new QTcpSocket(this);
+        if (!socket->setSocketDescriptor(handle)) {
+            delete socket;
+            return;
+        }
+        auto unanswered = std::make_shared<qint64>(0);
+        connect(socket, &QTcpSocket::bytesWritten, socket, [unanswered] { *unanswered = 0; });
+        // Connected before the HTTP server's own handler, so it runs first.
+        connect(socket, &QTcpSocket::readyRead, socket, [socket, unanswered] {
+            *unanswered += socket->bytesAvailable();
+            if (*unanswered <= AccountServer::maximumUnanswered)
+                return;
+            socket->readAll();
+            const QByteArray body = QJsonDocument(QJsonObject { { u"error"_s, u"O pedido é grande demais."_s } })
+                                        .toJson(QJsonDocument::Compact);
+            socket->write("HTTP/1.1 413 Payload Too Large\r\nContent-Type: application/json\r\nContent-Length: "_ba
+                + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n"_ba + body);
+            socket->disconnectFromHost();
+            qCInfo(lcServer).noquote() << "AccountServer: a connection sent more than a request may hold; closed (413)";
+        });
+        addPendingConnection(socket);
+    }
+};
+
 } // namespace
 
 AccountServer::AccountServer(AccountStore& store, std::function<qint64()> now, bool loopbackOnly, QObject* parent)
@@ -117,6 +152,25 @@ AccountServer::AccountServer(AccountStore& store, std::function<qint64()> now, b
 }
 
 AccountServer::~AccountServer() = default;
+
+bool AccountServer::listenOn(const QHostAddress& address, quint16 port, QString* error)
+{
+    auto* listener = new GuardedListener(this);
+    if (!listener->listen(address, port)) {
+        if (error)
+            *error = listener->errorString();
+        delete listener;
+        return false;
+    }
+    bind(listener);
+    return true;
+}
+
+quint16 AccountServer::port() const
+{
+    const QList<QTcpServer*> listeners = servers();
+    return listeners.isEmpty() ? 0 : listeners.first()->serverPort();
+}
 
 bool AccountServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket)
 {
@@ -175,11 +229,11 @@ bool AccountServer::hostAllowed(const QHttpServerRequest& request) const
 
 QTimeZone AccountServer::zoneOf(const QHttpServerRequest& request)
 {
-    for (const QByteArray& id : { request.value("X-Timezone"_ba), m_store.settingsTimezone().toUtf8() }) {
-        if (!id.isEmpty() && QTimeZone::isTimeZoneIdAvailable(id))
-            return QTimeZone(id);
-    }
-    return QTimeZone::utc();
+    // The caller's own zone first; the account's only when the caller sends none.
+    QByteArray id = request.value("X-Timezone"_ba);
+    if (id.isEmpty() || !QTimeZone::isTimeZoneIdAvailable(id))
+        id = m_store.settingsTimezone().toUtf8();
+    return !id.isEmpty() && QTimeZone::isTimeZoneIdAvailable(id) ? QTimeZone(id) : QTimeZone::utc();
 }
 
 Reply AccountServer::route(const QHttpServerRequest& request)

@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class QHostAddress;
 class QHttpServerRequest;
 class QTcpSocket;
 
@@ -24,6 +25,10 @@ class AccountServer final : public QAbstractHttpServer {
 
 public:
     static constexpr qsizetype maximumBody = 64000;
+    // What a connection may send without being answered: a body at the limit
+    // and generous headers. Past it the connection gets 413 and is closed
+    // before the rest arrives, so no client can make the service hold more.
+    static constexpr qint64 maximumUnanswered = maximumBody + 64 * 1024;
 
     // `now` gives Unix milliseconds. With `loopbackOnly`, requests must name
     // a loopback host, so that no other site's address can be pointed here.
@@ -37,6 +42,10 @@ public:
         bool html = false;
         QByteArray allow;
     };
+
+    // Listens on `address` (port 0 picks a free one); false when it cannot.
+    bool listenOn(const QHostAddress& address, quint16 port, QString* error = nullptr);
+    quint16 port() const;
 
 private:
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;

@@ -215,20 +215,16 @@ AccountStore::Session AccountStore::issueSession(qint64 deviceId, qint64 now)
 std::optional<AccountStore::Caller> AccountStore::authenticate(const QString& accessToken, qint64 now)
 {
     QSqlQuery query = run(m_db,
-        u"SELECT id, device_id FROM sessions WHERE access_hash = ? AND revoked = 0 AND access_expires > ?"_s,
+        u"SELECT s.id, s.device_id, d.last_seen FROM sessions s JOIN devices d ON d.id = s.device_id"
+        " WHERE s.access_hash = ? AND s.revoked = 0 AND s.access_expires > ?"_s,
         { digest(accessToken), now });
     if (!query.next())
         return std::nullopt;
     const Caller caller { query.value(0).toLongLong(), query.value(1).toLongLong() };
-    touch(caller, now);
+    // Once a minute is enough for "last seen", and keeps most reads free of writes.
+    if (query.value(2).toLongLong() < now - 60 * 1000)
+        run(m_db, u"UPDATE devices SET last_seen = ? WHERE id = ?"_s, { now, caller.deviceId });
     return caller;
-}
-
-void AccountStore::touch(const Caller& caller, qint64 now)
-{
-    // Once a minute is enough for "last seen", and keeps reads free of writes.
-    run(m_db, u"UPDATE devices SET last_seen = ? WHERE id = ? AND last_seen < ?"_s,
-        { now, caller.deviceId, now - 60 * 1000 });
 }
 
 std::optional<AccountStore::Session> AccountStore::refresh(const QString& refreshToken, qint64 now)

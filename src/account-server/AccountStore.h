@@ -140,7 +140,6 @@ private:
     std::optional<RunningFocus> runningFocus(qint64 now);
     QJsonObject folga(qint64 now, const QTimeZone& zone);
     Session issueSession(qint64 deviceId, qint64 now);
-    void touch(const Caller& caller, qint64 now);
     // Runs `work` in one transaction: all of it or nothing.
     void transaction(const std::function<void()>& work);
 

@@ -12,7 +12,6 @@
 #include <QDir>
 #include <QHostAddress>
 #include <QStandardPaths>
-#include <QTcpServer>
 
 #include <cstdio>
 
@@ -82,19 +81,17 @@ int main(int argc, char* argv[])
     const bool loopback = address.isLoopback();
     AccountServer server(
         store, [] { return QDateTime::currentMSecsSinceEpoch(); }, loopback);
-    auto* tcp = new QTcpServer(&server);
-    if (!tcp->listen(address, quint16(port))) {
-        say(u"cannot listen on %1: %2"_s.arg(listen, tcp->errorString()));
+    if (!server.listenOn(address, quint16(port), &error)) {
+        say(u"cannot listen on %1: %2"_s.arg(listen, error));
         return 1;
     }
-    server.bind(tcp);
     if (!loopback)
         say(u"answering on %1 without TLS: tokens cross the network in clear text"_s.arg(address.toString()));
     const QString base
         = u"http://%1:%2"_s
               .arg(address.protocol() == QAbstractSocket::IPv6Protocol ? u"["_s + address.toString() + u"]"_s
                                                                        : address.toString())
-              .arg(tcp->serverPort());
+              .arg(server.port());
     say(u"API %1 web %1/web data %2"_s.arg(base, folder));
     return QCoreApplication::exec();
 }

@@ -110,11 +110,9 @@ protected:
         ASSERT_TRUE(dir.isValid());
         QString error;
         ASSERT_TRUE(store.open(dir.filePath(QStringLiteral("account.sqlite")), &error)) << error.toStdString();
-        auto* tcp = new QTcpServer(&server);
-        ASSERT_TRUE(tcp->listen(QHostAddress::LocalHost, 0));
-        server.bind(tcp);
-        http = std::make_unique<RawHttp>(tcp->serverPort());
-        port = tcp->serverPort();
+        ASSERT_TRUE(server.listenOn(QHostAddress::LocalHost, 0));
+        port = server.port();
+        http = std::make_unique<RawHttp>(port);
     }
 
     HttpReply call(const QByteArray& method, const QString& path, const QByteArray& body = {},

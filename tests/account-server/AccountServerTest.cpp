@@ -390,6 +390,21 @@ TEST_F(BadInputTest, EachKindOfBadRequestGetsItsStatusAndAnErrorBody)
     EXPECT_EQ(call("PUT", u"/api/focus"_s).header("Allow"), "POST, DELETE");
 }
 
+TEST_F(BadInputTest, AHugeBodyIsRefusedBeforeItArrivesWhole)
+{
+    // It announces 100 MB and sends the first 200 KB: the answer must not
+    // wait for the rest.
+    auto* socket = new QTcpSocket;
+    socket->connectToHost(QHostAddress::LocalHost, port);
+    socket->write("PUT /api/settings HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n"
+                  "Content-Length: 100000000\r\n\r\n"
+        + QByteArray(200 * 1024, 'x'));
+    const HttpReply reply = RawHttp::finish(socket);
+    EXPECT_EQ(reply.status, 413);
+    EXPECT_FALSE(reply.error().isEmpty());
+    EXPECT_EQ(call("GET", "/api/bootstrap", {}, session.accessToken).status, 200);
+}
+
 TEST_F(BadInputTest, ARequestNamingAnotherHostIsRefused)
 {
     const HttpReply rebound = http->send("GET", u"/api/bootstrap"_s, {},
