@@ -125,6 +125,9 @@ protected:
             delete socket;
             return;
         }
+        // Replies go out whole at once: without this, the last small segment of
+        // a reply can wait for the client's delayed acknowledgement.
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         auto unanswered = std::make_shared<qint64>(0);
         connect(socket, &QTcpSocket::bytesWritten, socket, [unanswered] { *unanswered = 0; });
         // Connected before the HTTP server's own handler, so it runs first.

@@ -392,10 +392,8 @@ QList<AccountStore::Device> AccountStore::devices(qint64 now)
 
 QString AccountStore::settingsTimezone()
 {
-    QSqlQuery query = run(m_db, u"SELECT settings FROM account WHERE id = 1"_s);
-    if (!query.next())
-        return {};
-    return QJsonDocument::fromJson(query.value(0).toByteArray()).object().value(u"timezone"_s).toString();
+    QSqlQuery query = run(m_db, u"SELECT json_extract(settings, '$.timezone') FROM account WHERE id = 1"_s);
+    return query.next() ? query.value(0).toString() : QString();
 }
 
 QByteArray AccountStore::bootstrap(qint64 now, const QTimeZone& zone)
