@@ -656,8 +656,10 @@ AccountStore::DecideOutcome AccountStore::decide(const AccountRequests::Decide& 
         DecideRules::Input input;
         input.nowMs = now;
         input.focusEndMs = running->endsAt;
-        if (request.focusEnd && std::isfinite(*request.focusEnd))
-            input.focusEndMs = std::min(input.focusEndMs, qint64(*request.focusEnd));
+        // The client's end counts only when it is earlier; compared as a
+        // double first, so that no number it sends overflows the conversion.
+        if (request.focusEnd && std::isfinite(*request.focusEnd) && *request.focusEnd < double(input.focusEndMs))
+            input.focusEndMs = *request.focusEnd <= double(now) ? now : qint64(*request.focusEnd);
         input.minutes = request.minutes;
         input.reasonCharacters = AccountRequests::characters(request.reason.trimmed());
         input.allowedMinutes = used.value(0).toLongLong();

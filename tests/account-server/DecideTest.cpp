@@ -125,11 +125,31 @@ TEST_F(DecideTest, ShortReasonIsQuestionedOnceAndTheBudgetDeniesPastThirtyMinute
     EXPECT_EQ(snapshot().grants.value_or(QList<AccountGrant> {}).size(), 2);
 }
 
-TEST_F(DecideTest, AllowNeverPassesTheFocusEndTheClientSent)
+TEST_F(DecideTest, TheEarlierOfTheTwoFocusEndsBoundsTheAllow)
 {
-    QJsonObject body = siteRequest(u"example.com"_s, 30, longReason);
-    body.insert(u"focusEnd"_s, double(start + 7 * minute));
-    EXPECT_EQ(decide(body).json().value(u"expiresAt"_s).toDouble(), double(start + 7 * minute));
+    struct Case {
+        const char* label;
+        double focusEnd;
+        QString decision;
+        double expiresAt;
+    };
+    const QList<Case> cases {
+        { "the client's end is earlier", double(start + 7 * minute), u"allow"_s, double(start + 7 * minute) },
+        { "a later client end: the minutes bound it", double(start + 600 * minute), u"allow"_s,
+            double(start + 30 * minute) },
+        { "an end far past any date", 1e300, u"allow"_s, double(start + 30 * minute) },
+        { "an end in the past", -5, u"deny"_s, 0 },
+    };
+    for (const Case& c : cases) {
+        QJsonObject body = siteRequest(u"example.com"_s, 30, longReason);
+        body.insert(u"focusEnd"_s, c.focusEnd);
+        const QJsonObject answer = decide(body).json();
+        EXPECT_EQ(answer.value(u"decision"_s).toString(), c.decision) << c.label;
+        EXPECT_EQ(answer.value(u"expiresAt"_s).toDouble(), c.expiresAt) << c.label;
+        // A fresh focus each time, so that the budget does not interfere.
+        ASSERT_EQ(authed("POST", u"/api/focus"_s, AccountBodies::focusStart(60)).status, 200);
+        focusId = snapshot().focus.id.value_or(QString());
+    }
 }
 
 TEST_F(DecideTest, RefusedRequests)
