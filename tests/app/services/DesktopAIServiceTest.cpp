@@ -700,9 +700,16 @@ TEST(DesktopAIServiceTest, ExtensionRouteReportsTheVerdictAndWaitsForTheGrant)
         SCOPED_TRACE(c.name);
         a.ai->startOver();
         a.extensionAnswer = c.outcome;
+        a.scheduler.pauses.clear();
         a.requestURL(videoLink);
         EXPECT_EQ(a.ai->message(), c.message);
         EXPECT_EQ(a.ai->applyFailed(), c.applyFailed);
+        // Only an allow waits for its grant, through the same four syncs.
+        EXPECT_EQ(a.scheduler.pauses.size(),
+            std::holds_alternative<BrowserURLResult>(c.outcome)
+                    && std::get<BrowserURLResult>(c.outcome).decision == u"allow"_s
+                ? 3u
+                : 0u);
         // Only an allow counts down.
         EXPECT_EQ(a.ai->accessUntil(), std::nullopt);
     }
