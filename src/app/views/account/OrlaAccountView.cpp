@@ -1,6 +1,7 @@
 #include "OrlaAccountView.h"
 
 #include "AccountWidgets.h"
+#include "app/services/DesktopAIService.h"
 #include "app/services/DesktopAccountService.h"
 #include "app/services/DesktopBrowserBridge.h"
 #include "app/services/DesktopBrowserShield.h"
@@ -96,10 +97,17 @@ private:
 };
 
 // The idle form used until the assistant is built.
-class NoAssistant final : public AssistantActivity {
+// The assistant's request service as the page sees it.
+class DesktopAssistantActivity final : public AssistantActivity {
 public:
-    using AssistantActivity::AssistantActivity;
-    bool busy() const override { return false; }
+    explicit DesktopAssistantActivity(DesktopAIService& service) : m_service(service)
+    {
+        QObject::connect(&service, &DesktopAIService::busyChanged, this, &AssistantActivity::changed);
+    }
+    bool busy() const override { return m_service.busy(); }
+
+private:
+    DesktopAIService& m_service;
 };
 
 } // namespace
@@ -152,7 +160,7 @@ std::function<void()>& OrlaAccountView::requireAccountHook()
 OrlaAccountView::Services OrlaAccountView::Services::shared()
 {
     static DesktopShieldSwitch shield(DesktopBrowserShield::shared());
-    static NoAssistant assistant;
+    static DesktopAssistantActivity assistant(DesktopAIService::shared());
     const AccountEnvironment environment = AccountEnvironment::current();
     return {
         &DesktopAccountService::shared(),

@@ -7,6 +7,7 @@
 #include "app/platform/linux/AtspiTree.h"
 #include "app/platform/linux/X11BrowserWindows.h"
 #include "app/services/ConfigurationManager.h"
+#include "app/services/DesktopAIService.h"
 #include "app/services/DesktopAccountService.h"
 #include "app/services/DesktopBrowserBridge.h"
 #include "app/services/ProductAnalytics.h"
@@ -79,7 +80,12 @@ DesktopBrowserShield& DesktopBrowserShield::shared()
             return ConfigurationManager::shared().configuration().schedule.nextDeactivation(
                 now, QTimeZone::systemTimeZone());
         };
-        c.askOrla = [](const QString&, const QString&) { DesktopAIWindowController::shared().showWindow(); };
+        c.askOrla = [](const QString& host, const QString& address) {
+            const auto handOver = DesktopAIService::handOver(
+                host, address, ConfigurationManager::shared().configuration().blockedSites);
+            DesktopAIService::shared().receiveHandOver(
+                handOver, [] { DesktopAIWindowController::shared().showWindow(); });
+        };
         c.catalogueId = [](const QString& host) -> std::optional<QString> {
             if (const auto entry = SiteCatalog::entry(host)) {
                 return entry->id;
