@@ -56,6 +56,15 @@ QSet<QString> ScheduledSiteAccess::domains(QStringView platformKey)
     return {};
 }
 
+QStringList ScheduledSiteAccess::grantHosts(QStringView grantSite)
+{
+    if (grantSite == u"platform:youtube")
+        return { u"youtube.com"_s, u"ytimg.com"_s, u"youtubei.googleapis.com"_s };
+    if (grantSite == u"platform:x")
+        return { u"x.com"_s, u"twitter.com"_s, u"twimg.com"_s };
+    return {};
+}
+
 QStringList ScheduledSiteAccess::blockedSites(const QStringList& sites, Instant now) const
 {
     const bool inForce = issuedAt <= now && now < expiresAt;

@@ -32,6 +32,11 @@ struct ScheduledSiteAccess {
     // The hosts a platform key stands for; empty for an unknown key or a
     // "site:" key whose host is not two or more lower-case labels.
     static QSet<QString> domains(QStringView platformKey);
+    // The hosts that an account grant of a whole platform opens, in a fixed
+    // order: "platform:youtube" gives the video site, its image host and its
+    // API host, "platform:x" the current and former domains and the media
+    // host. Empty for any other text (the comparison is exact).
+    static QStringList grantHosts(QStringView grantSite);
 
     // `sites` without those this access frees while issuedAt <= now < expiresAt.
     QStringList blockedSites(const QStringList& sites, Instant now) const;

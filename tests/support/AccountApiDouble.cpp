@@ -205,8 +205,12 @@ AccountApiDouble::Fault AccountApiDouble::answer(const Request& request)
     }
     if (!bearer())
         return status(401, errorBody(u"Não autorizado."_s));
-    if (request.path == u"/api/bootstrap"_s && request.method == "GET"_ba)
+    if (request.path == u"/api/bootstrap"_s && request.method == "GET"_ba) {
+        releaseGrants();
         return ok(snapshot);
+    }
+    if (request.path == u"/api/decide"_s && request.method == "POST"_ba)
+        return ok(decide(body));
     if (request.path == u"/api/settings"_s && request.method == "PUT"_ba) {
         const qint64 revision = snapshot.value(u"revision"_s).toInteger();
         if (body.value(u"revision"_s).toInteger(-1) != revision)
@@ -252,6 +256,69 @@ AccountApiDouble::Fault AccountApiDouble::answer(const Request& request)
         return ok({});
     }
     return status(404, errorBody(u"Não encontrado."_s));
+}
+
+QJsonObject AccountApiDouble::decide(const QJsonObject& body)
+{
+    const Decision scripted
+        = decisions.isEmpty() ? Decision { u"deny"_s, u"Agora não."_s, {}, false, 0 } : decisions.dequeue();
+    const double now = nowMs();
+    const double minutesMs = double(body.value(u"minutes"_s).toInteger()) * 60000;
+    const bool link = body.contains(u"url"_s);
+    QJsonObject reply { { u"decision"_s, scripted.decision }, { u"reason"_s, scripted.reason } };
+    QJsonObject grant;
+    if (scripted.decision == u"allow"_s) {
+        if (link) {
+            const double end = now + minutesMs;
+            reply.insert(u"grantExpiresAt"_s, end);
+            const QString host = QUrl(body.value(u"url"_s).toString()).host();
+            const bool youtube = host.endsWith(u"youtube.com"_s) || host.endsWith(u"youtu.be"_s);
+            grant = { { u"site"_s, youtube ? u"platform:youtube"_s : u"platform:x"_s }, { u"expiresAt"_s, end } };
+        } else {
+            const double end = std::min(body.value(u"focusEnd"_s).toDouble(), now + minutesMs);
+            reply.insert(u"requestId"_s, body.value(u"requestId"_s));
+            reply.insert(u"focusId"_s, body.value(u"focusId"_s));
+            reply.insert(u"appId"_s, body.value(u"appId"_s));
+            reply.insert(u"expiresAt"_s, end);
+            if (body.value(u"mode"_s).toString() == u"site"_s)
+                grant = { { u"site"_s, body.value(u"site"_s) }, { u"expiresAt"_s, end } };
+        }
+    }
+    if (scripted.edit)
+        scripted.edit(reply);
+    if (!grant.isEmpty() && scripted.grant) {
+        // The grant ends when the reply says, also after an edit.
+        const QJsonValue end = reply.value(link ? u"grantExpiresAt"_s : u"expiresAt"_s);
+        if (end.isDouble())
+            grant.insert(u"expiresAt"_s, end);
+        grant.insert(u"focusId"_s, body.value(u"focusId"_s));
+        grant.insert(u"grantedAt"_s, now);
+        if (scripted.grantDelay > 0) {
+            m_pendingGrants.append({ scripted.grantDelay, grant });
+        } else {
+            QJsonArray listed = grants();
+            listed.append(grant);
+            snapshot.insert(u"grants"_s, listed);
+        }
+    }
+    return reply;
+}
+
+void AccountApiDouble::releaseGrants()
+{
+    if (m_pendingGrants.isEmpty())
+        return;
+    QJsonArray listed = grants();
+    for (auto it = m_pendingGrants.begin(); it != m_pendingGrants.end();) {
+        if (it->first <= 0) {
+            listed.append(it->second);
+            it = m_pendingGrants.erase(it);
+        } else {
+            --it->first;
+            ++it;
+        }
+    }
+    snapshot.insert(u"grants"_s, listed);
 }
 
 void AccountApiDouble::respond(QTcpSocket* socket, const Fault& reply)

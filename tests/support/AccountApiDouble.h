@@ -91,11 +91,31 @@ public:
     // What GET /api/folga/history lists.
     QJsonArray folgaHistory;
 
+    // One scripted answer of POST /api/decide. The reply is built from the
+    // request as an honest account would (echoes, an end within the focus
+    // and the minutes asked for); `edit` may then spoil it.
+    struct Decision {
+        QString decision = QStringLiteral("allow");
+        QString reason = QStringLiteral("Pode ir, com calma.");
+        std::function<void(QJsonObject& reply)> edit;
+        // An allowed site or link is recorded as an account grant that
+        // GET /api/bootstrap lists after `grantDelay` more downloads; with
+        // `grant` false it never appears.
+        bool grant = true;
+        int grantDelay = 0;
+    };
+    // Taken one per request; with none queued the double denies.
+    QQueue<Decision> decisions;
+    // The grants recorded so far, as bootstrap lists them once due.
+    QJsonArray grants() const { return snapshot.value(QStringLiteral("grants")).toArray(); }
+
 private:
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
     void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
 
     Fault answer(const Request& request);
+    QJsonObject decide(const QJsonObject& body);
+    void releaseGrants();
     void respond(QTcpSocket* socket, const Fault& reply);
 
     QUrl m_base;
@@ -103,6 +123,8 @@ private:
     QMap<QString, QQueue<Fault>> m_faults;
     int m_issued = 0;
     int m_focuses = 0;
+    // Grants waiting for their delay, with the downloads still to pass.
+    QList<std::pair<int, QJsonObject>> m_pendingGrants;
 };
 
 } // namespace kestravin::testing

@@ -1,10 +1,10 @@
 #include "app/models/BrowserBridgePolicy.h"
 
+#include "app/models/Digest.h"
 #include "app/models/StrictUrl.h"
 #include "contract/LocalTime.h"
 #include "contract/ScheduledSiteAccess.h"
 
-#include <QCryptographicHash>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTextBoundaryFinder>
@@ -208,11 +208,6 @@ QByteArray boolText(bool value)
 }
 
 } // namespace
-
-QString hexDigest(const QByteArray& bytes)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
-}
 
 LocalSettings localSettings(const Configuration& configuration, const QTimeZone& zone)
 {

@@ -14,9 +14,6 @@ namespace kestravin {
 // links may be freed one at a time.
 namespace BrowserBridgePolicy {
 
-// SHA-256 as 64 lower-case hexadecimal digits.
-QString hexDigest(const QByteArray& bytes);
-
 // The local state: the block list and hours of `configuration`, the focus
 // that runs now (off, paused, manual, scheduled or none) and a revision that
 // changes with all of them and with the session's generation. `request` and

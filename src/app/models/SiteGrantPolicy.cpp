@@ -75,11 +75,8 @@ std::optional<QString> site(const QString& host, const QStringList& blocked)
 
 QStringList grantSites(const QString& grantSite)
 {
-    if (grantSite == u"platform:youtube"_s)
-        return { u"youtube.com"_s, u"ytimg.com"_s, u"youtubei.googleapis.com"_s };
-    if (grantSite == u"platform:x"_s)
-        return { u"x.com"_s, u"twitter.com"_s, u"twimg.com"_s };
-    return { grantSite };
+    const QStringList platformHosts = ScheduledSiteAccess::grantHosts(grantSite);
+    return platformHosts.isEmpty() ? QStringList { grantSite } : platformHosts;
 }
 
 HelperSet helperSet(const QList<AccountGrant>& grants, const std::optional<QString>& focusId,

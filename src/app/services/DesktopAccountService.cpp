@@ -614,6 +614,26 @@ void DesktopAccountService::saveMissions(const QList<AccountMission>& missions, 
         });
 }
 
+void DesktopAccountService::request(const QString& path, const QByteArray& method, std::optional<QByteArray> body,
+    std::function<void(AccountReply)> done)
+{
+    if (!m_collaborators.client) {
+        done({ AccountFailure::accessError(DesktopAccessError::configuration), {} });
+        return;
+    }
+    const Round started = round();
+    m_collaborators.client->request(
+        path, method, std::move(body), [self = QPointer(this), started, done = std::move(done)](AccountReply reply) {
+            if (!self)
+                return;
+            if (!self->sameSession(started)) {
+                done({ AccountFailure::accessError(DesktopAccessError::sessionChanged), {} });
+                return;
+            }
+            done(std::move(reply));
+        });
+}
+
 void DesktopAccountService::operation(const QString& path, const QByteArray& method, const QByteArray& body,
     Finished done, std::function<void(AccountReply, Finished)> handle)
 {

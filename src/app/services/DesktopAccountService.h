@@ -102,6 +102,14 @@ public:
     // Marks the account onboarded with the local settings, then syncs.
     void finishOnboarding(std::function<void()> done = {});
 
+    // One authenticated call of the account API: `done` gets the body of a
+    // 200 reply or the failure (no session: configuration; a sign-in or
+    // sign-out meanwhile: sessionChanged). An empty `method` posts `body`, or
+    // gets without one. Redirects are never followed: a 3xx is a failure
+    // carrying its status.
+    void request(const QString& path, const QByteArray& method, std::optional<QByteArray> body,
+        std::function<void(AccountReply)> done);
+
     // Starts a focus of `minutes` on the account; failures land in focusError.
     void startFocusFromMenu(qint64 minutes);
     // Starts a focus of `minutes` on the account; `done` gets the failure, if

@@ -1,4 +1,5 @@
 #include "app/models/BrowserBridgePolicy.h"
+#include "app/models/Digest.h"
 
 #include <gtest/gtest.h>
 
@@ -146,7 +147,7 @@ TEST(BrowserSnapshotTest, FocusRulesInOrder)
     const QDateTime end(QDate(2026, 3, 2), QTime(11, 0), Qt::UTC);
     EXPECT_TRUE(scheduled.focus.enabled);
     EXPECT_EQ(scheduled.focus.endsAt, double(end.toMSecsSinceEpoch()));
-    const QString hash = Policy::hexDigest(BrowserExchange::compact(scheduled.settings.toJson()));
+    const QString hash = hexDigest(BrowserExchange::compact(scheduled.settings.toJson()));
     EXPECT_EQ(scheduled.focus.id, u"mac-"_s + hash.first(24) + u'-' + QString::number(end.toSecsSinceEpoch()));
     EXPECT_EQ(scheduled.focus.platforms, QStringList { u"x"_s });
     EXPECT_EQ(Policy::snapshot(configuration, value, true, monday10, utc).revision, scheduled.revision);
