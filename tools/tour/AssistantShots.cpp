@@ -44,10 +44,6 @@ public:
     void request(const QString&, const QString&, int) override { start(); }
     void requestURL(const QString&, const QString&, int) override { start(); }
     void startOver() override { }
-    QString justification(const QString& original, const QList<AssistantForm::Turn>&) const override
-    {
-        return original.trimmed();
-    }
     bool hasSession() const override { return session; }
     bool accountFocus() const override { return focus; }
     bool connecting() const override { return !codeValue.isEmpty(); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/models/OrlaConversation.h"
 #include "app/models/SiteTileItem.h"
 
 #include <QString>
@@ -101,11 +102,7 @@ struct Target {
 Target target(const Fields& fields);
 
 // One clarifying question and the answer given to it.
-struct Turn {
-    QString question;
-    QString answer;
-    bool operator==(const Turn&) const = default;
-};
+using Turn = OrlaConversation::Turn;
 
 // The limits of a reply to a clarifying question. `joinedWith` gives the
 // justification the window would send with `answer` as the newest answer.

@@ -74,15 +74,6 @@ public:
         applyFailedValue = false;
         Q_EMIT changed();
     }
-    QString justification(const QString& original, const QList<AssistantForm::Turn>& thread) const override
-    {
-        QString text = original.trimmed();
-        for (const AssistantForm::Turn& turn : thread) {
-            text += QStringLiteral("\n\nA Orla perguntou: ") + turn.question + QStringLiteral("\nMinha resposta: ")
-                + turn.answer.trimmed();
-        }
-        return text;
-    }
 
     bool hasSession() const override { return session; }
     bool accountFocus() const override { return accountFocusValue; }

@@ -8,6 +8,8 @@
 #include "app/platform/ScreenReader.h"
 #include "app/services/SiteIconStore.h"
 #include "app/views/assistant/DesktopAIView.h"
+#include "app/views/assistant/DesktopAIWindow.h"
+#include "app/views/assistant/DesktopAIWindowController.h"
 #include "app/views/assistant/OrlaGlow.h"
 #include "app/views/assistant/SiteSelect.h"
 #include "app/views/brand/BrandButton.h"
@@ -332,6 +334,52 @@ TEST_F(AssistantWindowTest, GlowBreathesOnlyWhileVisibleAndMotionIsNotReduced)
     EXPECT_FALSE(view->evaluatingGlow()->isTicking());
     EXPECT_FALSE(view->answerGlow()->isTicking());
     EXPECT_EQ(view->answerGlow()->mode(), OrlaGlow::Mode::open);
+}
+
+TEST_F(AssistantWindowTest, ShowingTheWindowClearsTheLastAnswerOnlyWhenNothingWouldBeLost)
+{
+    DesktopAIWindowController controller([this] {
+        DesktopAIView::Services services;
+        services.port = &port;
+        services.clock = &time;
+        services.scheduler = &time;
+        services.screenReader = &reader;
+        services.icons = &icons;
+        return services;
+    });
+    controller.showWindow();
+    ASSERT_TRUE(controller.window());
+    EXPECT_EQ(controller.window()->windowTitle(), u"Pedir ajuda à Orla"_s);
+    EXPECT_EQ(controller.window()->size(), QSize(560, 640));
+    EXPECT_EQ(controller.window()->minimumSize(), controller.window()->maximumSize());
+    EXPECT_EQ(port.startOvers, 1);
+
+    port.answer(u"deny"_s, u"Agora não."_s);
+    controller.showWindow();
+    EXPECT_EQ(port.startOvers, 1) << "shown again while on screen";
+
+    // Closing only hides; a refusal is cleared when the window comes back.
+    controller.window()->close();
+    EXPECT_TRUE(controller.window());
+    controller.showWindow();
+    EXPECT_EQ(port.startOvers, 2);
+    EXPECT_EQ(controller.assistantWindow()->view()->stage(), Stage::form);
+
+    controller.window()->close();
+    port.answer(u"allow"_s, u"Pode."_s, time.now().addSecs(60));
+    controller.showWindow();
+    EXPECT_EQ(port.startOvers, 2) << "an exception still counting down";
+
+    controller.window()->close();
+    time.advance(61s);
+    port.busyValue = true;
+    controller.showWindow();
+    EXPECT_EQ(port.startOvers, 2) << "a request still running";
+    controller.window()->close();
+    port.busyValue = false;
+    controller.showWindow();
+    EXPECT_EQ(port.startOvers, 3);
+    delete controller.window();
 }
 
 class SiteSelectTest : public testing_support::AppearanceTest {

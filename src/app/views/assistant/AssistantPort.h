@@ -33,8 +33,6 @@ public:
     virtual void request(const QString& platform, const QString& reason, int minutes) = 0;
     virtual void requestURL(const QString& url, const QString& reason, int minutes) = 0;
     virtual void startOver() = 0;
-    // The justification sent for a request text and its clarifying turns.
-    virtual QString justification(const QString& original, const QList<AssistantForm::Turn>& thread) const = 0;
 
     // The account.
     virtual bool hasSession() const = 0;

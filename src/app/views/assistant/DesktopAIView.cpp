@@ -1,6 +1,7 @@
 #include "app/views/assistant/DesktopAIView.h"
 
 #include "app/models/BrowserBridgePolicy.h"
+#include "app/models/OrlaConversation.h"
 #include "app/models/SiteGrantPolicy.h"
 #include "app/platform/Clock.h"
 #include "app/platform/Scheduler.h"
@@ -256,7 +257,7 @@ AssistantForm::ReplyLimits DesktopAIView::replyLimits() const
         [&](const QString& answer) {
             QList<AssistantForm::Turn> turns = m_thread;
             turns.append({ question, answer });
-            return m_services.port->justification(original, turns);
+            return OrlaConversation::reason(original, turns);
         },
         m_reply);
 }
@@ -882,7 +883,7 @@ void DesktopAIView::submit(const QString& shown)
         return;
     }
     m_sent = Sent { m_target->what, m_target->minutes, shown };
-    const QString justification = m_services.port->justification(m_target->original, m_thread);
+    const QString justification = OrlaConversation::reason(m_target->original, m_thread);
     // The view reads the outcome from the service's state, not from the call.
     if (m_target->link) {
         m_services.port->requestURL(m_target->url, justification, m_target->minutes);
