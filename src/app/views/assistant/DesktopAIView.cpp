@@ -434,7 +434,8 @@ QWidget* DesktopAIView::makeEvaluating()
     column->addSpacing(40);
     column->addStretch(1);
     m_evaluatingGlow = new OrlaGlow(OrlaGlow::Mode::breathing, 112, page);
-    m_evaluatingGlow->setFixedSize(200, 200);
+    // Room for the light at its widest (1.05 × 110 points of radius).
+    m_evaluatingGlow->setFixedSize(240, 240);
     column->addWidget(m_evaluatingGlow, 0, Qt::AlignHCenter);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(8);
@@ -450,7 +451,7 @@ QWidget* DesktopAIView::makeEvaluating()
     italic.setItalic(true);
     m_sentReason->setFont(italic);
     m_sentReason->setAlignment(Qt::AlignHCenter);
-    m_sentReason->setMaximumWidth(400);
+    m_sentReason->setFixedWidth(400);
     m_sentReason->setMaximumHeight(QFontMetrics(italic).lineSpacing() * 3 + 2);
     texts->addWidget(centred(m_sentReason, page));
     column->addLayout(texts);
@@ -465,9 +466,9 @@ QWidget* DesktopAIView::makeAnswer()
     auto* column = new QVBoxLayout(page);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(20);
-    column->addSpacing(28);
     m_answerGlow = new OrlaGlow(OrlaGlow::Mode::dim, 112, page);
-    m_answerGlow->setFixedSize(220, 190);
+    // Room for the opened light (1.25 × 110 points of radius) around the 190-point stage.
+    m_answerGlow->setFixedSize(280, 280);
     column->addWidget(m_answerGlow, 0, Qt::AlignHCenter);
 
     m_verdict = new QWidget(page);
@@ -482,7 +483,7 @@ QWidget* DesktopAIView::makeAnswer()
     verdict->addWidget(m_eyebrow);
     m_headline = textLabel({}, 22, QFont::DemiBold, Tone::ink, m_verdict, BrandFonts::Design::Rounded);
     m_headline->setAlignment(Qt::AlignHCenter);
-    m_headline->setMaximumWidth(440);
+    m_headline->setFixedWidth(440);
     verdict->addWidget(centred(m_headline, m_verdict));
 
     m_countdown = new QWidget(m_verdict);
@@ -504,12 +505,12 @@ QWidget* DesktopAIView::makeAnswer()
 
     m_detail = textLabel({}, 13, QFont::Normal, Tone::muted, m_verdict);
     m_detail->setAlignment(Qt::AlignHCenter);
-    m_detail->setMaximumWidth(420);
+    m_detail->setFixedWidth(420);
     verdict->addWidget(centred(m_detail, m_verdict));
     column->addWidget(m_verdict);
 
     m_replyBox = new QWidget(page);
-    m_replyBox->setMaximumWidth(460);
+    m_replyBox->setFixedWidth(460);
     auto* replyColumn = new QVBoxLayout(m_replyBox);
     replyColumn->setContentsMargins(0, 4, 0, 0);
     replyColumn->setSpacing(6);

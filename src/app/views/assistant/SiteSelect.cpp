@@ -326,7 +326,7 @@ void SiteSelect::paintEvent(QPaintEvent*)
     double nameWidth = right - left;
     const bool twoTexts = m_item.name != m_selection;
     if (twoTexts) {
-        nameWidth = std::min<double>(nameMetrics.horizontalAdvance(m_item.name), (right - left) * 0.6);
+        nameWidth = std::min<double>(nameMetrics.horizontalAdvance(m_item.name) + 2, (right - left) * 0.6);
     }
     drawLine(painter, QRectF(left, 0, nameWidth, box.height()), m_item.name, nameFont, palette.ink,
         nameElide(m_item, m_selection));
