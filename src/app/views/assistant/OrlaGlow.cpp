@@ -95,54 +95,76 @@ void OrlaGlow::follow()
     update();
 }
 
-void OrlaGlow::paintEvent(QPaintEvent*)
+const QImage& OrlaGlow::cachedLight(ColorScheme scheme, double ratio)
 {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const AssistantScenes::GlowFrame shown = frame();
-    const QPointF centre = QRectF(rect()).center();
+    // Drawn once at full strength and the largest scale; each frame only
+    // scales it down and fades it.
+    if (m_light.isNull() || m_lightScheme != scheme || !qFuzzyCompare(m_light.devicePixelRatio(), ratio)) {
+        const double side = glowSide * largestScale;
+        m_light = QImage(QSize(qCeil(side * ratio), qCeil(side * ratio)), QImage::Format_ARGB32_Premultiplied);
+        m_light.setDevicePixelRatio(ratio);
+        m_light.fill(Qt::transparent);
+        QPainter painter(&m_light);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QColor color = glowColor(scheme);
+        const double radius = side / 2;
+        QRadialGradient gradient(QPointF(radius, radius), radius);
+        gradient.setColorAt(0, color);
+        gradient.setColorAt(4.0 / (glowSide / 2), color);
+        gradient.setColorAt(1, withOpacity(color, 0));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(gradient);
+        painter.drawEllipse(QPointF(radius, radius), radius, radius);
+        m_lightScheme = scheme;
+    }
+    return m_light;
+}
 
-    painter.save();
-    painter.translate(centre);
-    painter.scale(shown.scale, shown.scale);
-    const QColor color = glowColor(BrandPalette::schemeOf(this));
-    QRadialGradient gradient(QPointF(0, 0), glowSide / 2);
-    const double inner = 4.0 / (glowSide / 2);
-    gradient.setColorAt(0, withOpacity(color, shown.opacity));
-    gradient.setColorAt(inner, withOpacity(color, shown.opacity));
-    gradient.setColorAt(1, withOpacity(color, 0));
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(gradient);
-    painter.drawEllipse(QPointF(0, 0), glowSide / 2, glowSide / 2);
-    painter.restore();
-
-    if (m_mascotSize > 0) {
-        const QPointF topLeft = centre - QPointF(m_mascotSize / 2, m_mascotSize / 2);
-        if (m_lit) {
-            Firefly::paint(painter, topLeft, m_mascotSize);
-        } else {
-            // Greyed: most of the colour drained and partly see-through.
-            QImage image(QSize(qCeil(m_mascotSize), qCeil(m_mascotSize)) * devicePixelRatioF(),
-                QImage::Format_ARGB32_Premultiplied);
-            image.setDevicePixelRatio(devicePixelRatioF());
-            image.fill(Qt::transparent);
-            {
-                QPainter artwork(&image);
-                artwork.setRenderHint(QPainter::Antialiasing);
-                Firefly::paint(artwork, QPointF(0, 0), m_mascotSize);
-            }
-            for (int y = 0; y < image.height(); ++y) {
-                auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-                for (int x = 0; x < image.width(); ++x) {
+const QImage& OrlaGlow::cachedMascot(double ratio)
+{
+    if (m_mascot.isNull() || m_mascotLitCached != m_lit || !qFuzzyCompare(m_mascot.devicePixelRatio(), ratio)) {
+        m_mascot = QImage(
+            QSize(qCeil(m_mascotSize * ratio), qCeil(m_mascotSize * ratio)), QImage::Format_ARGB32_Premultiplied);
+        m_mascot.setDevicePixelRatio(ratio);
+        m_mascot.fill(Qt::transparent);
+        {
+            QPainter artwork(&m_mascot);
+            artwork.setRenderHint(QPainter::Antialiasing);
+            Firefly::paint(artwork, QPointF(0, 0), m_mascotSize);
+        }
+        if (!m_lit) {
+            // Greyed: most of the colour drained.
+            for (int y = 0; y < m_mascot.height(); ++y) {
+                auto* line = reinterpret_cast<QRgb*>(m_mascot.scanLine(y));
+                for (int x = 0; x < m_mascot.width(); ++x) {
                     const QRgb pixel = line[x];
                     const int grey = qGray(pixel);
                     const auto towards = [grey](int channel) { return qRound(grey + 0.35 * (channel - grey)); };
                     line[x] = qRgba(towards(qRed(pixel)), towards(qGreen(pixel)), towards(qBlue(pixel)), qAlpha(pixel));
                 }
             }
-            painter.setOpacity(0.75);
-            painter.drawImage(topLeft, image);
         }
+        m_mascotLitCached = m_lit;
+    }
+    return m_mascot;
+}
+
+void OrlaGlow::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const AssistantScenes::GlowFrame shown = frame();
+    const QPointF centre = QRectF(rect()).center();
+    const double ratio = devicePixelRatioF();
+
+    const QImage& light = cachedLight(BrandPalette::schemeOf(this), ratio);
+    const double side = glowSide * shown.scale;
+    painter.setOpacity(shown.opacity);
+    painter.drawImage(QRectF(centre.x() - side / 2, centre.y() - side / 2, side, side), light);
+
+    if (m_mascotSize > 0) {
+        painter.setOpacity(m_lit ? 1.0 : 0.75);
+        painter.drawImage(centre - QPointF(m_mascotSize / 2, m_mascotSize / 2), cachedMascot(ratio));
     }
 }
 

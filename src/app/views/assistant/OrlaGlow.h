@@ -6,6 +6,7 @@
 #include "app/views/mascot/PikoClock.h"
 #include "app/views/mascot/PikoSprite.h"
 
+#include <QImage>
 #include <QWidget>
 
 namespace kestravin {
@@ -45,6 +46,11 @@ protected:
 
 private:
     void follow();
+    const QImage& cachedLight(ColorScheme scheme, double ratio);
+    const QImage& cachedMascot(double ratio);
+
+    // The largest scale any mode reaches (the opened light).
+    static constexpr double largestScale = 1.25;
 
     Mode m_mode;
     double m_mascotSize;
@@ -53,6 +59,10 @@ private:
     double m_started;
     BrandTween m_opened;
     PikoFrameClock m_frames;
+    QImage m_light;
+    ColorScheme m_lightScheme = ColorScheme::Light;
+    QImage m_mascot;
+    bool m_mascotLitCached = true;
 };
 
 } // namespace kestravin
