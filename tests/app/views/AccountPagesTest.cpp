@@ -12,6 +12,7 @@
 #include "app/views/blocker/FolgaLine.h"
 #include "app/views/brand/BrandButton.h"
 #include "app/views/brand/ChoiceChips.h"
+#include "app/views/brand/SummaryLink.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -3,8 +3,10 @@
 // the first-run and assistant windows. Each runs over the services' test rig
 // (private bus, scripted daemon, temporary files, a clock the test moves).
 #include "app/models/InternetDateTime.h"
+#include "app/platform/ScreenReader.h"
 #include "app/services/InstalledApps.h"
 #include "app/services/SiteIconStore.h"
+#include "app/views/assistant/DesktopAIWindow.h"
 #include "app/views/assistant/DesktopAIWindowController.h"
 #include "app/views/brand/Appearance.h"
 #include "app/views/menubar/MenuBarPopoverView.h"
@@ -17,7 +19,9 @@
 #include "app/views/settings/WeekScheduleEditor.h"
 
 #include "AccessibilityWalk.h"
+#include "AssistantFakes.h"
 #include "EventLoop.h"
+#include "FakeTime.h"
 #include "MenuBarFakes.h"
 #include "PopoverRig.h"
 #include "ServiceRig.h"
@@ -342,6 +346,88 @@ TEST_F(ScreenWalkTest, TheFirstRunAndAssistantWindowsAreNamed)
     EXPECT_TRUE(sound(walker.windowContaining(u"Pedir ajuda à Orla"_s)));
     delete OnboardingWindowController::shared().window();
     delete DesktopAIWindowController::shared().window();
+}
+
+// ---- The assistant window in each stage ----
+
+class AssistantWalkTest : public ScreenWalkTest {
+protected:
+    void open()
+    {
+        DesktopAIView::Services services;
+        services.port = &port;
+        services.clock = &time;
+        services.scheduler = &time;
+        services.screenReader = &reader;
+        services.icons = &icons;
+        services.locale = QLocale(QLocale::Portuguese, QLocale::Brazil);
+        services.timeZone = QTimeZone::utc();
+        window = std::make_unique<DesktopAIWindow>(services);
+        window->show();
+    }
+
+    kestravin::testing_support::FakeAssistantPort port;
+    kestravin::testing::FakeTime time;
+    FixedScreenReader reader { true };
+    QTemporaryDir iconFolder;
+    SiteIconStore icons { SiteIconStore::Options {
+        iconFolder.path(), [](const QString&, const QString&) { return QUrl(); }, 8000 } };
+    std::unique_ptr<DesktopAIWindow> window;
+};
+
+TEST_F(AssistantWalkTest, TheFormIsSentTheQuestionAnsweredAndTheAnswerClosedByName)
+{
+    port.blocked = { u"example.com"_s };
+    open();
+    QList<AtspiNode> tree = walker.windowContaining(u"Pedir à Orla"_s);
+    ASSERT_TRUE(sound(tree));
+    ASSERT_TRUE(press(tree, u"Outro site"_s, u"push button"_s));
+    tree = rewalk(u"Site: example.com"_s);
+    ASSERT_TRUE(press(tree, u"TikTok"_s, u"push button"_s));
+    ASSERT_TRUE(press(tree, u"15 min"_s, u"push button"_s));
+    const auto reason = AtspiWalker::find(tree, u"Para que você precisa disso?"_s, u"text"_s);
+    ASSERT_TRUE(reason && walker.setText(*reason, u"preciso ver uma aula"_s));
+    tree = rewalk(u"Pedir à Orla"_s);
+    ASSERT_TRUE(press(tree, u"Pedir à Orla"_s, u"push button"_s));
+    ASSERT_EQ(port.calls.size(), 1);
+    EXPECT_EQ(port.calls[0].target, u"tiktok"_s);
+    EXPECT_EQ(port.calls[0].minutes, 15);
+    tree = rewalk(u"TikTok · 15 min"_s);
+
+    port.answer(u"clarify"_s, u"Qual aula?"_s);
+    tree = rewalk(u"A ORLA PRECISA DE MAIS CONTEXTO"_s);
+    const auto reply = AtspiWalker::find(tree, u"Sua resposta à Orla"_s, u"text"_s);
+    ASSERT_TRUE(reply && walker.setText(*reply, u"Cálculo"_s));
+    tree = rewalk(u"Responder"_s);
+    ASSERT_TRUE(press(tree, u"Responder"_s, u"push button"_s));
+    ASSERT_EQ(port.calls.size(), 2);
+    EXPECT_TRUE(port.calls[1].reason.endsWith(u"Minha resposta: Cálculo"_s));
+
+    port.answer(u"allow"_s, u"Pode ver a aula."_s, time.now().addSecs(15 * 60));
+    tree = rewalk(u"LIBERADO"_s);
+    // A screen reader runs here: the countdown says the end, not that the window closes.
+    EXPECT_TRUE(AtspiWalker::find(tree, u"Liberado até 10:15"_s));
+    ASSERT_TRUE(press(tree, u"OK"_s, u"push button"_s));
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(AssistantWalkTest, TheGateCardsAreRead)
+{
+    port.session = false;
+    port.codeValue = u"K7Q2"_s;
+    port.accountMessageValue = u"Confirme o código no navegador."_s;
+    open();
+    QList<AtspiNode> tree = walker.windowContaining(u"Conecte sua conta para pedir à Orla."_s);
+    ASSERT_TRUE(sound(tree));
+    EXPECT_TRUE(AtspiWalker::find(tree, u"K7Q2"_s));
+    ASSERT_TRUE(press(tree, u"Conectar minha conta"_s, u"push button"_s));
+    EXPECT_EQ(port.connects, 1);
+
+    port.session = true;
+    port.accountFocusValue = false;
+    port.publish();
+    tree = rewalk(u"Você está livre agora."_s);
+    EXPECT_FALSE(AtspiWalker::find(tree, u"Conectar minha conta"_s));
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "app/views/brand/BrandShapes.h"
 #include "app/views/brand/BrandSymbol.h"
 #include "app/views/brand/BrandTokens.h"
+#include "app/views/brand/SummaryLink.h"
 
 #include <QAccessible>
 #include <QHBoxLayout>
@@ -155,7 +156,7 @@ FolgaStatementView::FolgaStatementView(
     failure->setSpacing(10);
     m_failureText = AccountWidgets::text({}, 13, QFont::Normal, m_failureRow);
     failure->addWidget(m_failureText, 1);
-    m_retry = new LinkButton(u"Tentar de novo"_s, u"Tentar carregar o extrato de novo"_s, 13, m_failureRow);
+    m_retry = new SummaryLink(u"Tentar de novo"_s, u"Tentar carregar o extrato de novo"_s, m_failureRow);
     connect(m_retry, &QAbstractButton::clicked, this, &FolgaStatementView::retry);
     failure->addWidget(m_retry);
     column->addWidget(m_failureRow);

@@ -16,7 +16,7 @@ namespace kestravin {
 
 class BrandButton;
 class DesktopAccountService;
-class LinkButton;
+class SummaryLink;
 class RoundedPanel;
 
 // One row of the statement: the goal's symbol, its title and detail, and
@@ -74,7 +74,7 @@ public:
     QString failureText() const;
     QList<FolgaStatementRow*> rows() const;
     BrandButton* goalsButton() const { return m_goals; }
-    LinkButton* retryButton() const { return m_retry; }
+    SummaryLink* retryButton() const { return m_retry; }
 
 private:
     void follow();
@@ -100,7 +100,7 @@ private:
     BrandButton* m_goals;
     QWidget* m_failureRow;
     QLabel* m_failureText;
-    LinkButton* m_retry;
+    SummaryLink* m_retry;
     QLabel* m_message;
     QProgressBar* m_spinner;
     RoundedPanel* m_card;

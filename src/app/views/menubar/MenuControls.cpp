@@ -34,56 +34,6 @@ void scaleAboutCentre(QPainter& painter, const QRectF& rect, double scale)
 
 } // namespace
 
-SummaryLink::SummaryLink(const QString& title, const QString& accessibilityText, QWidget* parent)
-    : QAbstractButton(parent), m_press(new LinkPressStyle(this))
-{
-    setText(title);
-    setAccessibleName(accessibilityText.isEmpty() ? title + u" na etapa anterior"_s : accessibilityText);
-    setFont(BrandFonts::font(12, QFont::Medium));
-    setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::TabFocus);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    followAppearance(this);
-}
-
-QSize SummaryLink::sizeHint() const
-{
-    const QFontMetrics metrics(font());
-    return { metrics.horizontalAdvance(text()) + 14, metrics.height() + 2 };
-}
-
-void SummaryLink::enterEvent(QEnterEvent* event)
-{
-    m_hovered = true;
-    update();
-    QAbstractButton::enterEvent(event);
-}
-
-void SummaryLink::leaveEvent(QEvent* event)
-{
-    m_hovered = false;
-    update();
-    QAbstractButton::leaveEvent(event);
-}
-
-void SummaryLink::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    scaleAboutCentre(painter, rect(), m_press->scale());
-    const auto scheme = Appearance::shared().colorScheme();
-    const QColor color = m_hovered ? MenuBarPalette::of(scheme).ink
-                                   : BrandTokens::accent().darker(scheme == ColorScheme::Dark ? 100 : 135);
-    painter.setFont(font());
-    painter.setPen(color);
-    const QFontMetrics metrics(font());
-    const QRectF textRect(0, 0, metrics.horizontalAdvance(text()), height());
-    painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, text());
-    const double side = 9;
-    const QRectF chevron(textRect.right() + (m_hovered ? 4 : 3), (height() - side) / 2, side, side);
-    BrandMotionIcon::paintSymbol(painter, u"chevron.right"_s, chevron, color, {});
-}
-
 MenuSwitch::MenuSwitch(const QString& accessibleName, QWidget* parent) : QAbstractButton(parent)
 {
     // Before anything that reaches assistive technology: the first interface

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/views/brand/BrandButton.h"
+#include "app/views/brand/SummaryLink.h"
 
 #include <QAbstractButton>
 #include <QWidget>
@@ -10,24 +11,6 @@ class QHBoxLayout;
 namespace kestravin {
 
 class LinkPressStyle;
-
-// A compact text link with a small trailing chevron; its accessible name is
-// the given text, or the title followed by " na etapa anterior".
-class SummaryLink : public QAbstractButton {
-    Q_OBJECT
-public:
-    SummaryLink(const QString& title, const QString& accessibilityText, QWidget* parent = nullptr);
-    QSize sizeHint() const override;
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
-
-private:
-    LinkPressStyle* m_press;
-    bool m_hovered = false;
-};
 
 // A small on/off switch; a checkable button, so assistive technology reads
 // its state.
