@@ -24,6 +24,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 using namespace kestravin;
 using kestravin::testing::OnboardingRig;
@@ -405,6 +407,27 @@ TEST_F(OnboardingScreensTest, DoneSentenceFollowsTheListAndReduceMotionSkipsTheR
     QSignalSpy close(view.get(), &OnboardingView::closeRequested);
     step->closeButton()->click();
     EXPECT_EQ(close.count(), 1);
+}
+
+TEST_F(OnboardingScreensTest, OnlyTheScreenOnShowExistsSoNothingMovesBehindIt)
+{
+    auto view = shownView(welcome);
+    ASSERT_TRUE(waitFor([&] {
+        const auto flights = view->findChildren<FlyingPiko*>();
+        return std::any_of(flights.begin(), flights.end(), [](FlyingPiko* f) { return f->frameTimerRunning(); });
+    })) << "the mascot flies in";
+
+    OnboardingView::State state;
+    state.step = hours;
+    view->setState(state);
+    EXPECT_TRUE(view->findChildren<WelcomeStep*>().isEmpty());
+    EXPECT_TRUE(view->findChildren<FlyingPiko*>().isEmpty());
+
+    state.dotPulse = 1;
+    view->setState(state);
+    EXPECT_TRUE(view->progress()->animating());
+    view->hide();
+    EXPECT_FALSE(view->progress()->animating()) << "a hidden row stops its pulse";
 }
 
 TEST_F(OnboardingScreensTest, MenuBarRingPulsesTwiceThenStaysHidden)

@@ -93,6 +93,7 @@ OnboardingView::OnboardingView(const OnboardingServices& services, QWidget* pare
 OnboardingView::~OnboardingView()
 {
     delete m_cover;
+    m_cover = nullptr;
 }
 
 void OnboardingView::paintEvent(QPaintEvent*)
