@@ -479,6 +479,16 @@ TEST_F(OnboardingScreensTest, DawnOverTheViewLandsOnTheFirstDot)
     view->setState(state);
     ASSERT_TRUE(view->dawnOverlay()->isVisible());
     EXPECT_EQ(view->nightOpacity(), 0.0) << "the backdrop goes at once during the dawn";
+    // Early on, the night still covers the window away from the light.
+    QImage frame = testing_support::grabImage(*view);
+    EXPECT_TRUE(testing_support::sameColor(testing_support::pixel(frame, 20, 700), QColor(12, 13, 11), 12));
+    for (const double p : { 0.2, 0.5, 0.8 }) {
+        state.dawnProgress = p;
+        view->setState(state);
+        frame = testing_support::grabImage(*view);
+    }
+    EXPECT_TRUE(testing_support::sameColor(testing_support::pixel(frame, 440, 360), QColor(0xFF, 0xFE, 0xFC), 12))
+        << "the middle of the window is open to the day";
     state.dawnProgress = 1.0;
     view->setState(state);
     const QPointF dot = view->progress()->mapTo(view.get(), view->progress()->dotCentre(sites).toPoint());

@@ -284,6 +284,9 @@ void OnboardingView::applyState(const State& previous)
     }
     if (m_stage) {
         m_look->setLook({ s.opacity, 0.0, s.blur }, s.x);
+        // Hidden at the turn of a transition, where it would be drawn not at all.
+        keepPlaceWhenHidden(m_stepHost);
+        m_stepHost->setVisible(s.opacity > 0.0);
         if (s.sitesRevealed != RiseIn::riseVisible(m_stepHost)) {
             RiseIn::setRiseVisible(m_stepHost, s.sitesRevealed);
         }

@@ -40,6 +40,15 @@ ItemLook mixLooks(const ItemLook& a, const ItemLook& b, double t)
 
 } // namespace
 
+void keepPlaceWhenHidden(QWidget* widget)
+{
+    QSizePolicy policy = widget->sizePolicy();
+    if (!policy.retainSizeWhenHidden()) {
+        policy.setRetainSizeWhenHidden(true);
+        widget->setSizePolicy(policy);
+    }
+}
+
 const OnboardingColors& OnboardingColors::of(ColorScheme scheme)
 {
     static const OnboardingColors light = [] {
@@ -150,7 +159,15 @@ void LookAnimator::animateTo(const ItemLook& look, const QEasingCurve& curve, in
 
 void LookAnimator::apply()
 {
-    m_effect->setLook(current());
+    const ItemLook look = current();
+    m_effect->setLook(look);
+    // Fully faded, the widget is hidden (keeping its place): an effect that
+    // draws nothing would leave the area of an opaque child, such as a scroll
+    // area's viewport, unpainted.
+    if (auto* target = qobject_cast<QWidget*>(parent())) {
+        keepPlaceWhenHidden(target);
+        target->setVisible(look.opacity > 0.0);
+    }
 }
 
 // ---------------------------------------------------------------------------

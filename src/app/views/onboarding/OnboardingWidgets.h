@@ -33,6 +33,9 @@ struct OnboardingColors {
     static const OnboardingColors& forWidget(const QWidget* widget);
 };
 
+// Lets `widget` keep its place in its layout while hidden.
+void keepPlaceWhenHidden(QWidget* widget);
+
 // Draws a widget faded, shifted and blurred as one picture: a step sliding out,
 // a text rising in. At rest it steps aside, so a still screen costs nothing.
 class StageEffect : public QGraphicsEffect {
