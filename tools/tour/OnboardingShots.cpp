@@ -24,7 +24,7 @@ struct OnboardingTour {
         QTimeZone::systemTimeZone(),
         [](const AccountMission&, std::function<void(std::optional<AccountFailure>)>) {} } };
 
-    OnboardingServices services()
+    OnboardingStepServices services()
     {
         return { demo.config, demo.account, demo.icons, demo.apps, demo.installer,
             WeekScheduleEditor::Services {

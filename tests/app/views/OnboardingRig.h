@@ -29,7 +29,7 @@ struct OnboardingRig {
 
     OnboardingRig() { QDir(dir.path()).mkpath(QStringLiteral("applications")); }
 
-    OnboardingServices services()
+    OnboardingStepServices services()
     {
         return { *rig.config, rig.account, icons, installed, *rig.installer,
             WeekScheduleEditor::Services { *rig.config, *rig.blocking, nullptr, rig.time, rig.time, nullptr },

@@ -55,7 +55,7 @@ void paintText(QWidget* widget, const QColor& color)
 
 } // namespace
 
-OnboardingServices OnboardingServices::shared()
+OnboardingStepServices OnboardingStepServices::shared()
 {
     return { ConfigurationManager::shared(), DesktopAccountService::shared(), SiteIconStore::shared(),
         InstalledApps::shared(), HelperInstaller::shared(), WeekScheduleEditor::Services::shared(),
@@ -64,7 +64,7 @@ OnboardingServices OnboardingServices::shared()
 
 // ---------------------------------------------------------------------------
 
-SitesStep::SitesStep(const OnboardingServices& services, QWidget* parent)
+SitesStep::SitesStep(const OnboardingStepServices& services, QWidget* parent)
     : QWidget(parent),
       m_services(services),
       m_header(new StepHeader(u"O que costuma roubar seu foco?"_s,
@@ -262,7 +262,7 @@ void PresetChip::paintEvent(QPaintEvent*)
 // ---------------------------------------------------------------------------
 
 HoursStep::HoursStep(
-    const OnboardingServices& services, std::optional<OnboardingPolicy::Preset> preset, QWidget* parent)
+    const OnboardingStepServices& services, std::optional<OnboardingPolicy::Preset> preset, QWidget* parent)
     : QWidget(parent), m_row(new QWidget(this))
 {
     auto* column = new QVBoxLayout(this);

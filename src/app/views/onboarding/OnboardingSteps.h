@@ -31,7 +31,7 @@ class SiteIconStore;
 class StepHeader;
 
 // What the wizard's day steps build their embedded pages with.
-struct OnboardingServices {
+struct OnboardingStepServices {
     ConfigurationManager& config;
     DesktopAccountService& account;
     SiteIconStore& icons;
@@ -40,7 +40,7 @@ struct OnboardingServices {
     WeekScheduleEditor::Services week;
     MissionsView::Services missions;
 
-    static OnboardingServices shared();
+    static OnboardingStepServices shared();
 };
 
 // The sites step: the sites and the apps to hide, one picker at a time under a
@@ -48,7 +48,7 @@ struct OnboardingServices {
 class SitesStep : public QWidget {
     Q_OBJECT
 public:
-    explicit SitesStep(const OnboardingServices& services, QWidget* parent = nullptr);
+    explicit SitesStep(const OnboardingStepServices& services, QWidget* parent = nullptr);
 
     enum class Tab { sites, apps };
     Tab tab() const { return m_tab; }
@@ -67,7 +67,7 @@ public:
 private:
     void refreshCounts();
 
-    OnboardingServices m_services;
+    OnboardingStepServices m_services;
     Tab m_tab = Tab::sites;
     StepHeader* m_header;
     SegmentedSwitch* m_switch;
@@ -109,8 +109,8 @@ private:
 class HoursStep : public QWidget {
     Q_OBJECT
 public:
-    HoursStep(
-        const OnboardingServices& services, std::optional<OnboardingPolicy::Preset> preset, QWidget* parent = nullptr);
+    HoursStep(const OnboardingStepServices& services, std::optional<OnboardingPolicy::Preset> preset,
+        QWidget* parent = nullptr);
 
     void setPreset(std::optional<OnboardingPolicy::Preset> preset);
     void setPresetPulse(std::optional<int> tick);

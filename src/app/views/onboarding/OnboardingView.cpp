@@ -57,7 +57,7 @@ OnboardingKey decideOnboardingKey(int key, int step, bool typing, bool welcomeRe
     return OnboardingKey::pass;
 }
 
-OnboardingView::OnboardingView(const OnboardingServices& services, QWidget* parent)
+OnboardingView::OnboardingView(const OnboardingStepServices& services, QWidget* parent)
     : QWidget(parent), m_services(services), m_night(new NightBackground(this)), m_overlay(new DawnOverlay(this))
 {
     setFixedSize(windowSize);

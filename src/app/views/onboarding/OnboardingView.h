@@ -69,7 +69,7 @@ public:
         QString hint;
     };
 
-    explicit OnboardingView(const OnboardingServices& services, QWidget* parent = nullptr);
+    explicit OnboardingView(const OnboardingStepServices& services, QWidget* parent = nullptr);
     ~OnboardingView() override;
 
     void setState(const State& state);
@@ -113,7 +113,7 @@ private:
     void updateDawn(const State& previous);
     static bool typing();
 
-    OnboardingServices m_services;
+    OnboardingStepServices m_services;
     State m_state;
     NightBackground* m_night;
     BrandTween m_nightOpacity { 1.0 };
