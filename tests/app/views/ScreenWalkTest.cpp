@@ -11,6 +11,7 @@
 #include "app/views/brand/Appearance.h"
 #include "app/views/menubar/MenuBarPopoverView.h"
 #include "app/views/menubar/MenuBlockingPort.h"
+#include "app/views/onboarding/OnboardingView.h"
 #include "app/views/onboarding/OnboardingWindowController.h"
 #include "app/views/pickers/BlockedAppsView.h"
 #include "app/views/pickers/BlockedSitesView.h"
@@ -23,11 +24,13 @@
 #include "EventLoop.h"
 #include "FakeTime.h"
 #include "MenuBarFakes.h"
+#include "OnboardingRig.h"
 #include "PopoverRig.h"
 #include "ServiceRig.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 using namespace Qt::StringLiterals;
@@ -333,6 +336,98 @@ TEST_F(SettingsWalkTest, EverySidebarItemOpensItsPage)
             EXPECT_TRUE(AtspiWalker::find(rewalk(u"Salvo"_s), u"Salvo"_s, u"label"_s));
         }
     }
+}
+
+// ---- The first-run wizard, screen by screen ----
+
+class WizardWalkTest : public ScreenWalkTest {
+protected:
+    void SetUp() override
+    {
+        ScreenWalkTest::SetUp();
+        rig.rig.config->setConfiguration(ServiceRig::configurationWith({ u"reddit.com"_s }, false));
+        // One installed app, so that the app tab has a tile to show.
+        QFile entry(rig.dir.filePath(u"applications/org.gimp.GIMP.desktop"_s));
+        ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+        entry.write("[Desktop Entry]\nType=Application\nName=GIMP\nExec=gimp\n");
+        entry.close();
+        view = std::make_unique<OnboardingView>(rig.services());
+    }
+
+    void show(int step, std::function<void(OnboardingView::State&)> adjust = {})
+    {
+        OnboardingView::State state;
+        state.step = step;
+        if (adjust) {
+            adjust(state);
+        }
+        view->setState(state);
+        view->show();
+    }
+
+    kestravin::testing::OnboardingRig rig;
+    std::unique_ptr<OnboardingView> view;
+};
+
+TEST_F(WizardWalkTest, EveryScreenIsNamedAndItsButtonsWork)
+{
+    // The welcome screen signs in through its button.
+    show(0);
+    QList<AtspiNode> tree = walker.windowContaining(u"Entrar ou criar conta"_s);
+    ASSERT_TRUE(sound(tree));
+    EXPECT_TRUE(AtspiWalker::find(tree, u"Oi. Eu sou a Orla."_s, u"label"_s));
+    QSignalSpy signIn(view.get(), &OnboardingView::signInRequested);
+    ASSERT_TRUE(press(tree, u"Entrar ou criar conta"_s, u"push button"_s));
+    EXPECT_EQ(signIn.count(), 1);
+
+    // Sites: the progress is read as one line, the tabs switch, continue moves on.
+    show(1);
+    tree = rewalk(u"Etapa 1 de 4: Sites"_s);
+    EXPECT_TRUE(AtspiWalker::find(tree, u"Etapa 1 de 4: Sites"_s, u"label"_s));
+    EXPECT_FALSE(AtspiWalker::find(tree, u"Voltar"_s)) << "no way back to the sign-in";
+    QSignalSpy next(view.get(), &OnboardingView::nextRequested);
+    ASSERT_TRUE(press(tree, u"Continuar"_s, u"push button"_s));
+    EXPECT_EQ(next.count(), 1);
+    ASSERT_TRUE(press(tree, u"Apps do computador · 0"_s));
+    EXPECT_TRUE(AtspiWalker::find(
+        rewalk(u"GIMP"_s), u"Opcional. Os apps marcados ficam escondidos durante o foco."_s, u"label"_s));
+
+    // Hours: the presets sit in their named row and report the chosen one.
+    show(2, [](OnboardingView::State& s) { s.preset = OnboardingPolicy::Preset::business; });
+    tree = rewalk(u"Modelos de horário"_s);
+    const auto business = AtspiWalker::find(tree, u"Horário comercial, 9h–12h, 13h–18h"_s, u"radio button"_s);
+    ASSERT_TRUE(business);
+    EXPECT_TRUE(business->has(ATSPI_STATE_CHECKED));
+    QSignalSpy preset(view.get(), &OnboardingView::presetChosen);
+    ASSERT_TRUE(press(tree, u"Expediente, 9h–18h"_s, u"radio button"_s));
+    EXPECT_EQ(preset.count(), 1);
+    QSignalSpy back(view.get(), &OnboardingView::backRequested);
+    ASSERT_TRUE(press(tree, u"Voltar"_s, u"push button"_s));
+    EXPECT_EQ(back.count(), 1);
+
+    // Permission: the button asks for it, its status is read.
+    show(3, [](OnboardingView::State& s) {
+        s.nextLabel = u"Permitir"_s;
+        s.permissionMessage = u"A permissão não foi concluída. Quando quiser, toque em Permitir de novo."_s;
+    });
+    tree = rewalk(u"Permitir"_s);
+    EXPECT_TRUE(AtspiWalker::find(
+        tree, u"A permissão não foi concluída. Quando quiser, toque em Permitir de novo."_s, u"label"_s));
+    ASSERT_TRUE(press(tree, u"Permitir"_s, u"push button"_s));
+    EXPECT_EQ(next.count(), 2);
+
+    // Goals: the embedded editor's cards are there.
+    show(4);
+    tree = rewalk(u"Ganhe folgas com suas metas."_s);
+    EXPECT_TRUE(AtspiWalker::find(tree, u"Etapa 4 de 4: Metas"_s, u"label"_s));
+
+    // Done: one button closes the wizard; the drawn top bar is not read.
+    show(5);
+    tree = rewalk(u"Foco ativado."_s);
+    EXPECT_FALSE(AtspiWalker::find(tree, u"9:41"_s));
+    QSignalSpy close(view.get(), &OnboardingView::closeRequested);
+    ASSERT_TRUE(press(tree, u"Fechar"_s, u"push button"_s));
+    EXPECT_EQ(close.count(), 1);
 }
 
 // ---- The first-run and assistant windows, as they are now ----
