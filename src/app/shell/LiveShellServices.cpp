@@ -43,10 +43,9 @@ qreal measureStatusTitle(const QString& text)
 
 LiveShellServices::LiveShellServices(QDBusConnection sessionBus) : m_sessionBus(std::move(sessionBus))
 {
-    OnboardingWindowController::shared().setAccountSessionCheck(
-        [] { return DesktopAccountService::shared().session().has_value(); });
     // Signing out on the account page ends at the launch gate.
     OrlaAccountView::requireAccountHook() = [] { OnboardingWindowController::shared().requireAccount(); };
+    AboutPage::reviewWelcomeHook() = [] { OnboardingWindowController::shared().reviewWelcome(); };
 }
 
 LiveShellServices::~LiveShellServices() = default;

@@ -10,6 +10,8 @@
 #include "app/views/brand/BrandButton.h"
 #include "app/views/onboarding/OnboardingWindowController.h"
 
+#include "FakeOnboardingServices.h"
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QSettings>
@@ -102,7 +104,9 @@ struct PageRig {
 TEST(AccountPageTest, LinksWithTheCodeShowsThePersonAndSignsOutToTheGate)
 {
     PageRig p;
-    OnboardingWindowController::shared().setAccountSessionCheck([&p] { return p.account.session().has_value(); });
+    // The gate after the sign-out sees no session.
+    static kestravin::testing::FakeOnboardingServices gate;
+    OnboardingWindowController::shared().setServices(gate);
     OrlaAccountView page(p.services());
     page.show();
     EXPECT_EQ(page.card(), OrlaAccountView::Card::notLinked);

@@ -10,6 +10,8 @@
 #include "app/views/menubar/MenuBarPopoverView.h"
 #include "app/views/menubar/MenuBlockingPort.h"
 #include "app/views/onboarding/OnboardingWindowController.h"
+
+#include "FakeOnboardingServices.h"
 #include "app/views/pickers/BlockedAppsView.h"
 #include "app/views/pickers/BlockedSitesView.h"
 #include "app/views/settings/SettingsView.h"
@@ -335,9 +337,10 @@ TEST_F(SettingsWalkTest, EverySidebarItemOpensItsPage)
 
 TEST_F(ScreenWalkTest, TheFirstRunAndAssistantWindowsAreNamed)
 {
-    OnboardingWindowController::shared().setAccountSessionCheck([] { return false; });
+    static kestravin::testing::FakeOnboardingServices signedOut;
+    OnboardingWindowController::shared().setServices(signedOut);
     EXPECT_FALSE(OnboardingWindowController::shared().requireAccount());
-    EXPECT_TRUE(sound(walker.windowContaining(u"Kestravin"_s)));
+    EXPECT_TRUE(sound(walker.windowContaining(u"Boas-vindas ao Kestravin"_s)));
     DesktopAIWindowController::shared().showWindow();
     EXPECT_TRUE(sound(walker.windowContaining(u"Pedir ajuda à Orla"_s)));
     delete OnboardingWindowController::shared().window();

@@ -500,3 +500,26 @@ TEST(DesktopAccountServiceTest, TheBridgeSeesTheAccountOnceItsSettingsAreApplied
     bridge.syncNow([&] { immediate = true; });
     EXPECT_TRUE(immediate);
 }
+
+TEST(DesktopAccountServiceTest, ALockedKeyringIsAskedAgainAndIsNotASignOut)
+{
+    AccountRig a;
+    a.store.failReads(true);
+    int reports = 0;
+    QObject::connect(&a.account, &DesktopAccountService::stateChanged, [&] { ++reports; });
+    EXPECT_EQ(a.account.sessionLookup(), SessionLookup::pending);
+    a.account.start();
+    ASSERT_TRUE(waitUntil([&] { return a.account.sessionLookup() == SessionLookup::unavailable; }));
+    EXPECT_GE(reports, 1);
+    a.rig.time.advance(DesktopAccountService::syncInterval);
+    spin(50);
+    EXPECT_EQ(a.account.sessionLookup(), SessionLookup::unavailable);
+    EXPECT_EQ(a.api.count(bootstrapPath), 0);
+
+    // Unlocked: the next tick reads the session and syncs with it.
+    a.store.failReads(false);
+    a.rig.time.advance(DesktopAccountService::syncInterval);
+    ASSERT_TRUE(waitUntil([&] { return a.account.sessionLookup() == SessionLookup::loaded; }));
+    EXPECT_TRUE(a.account.session());
+    EXPECT_TRUE(a.roundsDone(1));
+}
