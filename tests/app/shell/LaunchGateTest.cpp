@@ -1,11 +1,14 @@
 // The launch gate and the windows its callers open.
+#include "app/shell/SettingsShortcut.h"
 #include "app/views/assistant/DesktopAIWindowController.h"
 #include "app/views/onboarding/OnboardingWindowController.h"
 #include "app/views/settings/SettingsWindowController.h"
 
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
 #include <QSettings>
+#include <QTest>
 
 using namespace Qt::StringLiterals;
 
@@ -58,6 +61,43 @@ TEST(AssistantWindow, IsMadeOnceAndBroughtBack)
     assistant.showWindow();
     EXPECT_EQ(assistant.window(), first);
     EXPECT_TRUE(first->isVisible());
+}
+
+TEST(SettingsShortcut, CtrlCommaOpensTheSettingsFromTheFirstRunWindowAndTheSettingsWindow)
+{
+    QWidget popover; // hidden, as the popover mostly is
+    int opened = 0;
+    new SettingsShortcut(
+        [&] {
+            ++opened;
+            SettingsWindowController::shared().show();
+        },
+        &popover);
+    auto& gate = OnboardingWindowController::shared();
+    gate.setAccountSessionCheck([] { return false; });
+    ASSERT_FALSE(gate.requireAccount()); // brings up the first-run window
+    QWidget* firstRun = gate.window();
+    ASSERT_TRUE(firstRun && firstRun->isVisible());
+    ASSERT_TRUE(
+        !SettingsWindowController::shared().window() || !SettingsWindowController::shared().window()->isVisible());
+
+    QTest::keyClick(firstRun, Qt::Key_Comma, Qt::ControlModifier);
+    EXPECT_EQ(opened, 1);
+    QWidget* settings = SettingsWindowController::shared().window();
+    ASSERT_TRUE(settings && settings->isVisible());
+
+    // From a text field of the settings window: the field does not get a comma.
+    auto* field = new QLineEdit(settings);
+    QTest::keyClick(field, Qt::Key_Comma, Qt::ControlModifier);
+    EXPECT_EQ(opened, 2);
+    EXPECT_TRUE(field->text().isEmpty());
+    // A plain comma is typed as ever.
+    QTest::keyClick(field, Qt::Key_Comma);
+    EXPECT_EQ(opened, 2);
+    EXPECT_EQ(field->text(), u","_s);
+    delete field;
+    settings->hide();
+    firstRun->hide();
 }
 
 } // namespace
