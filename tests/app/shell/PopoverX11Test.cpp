@@ -13,6 +13,7 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QScreen>
+#include <QTest>
 
 using namespace Qt::StringLiterals;
 
@@ -68,6 +69,13 @@ TEST(PopoverX11, ClosesOnFocusLossAndTheClosingClickDoesNotReopen)
     popover.toggle(QPoint(available.center().x(), available.top()));
     ASSERT_TRUE(waitFor([&] { return popover.isVisible(); }));
     popover.toggle(QPoint(available.center().x(), available.top()));
+    EXPECT_FALSE(popover.isVisible());
+
+    // Escape from a control inside closes it.
+    clock.advanceMs(PopoverWindow::reopenGuardMs);
+    popover.toggle(QPoint(available.center().x(), available.top()));
+    ASSERT_TRUE(waitFor([&] { return popover.isVisible() && field->hasFocus(); }));
+    QTest::keyClick(field, Qt::Key_Escape);
     EXPECT_FALSE(popover.isVisible());
 }
 
