@@ -635,7 +635,9 @@ void DesktopAccountService::saveMissions(const QList<AccountMission>& missions, 
 void DesktopAccountService::operation(const QString& path, const QByteArray& method, const QByteArray& body,
     Finished done, std::function<void(AccountReply, Finished)> handle)
 {
-    if (!m_collaborators.client) {
+    // Without a session there is no account to change: that is what the
+    // caller hears, not a session that changed meanwhile.
+    if (!m_collaborators.client || !m_collaborators.client->session()) {
         done(AccountFailure::accessError(DesktopAccessError::configuration));
         return;
     }

@@ -430,6 +430,17 @@ TEST(DesktopAccountServiceTest, MissionsAndFolgaHistory)
     EXPECT_EQ(entries->first().id(), u"focus-1712"_s);
 }
 
+TEST(DesktopAccountServiceTest, AChangeWithoutASessionSaysThereIsNoAccountAndSendsNothing)
+{
+    AccountRig a; // not started: no session is loaded
+    std::optional<std::optional<AccountFailure>> result;
+    a.account.saveMissions({ { u"focus"_s, 60 } }, [&](std::optional<AccountFailure> failure) { result = failure; });
+    ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
+    ASSERT_TRUE(result->has_value());
+    EXPECT_EQ((*result)->access, DesktopAccessError::configuration);
+    EXPECT_EQ(a.api.count(u"/api/missions"_s), 0);
+}
+
 TEST(DesktopAccountServiceTest, ARefusedRefreshSignsOutLikeADisconnect)
 {
     AccountRig a;
