@@ -97,6 +97,11 @@ std::optional<DesktopAccountSession> DesktopAccountService::session() const
     return m_collaborators.client ? m_collaborators.client->session() : std::nullopt;
 }
 
+SessionLookup DesktopAccountService::sessionLookup() const
+{
+    return m_collaborators.client ? m_collaborators.client->sessionLookup() : SessionLookup::loaded;
+}
+
 std::optional<QString> DesktopAccountService::connectError() const
 {
     return m_collaborators.link ? m_collaborators.link->connectError() : std::nullopt;
@@ -149,11 +154,24 @@ void DesktopAccountService::start()
     if (!m_collaborators.client)
         return;
     if (!m_timer) {
-        m_timer = m_collaborators.scheduler->startTimer(syncInterval, true, [this] { syncNow(); });
+        m_timer = m_collaborators.scheduler->startTimer(syncInterval, true, [this] {
+            if (m_collaborators.client->keychainLoaded())
+                syncNow();
+            else
+                loadSessionThenSync();
+        });
     }
+    loadSessionThenSync();
+}
+
+void DesktopAccountService::loadSessionThenSync()
+{
     m_collaborators.client->loadSession([self = QPointer(this)] {
-        if (self)
-            self->syncNow();
+        if (!self)
+            return;
+        self->syncNow();
+        // The launch gate waits for the keyring's answer.
+        Q_EMIT self->stateChanged();
     });
 }
 
@@ -637,7 +655,9 @@ void DesktopAccountService::request(const QString& path, const QByteArray& metho
 void DesktopAccountService::operation(const QString& path, const QByteArray& method, const QByteArray& body,
     Finished done, std::function<void(AccountReply, Finished)> handle)
 {
-    if (!m_collaborators.client) {
+    // Without a session there is no account to change: that is what the
+    // caller hears, not a session that changed meanwhile.
+    if (!m_collaborators.client || !m_collaborators.client->session()) {
         done(AccountFailure::accessError(DesktopAccessError::configuration));
         return;
     }

@@ -58,6 +58,9 @@ public:
     const std::optional<DesktopAccountSnapshot>& snapshot() const { return m_snapshot; }
     void setSnapshot(std::optional<DesktopAccountSnapshot> snapshot);
     std::optional<DesktopAccountSession> session() const;
+    // Whether the stored session has been looked up, so that no session
+    // really means none; without a keyring answer it is still open.
+    SessionLookup sessionLookup() const;
 
     bool connecting() const { return m_collaborators.link && m_collaborators.link->connecting(); }
     QString code() const { return m_collaborators.link ? m_collaborators.link->code() : QString(); }
@@ -79,7 +82,8 @@ public:
     static bool focusRuns(const std::optional<DesktopAccountSnapshot>& snapshot, double nowMs);
 
     // Reads the stored session once, starts the 10 s sync (once, however
-    // often it is called) and syncs now.
+    // often it is called) and syncs now. While the keyring does not answer,
+    // every tick of the sync asks it again.
     void start();
     // The one guarded entry of a sync: a round while one runs only asks for
     // one more round after it.
@@ -134,6 +138,8 @@ Q_SIGNALS:
     void stateChanged();
 
 private:
+    void loadSessionThenSync();
+
     struct Round {
         quint64 epoch = 0;
         quint64 localEpoch = 0;

@@ -5,6 +5,7 @@
 
 #include <QDBusError>
 #include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
 
 #include <climits>
 
@@ -51,6 +52,10 @@ HelperConnection::HelperConnection(BusFactory busFactory, Scheduler& scheduler, 
 HelperConnection::~HelperConnection()
 {
     invalidateConnection();
+    if (m_daemonWatcher) {
+        delete m_daemonWatcher;
+        QDBusConnection::disconnectFromBus(m_watchConnectionName);
+    }
 }
 
 HelperConnection& HelperConnection::shared()
@@ -94,6 +99,30 @@ void HelperConnection::invalidateConnection()
         m_connection.reset();
         QDBusConnection::disconnectFromBus(m_connectionName);
     }
+}
+
+bool HelperConnection::followDaemon()
+{
+    if (m_daemonWatcher) {
+        if (m_daemonWatcher->connection().isConnected()) {
+            return true;
+        }
+        // The bus itself went away; a new one may be up by now.
+        delete m_daemonWatcher;
+        m_daemonWatcher = nullptr;
+        QDBusConnection::disconnectFromBus(m_watchConnectionName);
+    }
+    m_watchConnectionName = u"kestravin-helper-watch-%1"_s.arg(quintptr(this), 0, 16);
+    QDBusConnection connection = m_busFactory(m_watchConnectionName);
+    if (!connection.isConnected()) {
+        QDBusConnection::disconnectFromBus(m_watchConnectionName);
+        return false;
+    }
+    m_daemonWatcher = new QDBusServiceWatcher(HelperConstants::machServiceName, connection,
+        QDBusServiceWatcher::WatchForRegistration | QDBusServiceWatcher::WatchForUnregistration, this);
+    connect(m_daemonWatcher, &QDBusServiceWatcher::serviceRegistered, this, &HelperConnection::daemonAppeared);
+    connect(m_daemonWatcher, &QDBusServiceWatcher::serviceUnregistered, this, &HelperConnection::daemonVanished);
+    return true;
 }
 
 QDBusMessage HelperConnection::methodCall(const QString& method) const

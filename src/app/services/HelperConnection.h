@@ -14,6 +14,7 @@
 #include <optional>
 
 class QDBusError;
+class QDBusServiceWatcher;
 
 namespace kestravin {
 
@@ -70,8 +71,19 @@ public:
     // Drops the cached connection; the next call opens a new one.
     void invalidateConnection();
 
+    // Follows the daemon's name on its bus through a connection of its own,
+    // so that a daemon that stops or comes back is noticed without asking it
+    // anything. Cheap once following; false while the bus cannot be reached
+    // (call again later).
+    bool followDaemon();
+
     // How many connections have been opened so far (for diagnostics and tests).
     int connectionsOpened() const { return m_connectionsOpened; }
+
+Q_SIGNALS:
+    // The daemon took its name on the bus, or gave it up (it stopped or crashed).
+    void daemonAppeared();
+    void daemonVanished();
 
 private:
     struct GatedMessages {
@@ -95,6 +107,8 @@ private:
     std::optional<QDBusConnection> m_connection;
     QString m_connectionName;
     int m_connectionsOpened = 0;
+    QDBusServiceWatcher* m_daemonWatcher = nullptr;
+    QString m_watchConnectionName;
 };
 
 } // namespace kestravin

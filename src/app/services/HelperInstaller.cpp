@@ -59,6 +59,8 @@ HelperInstaller::HelperInstaller(HelperConnection& connection, DaemonRegistratio
       m_environment(std::move(environment))
 {
     m_isHelperInstalled = legacyInstalled() || m_registration.status() == DaemonRegistration::Status::enabled;
+    connect(&m_connection, &HelperConnection::daemonAppeared, this, &HelperInstaller::checkHelperStatus);
+    connect(&m_connection, &HelperConnection::daemonVanished, this, &HelperInstaller::checkHelperStatus);
     checkHelperStatus();
 }
 
@@ -84,7 +86,18 @@ HelperInstaller::Environment HelperInstaller::defaultEnvironment()
         QDir::cleanPath(appDir + u"/../libexec/kestravin/"_s + HelperConstants::machServiceName),
     };
     environment.callerUserName = currentUserName();
+    environment.daemonBusChosen = systemBusOverridden();
     return environment;
+}
+
+bool HelperInstaller::systemBusOverridden()
+{
+    const QString address = qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS").trimmed();
+    static const QStringList machineBus {
+        u"unix:path=/run/dbus/system_bus_socket"_s,
+        u"unix:path=/var/run/dbus/system_bus_socket"_s,
+    };
+    return !address.isEmpty() && !machineBus.contains(address);
 }
 
 QString HelperInstaller::systemPath(const QString& path) const
@@ -144,7 +157,9 @@ void HelperInstaller::setAwaitingApproval(bool value)
 
 void HelperInstaller::checkHelperStatus()
 {
-    if (!legacyInstalled() && m_registration.status() != DaemonRegistration::Status::enabled
+    m_connection.followDaemon();
+    if (!m_environment.daemonBusChosen && !legacyInstalled()
+        && m_registration.status() != DaemonRegistration::Status::enabled
         && !QFileInfo::exists(systemPath(HelperConstants::helperInstallPath))) {
         setHelperInstalled(false);
         setCapabilities(false);

@@ -20,7 +20,14 @@ class HelperConnection;
 // distribution package shipped (the user approves in the system's
 // authentication dialog), or the password route, which runs our install
 // script as root through pkexec. After a failed status check it keeps
-// re-checking every 3 s, at most 20 times in a row.
+// re-checking every 3 s, at most 20 times in a row. It also follows the
+// daemon's name on the bus, so a daemon that stops or comes back is checked
+// again at once.
+//
+// "Installed" means installed and answering: the system's files decide
+// whether the daemon is asked at all, except when the application was
+// pointed at a bus of its own for the daemon (scripts/run's private
+// system-type bus); there, a daemon of our version that answers counts.
 class HelperInstaller : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool isHelperInstalled READ isHelperInstalled NOTIFY isHelperInstalledChanged)
@@ -42,6 +49,9 @@ public:
         QStringList helperSourceCandidates;
         // The account that may call the daemon once installed.
         QString callerUserName;
+        // The application was pointed at a bus of its own for the daemon: the
+        // daemon is asked whatever the system's files say.
+        bool daemonBusChosen = false;
         // Shows the administrator prompt text before the system asks for a
         // password; false when the user declined.
         std::function<bool(const QString& prompt)> confirmAdministratorPrompt;
@@ -58,6 +68,9 @@ public:
 
     static HelperInstaller& shared();
     static Environment defaultEnvironment();
+    // Whether the process was pointed at a system-type bus other than the
+    // machine's own (DBUS_SYSTEM_BUS_ADDRESS).
+    static bool systemBusOverridden();
 
     bool isHelperInstalled() const { return m_isHelperInstalled; }
     QString installationError() const { return m_installationError; }

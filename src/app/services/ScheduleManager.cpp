@@ -68,6 +68,16 @@ ScheduleManager::ScheduleManager(ConfigurationManager& configManager, BlockingSe
             startSession(end, int(std::max<qint64>((seconds + 59) / 60, 1)));
         }
     });
+    // A daemon that comes (back) holds whatever schedule it last read, or
+    // none: as at start-up it is handed ours whatever the block state we last
+    // knew, and that state is asked anew.
+    connect(&m_installer, &HelperInstaller::isHelperInstalledChanged, this, [this] {
+        if (m_installer.isHelperInstalled()) {
+            syncSchedule(m_configManager.configuration());
+            m_hasPendingScheduleChanges = false;
+        }
+        checkAndUpdateBlocking();
+    });
     startMonitoring();
     updateStatus();
     connect(

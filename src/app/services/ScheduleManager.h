@@ -23,7 +23,8 @@ class HelperInstaller;
 // state up to date (and starts the block itself where no daemon is
 // installed), keeps a line about the next schedule edge, notifies the user
 // when focus begins and ends, hands configuration changes to the daemon at
-// most once a second, and runs manual focus sessions with a 1 s countdown.
+// most once a second (and the whole schedule to a daemon that comes back),
+// and runs manual focus sessions with a 1 s countdown.
 class ScheduleManager : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool isScheduleActive READ isScheduleActive NOTIFY isScheduleActiveChanged)

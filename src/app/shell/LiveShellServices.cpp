@@ -16,6 +16,7 @@
 #include "app/shell/LaunchAtLogin.h"
 #include "app/shell/MenuBarController.h"
 #include "app/shell/PopoverWindow.h"
+#include "app/shell/SettingsShortcut.h"
 #include "app/shell/UpdaterViews.h"
 #include "app/views/account/OrlaAccountView.h"
 #include "app/views/blocker/ApprovalGuide.h"
@@ -25,7 +26,6 @@
 #include "app/views/settings/SettingsPages.h"
 #include "app/views/settings/SettingsWindowController.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -43,10 +43,9 @@ qreal measureStatusTitle(const QString& text)
 
 LiveShellServices::LiveShellServices(QDBusConnection sessionBus) : m_sessionBus(std::move(sessionBus))
 {
-    OnboardingWindowController::shared().setAccountSessionCheck(
-        [] { return DesktopAccountService::shared().session().has_value(); });
     // Signing out on the account page ends at the launch gate.
     OrlaAccountView::requireAccountHook() = [] { OnboardingWindowController::shared().requireAccount(); };
+    AboutPage::reviewWelcomeHook() = [] { OnboardingWindowController::shared().reviewWelcome(); };
 }
 
 LiveShellServices::~LiveShellServices() = default;
@@ -180,11 +179,7 @@ void LiveShellServices::setupMenuBar()
         popover.setContent(content);
     }
     // "Ajustes…" with Ctrl+, from any window of the application.
-    auto* settings = new QAction(u"Ajustes…"_s, &popover);
-    settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
-    settings->setShortcutContext(Qt::ApplicationShortcut);
-    QObject::connect(settings, &QAction::triggered, [] { SettingsWindowController::shared().show(); });
-    popover.addAction(settings);
+    new SettingsShortcut([] { SettingsWindowController::shared().show(); }, &popover);
     m_menuBar->setupMenuBar();
 }
 

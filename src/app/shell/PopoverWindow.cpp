@@ -6,6 +6,7 @@
 #include <QCursor>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -89,6 +90,17 @@ void PopoverWindow::changeEvent(QEvent* event)
         m_closedByFocusLossAt = m_clock.now();
         hide();
     }
+}
+
+void PopoverWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Controls that use Escape themselves (a field clearing its text) take it
+    // first; what they leave reaches the window.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        hide();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void PopoverWindow::paintEvent(QPaintEvent*)

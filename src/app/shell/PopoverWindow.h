@@ -13,6 +13,7 @@ namespace kestravin {
 // The frameless window under the tray item that hosts the popover's view.
 // It closes when it loses the focus; a tray click that arrives right after
 // such a close (the click that took the focus away) does not reopen it.
+// Escape closes it too, as it closes a menu.
 class PopoverWindow : public QWidget {
     Q_OBJECT
 public:
@@ -34,6 +35,7 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:

@@ -103,6 +103,25 @@ TEST_F(HelperInstallerTest, NothingInstalledMeansNoDaemonContactAndNoMessage)
     EXPECT_EQ(time.pending(), 0); // no re-check
 }
 
+TEST_F(HelperInstallerTest, OnTheChosenBusAnAnsweringDaemonCountsAndIsFollowed)
+{
+    environment.daemonBusChosen = true; // and no installed file at all
+    auto daemon = std::make_unique<FakeHelperDaemon>(bus.address());
+    auto installer = makeInstaller();
+    EXPECT_FALSE(installer->isHelperInstalled()); // nothing to go by before the answer
+    ASSERT_TRUE(waitUntil([&] { return installer->isHelperInstalled() && installer->supportsBrowserSync(); }));
+
+    // It stops: noticed without any call of ours.
+    daemon.reset();
+    ASSERT_TRUE(waitUntil([&] { return !installer->isHelperInstalled(); }));
+    EXPECT_FALSE(installer->installationError().isEmpty());
+    EXPECT_FALSE(installer->supportsTemporaryAccess());
+
+    // It comes back: installed again at once, re-check or not.
+    daemon = std::make_unique<FakeHelperDaemon>(bus.address());
+    ASSERT_TRUE(waitUntil([&] { return installer->isHelperInstalled() && installer->supportsBrowserSync(); }));
+}
+
 TEST_F(HelperInstallerTest, ADaemonOfOurVersionIsInstalledWithBothCapabilities)
 {
     placeLegacyInstall();

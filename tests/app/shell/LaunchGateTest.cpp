@@ -1,11 +1,15 @@
 // The launch gate and the windows its callers open.
+#include "app/shell/SettingsShortcut.h"
 #include "app/views/assistant/DesktopAIWindowController.h"
 #include "app/views/onboarding/OnboardingWindowController.h"
 #include "app/views/settings/SettingsWindowController.h"
 
+#include "FakeOnboardingServices.h"
+
 #include <gtest/gtest.h>
 
-#include <QSettings>
+#include <QLineEdit>
+#include <QTest>
 
 using namespace Qt::StringLiterals;
 
@@ -15,6 +19,10 @@ namespace {
 TEST(LaunchGate, OpensOnlyForALinkedAndOnboardedAccount)
 {
     auto& gate = OnboardingWindowController::shared();
+    static testing::FakeOnboardingServices services;
+    // The account is known and not marked as onboarded.
+    services.onboarded = false;
+    gate.setServices(services);
     struct Case {
         bool session;
         std::optional<bool> completed;
@@ -28,12 +36,8 @@ TEST(LaunchGate, OpensOnlyForALinkedAndOnboardedAccount)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.session << " " << c.completed.value_or(false));
-        gate.setAccountSessionCheck([&] { return c.session; });
-        if (c.completed) {
-            QSettings().setValue(OnboardingWindowController::onboardingCompletedKey, *c.completed);
-        } else {
-            QSettings().remove(OnboardingWindowController::onboardingCompletedKey);
-        }
+        services.session = c.session;
+        services.completed = c.completed;
         SettingsWindowController::shared().show();
         if (gate.window()) {
             gate.window()->hide();
@@ -43,8 +47,6 @@ TEST(LaunchGate, OpensOnlyForALinkedAndOnboardedAccount)
         EXPECT_EQ(SettingsWindowController::shared().window()->isVisible(), c.passes);
         EXPECT_EQ(gate.window() && gate.window()->isVisible(), !c.passes);
     }
-    QSettings().remove(OnboardingWindowController::onboardingCompletedKey);
-    gate.setAccountSessionCheck([] { return false; });
 }
 
 TEST(AssistantWindow, IsMadeOnceAndBroughtBack)
@@ -58,6 +60,44 @@ TEST(AssistantWindow, IsMadeOnceAndBroughtBack)
     assistant.showWindow();
     EXPECT_EQ(assistant.window(), first);
     EXPECT_TRUE(first->isVisible());
+}
+
+TEST(SettingsShortcut, CtrlCommaOpensTheSettingsFromTheFirstRunWindowAndTheSettingsWindow)
+{
+    QWidget popover; // hidden, as the popover mostly is
+    int opened = 0;
+    new SettingsShortcut(
+        [&] {
+            ++opened;
+            SettingsWindowController::shared().show();
+        },
+        &popover);
+    auto& gate = OnboardingWindowController::shared();
+    static testing::FakeOnboardingServices signedOut;
+    gate.setServices(signedOut);
+    ASSERT_FALSE(gate.requireAccount()); // brings up the first-run window
+    QWidget* firstRun = gate.window();
+    ASSERT_TRUE(firstRun && firstRun->isVisible());
+    ASSERT_TRUE(
+        !SettingsWindowController::shared().window() || !SettingsWindowController::shared().window()->isVisible());
+
+    QTest::keyClick(firstRun, Qt::Key_Comma, Qt::ControlModifier);
+    EXPECT_EQ(opened, 1);
+    QWidget* settings = SettingsWindowController::shared().window();
+    ASSERT_TRUE(settings && settings->isVisible());
+
+    // From a text field of the settings window: the field does not get a comma.
+    auto* field = new QLineEdit(settings);
+    QTest::keyClick(field, Qt::Key_Comma, Qt::ControlModifier);
+    EXPECT_EQ(opened, 2);
+    EXPECT_TRUE(field->text().isEmpty());
+    // A plain comma is typed as ever.
+    QTest::keyClick(field, Qt::Key_Comma);
+    EXPECT_EQ(opened, 2);
+    EXPECT_EQ(field->text(), u","_s);
+    delete field;
+    settings->hide();
+    firstRun->hide();
 }
 
 } // namespace

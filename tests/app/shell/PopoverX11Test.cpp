@@ -4,6 +4,10 @@
 #include "app/platform/Clock.h"
 #include "app/shell/PopoverWindow.h"
 #include "app/views/brand/Appearance.h"
+#include "app/views/onboarding/OnboardingWindowController.h"
+
+#include "FakeOnboardingServices.h"
+#include "app/views/settings/SettingsWindowController.h"
 #include "support/EventLoop.h"
 #include "support/XDisplay.h"
 
@@ -12,7 +16,9 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QProcess>
 #include <QScreen>
+#include <QTest>
 
 using namespace Qt::StringLiterals;
 
@@ -69,6 +75,47 @@ TEST(PopoverX11, ClosesOnFocusLossAndTheClosingClickDoesNotReopen)
     ASSERT_TRUE(waitFor([&] { return popover.isVisible(); }));
     popover.toggle(QPoint(available.center().x(), available.top()));
     EXPECT_FALSE(popover.isVisible());
+
+    // Escape from a control inside closes it.
+    clock.advanceMs(PopoverWindow::reopenGuardMs);
+    popover.toggle(QPoint(available.center().x(), available.top()));
+    ASSERT_TRUE(waitFor([&] { return popover.isVisible() && field->hasFocus(); }));
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_FALSE(popover.isVisible());
+}
+
+// What openbox allows on a window, as it publishes it (_NET_WM_ALLOWED_ACTIONS).
+QString allowedActions(const QWidget& window)
+{
+    QProcess xprop;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"DISPLAY"_s, qEnvironmentVariable("DISPLAY"));
+    xprop.setProcessEnvironment(environment);
+    xprop.start(u"xprop"_s, { u"-id"_s, QString::number(window.winId()), u"_NET_WM_ALLOWED_ACTIONS"_s });
+    xprop.waitForFinished(5000);
+    return QString::fromUtf8(xprop.readAllStandardOutput());
+}
+
+TEST(FixedWindowsX11, OfferNoMaximise)
+{
+    SettingsWindowController::shared().show();
+    QWidget* settings = SettingsWindowController::shared().window();
+    auto& gate = OnboardingWindowController::shared();
+    static testing::FakeOnboardingServices signedOut;
+    gate.setServices(signedOut);
+    ASSERT_FALSE(gate.requireAccount());
+    QWidget* firstRun = gate.window();
+    for (QWidget* window : { settings, firstRun }) {
+        ASSERT_TRUE(window);
+        window->show();
+        SCOPED_TRACE(window->windowTitle().toStdString());
+        QString actions;
+        ASSERT_TRUE(waitFor([&] {
+            actions = allowedActions(*window);
+            return actions.contains(u"_NET_WM_ACTION_CLOSE"_s);
+        }));
+        EXPECT_FALSE(actions.contains(u"MAXIMIZE"_s)) << actions.toStdString();
+    }
 }
 
 } // namespace

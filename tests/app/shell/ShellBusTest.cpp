@@ -3,6 +3,7 @@
 // reopen), and the tray item registers with a watcher of the test's own,
 // publishes its icon, tool tip and countdown label, and answers Activate.
 #include "EventLoop.h"
+#include "FakeOnboardingServices.h"
 #include "FakeTime.h"
 #include "PrivateBus.h"
 #include "app/shell/AppShell.h"
@@ -93,8 +94,10 @@ TEST(SingleInstanceHandover, SecondStartHandsOverTheDeepLinkAndExits)
     QObject::connect(&first, &SingleInstance::openRequested, [&](const QStringList& urls) { received << urls; });
 
     // Linked and onboarded: the gate lets the settings through.
-    OnboardingWindowController::shared().setAccountSessionCheck([] { return true; });
-    QSettings().setValue(OnboardingWindowController::onboardingCompletedKey, true);
+    static kestravin::testing::FakeOnboardingServices gate;
+    gate.session = true;
+    gate.completed = true;
+    OnboardingWindowController::shared().setServices(gate);
 
     struct Case {
         QStringList arguments;
@@ -120,15 +123,14 @@ TEST(SingleInstanceHandover, SecondStartHandsOverTheDeepLinkAndExits)
     }
 
     // Not linked: the link brings the onboarding window instead.
-    OnboardingWindowController::shared().setAccountSessionCheck([] { return false; });
+    gate.session = false;
     hideWindows();
     EXPECT_EQ(secondStart(bus, { u"kestravin://x"_s }), 0);
     testing::spin(50);
     EXPECT_FALSE(settingsVisible());
     ASSERT_NE(OnboardingWindowController::shared().window(), nullptr);
     EXPECT_TRUE(OnboardingWindowController::shared().window()->isVisible());
-    hideWindows();
-    QSettings().remove(OnboardingWindowController::onboardingCompletedKey);
+    delete OnboardingWindowController::shared().window();
 }
 
 TEST(ApplicationProcess, FirstStartSetsUpAndSigtermEndsItCleanly)

@@ -217,8 +217,10 @@ TEST_F(AccessibilityWalkTest, FolgaPagesReadTheirRowsAndGoalsSwitchByPress)
     EXPECT_TRUE(AtspiWalker::find(tree, u"Remover gone.app"_s, u"push button"_s));
     EXPECT_TRUE(AtspiWalker::find(tree, u"Buscar um app, como Kindle ou Anki"_s));
 
-    const auto mindful = AtspiWalker::find(tree, u"Meditar 10 min"_s, u"push button"_s);
+    // A goal reads as a check box, so that off is a state too.
+    const auto mindful = AtspiWalker::find(tree, u"Meditar 10 min"_s, u"check box"_s);
     ASSERT_TRUE(mindful);
+    EXPECT_FALSE(mindful->has(ATSPI_STATE_CHECKED));
     ASSERT_TRUE(walker.doAction(*mindful, u"Press"_s));
     EXPECT_TRUE(walker.refresh(*mindful).has(ATSPI_STATE_CHECKED));
 }
@@ -246,11 +248,12 @@ TEST_F(AccessibilityWalkTest, AccountPageSwitchesReadTheirTitlesAndSpringBack)
     const QList<AtspiNode> tree = walker.windowContaining(u"Conectar minha conta"_s);
     EXPECT_TRUE(sound(tree));
     EXPECT_TRUE(AtspiWalker::find(tree, u"Conectar minha conta"_s, u"push button"_s));
-    const auto extension = AtspiWalker::find(tree, u"Liberar só um vídeo ou tweet"_s, u"push button"_s);
+    // The switches read as check boxes, so that off is a state too.
+    const auto extension = AtspiWalker::find(tree, u"Liberar só um vídeo ou tweet"_s, u"check box"_s);
     ASSERT_TRUE(extension);
     ASSERT_TRUE(walker.doAction(*extension, u"Press"_s));
     EXPECT_FALSE(walker.refresh(*extension).has(ATSPI_STATE_CHECKED));
-    EXPECT_TRUE(AtspiWalker::find(tree, u"Tela da Orla nos navegadores"_s, u"push button"_s));
+    EXPECT_TRUE(AtspiWalker::find(tree, u"Tela da Orla nos navegadores"_s, u"check box"_s));
 }
 
 TEST_F(AccessibilityWalkTest, WalkerReportsWhatAScreenReaderWouldTripOver)

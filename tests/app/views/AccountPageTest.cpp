@@ -4,12 +4,16 @@
 #include "ServiceRig.h"
 #include "ViewsTestSupport.h"
 
+#include "app/models/DesktopAccessError.h"
 #include "app/services/DesktopAccountService.h"
 #include "app/views/account/AccountWidgets.h"
 #include "app/views/account/OrlaAccountView.h"
 #include "app/views/brand/BrandButton.h"
 #include "app/views/onboarding/OnboardingWindowController.h"
 
+#include "FakeOnboardingServices.h"
+
+#include <QAccessible>
 #include <QCheckBox>
 #include <QLabel>
 #include <QSettings>
@@ -52,11 +56,14 @@ public:
 // The account service on the rig's blocking services and the account API
 // double, signed out, with the page over it.
 struct PageRig {
+    // A build without the account's addresses when false.
+    bool configured = true;
     ServiceRig rig { options() };
     AccountApiDouble api;
     MemorySessionStore store;
     QSettings defaults { rig.dir.filePath(u"defaults.ini"_s), QSettings::IniFormat };
-    AccountClient client { AccountEnvironment(api.apiBase(), api.webBase()), store, rig.time, defaults };
+    AccountClient client { configured ? AccountEnvironment(api.apiBase(), api.webBase()) : AccountEnvironment(), store,
+        rig.time, defaults };
     QList<QUrl> opened;
     DeviceLink link { client, rig.time, rig.time, [this](const QUrl& url) { opened << url; },
         [] { return u"install"_s; } };
@@ -74,7 +81,7 @@ struct PageRig {
         return options;
     }
 
-    PageRig()
+    explicit PageRig(bool withAddresses = true) : configured(withAddresses)
     {
         api.nowMs = [this] { return double(rig.time.now().toMSecsSinceEpoch()); };
         api.snapshot.insert(u"user"_s,
@@ -102,7 +109,9 @@ struct PageRig {
 TEST(AccountPageTest, LinksWithTheCodeShowsThePersonAndSignsOutToTheGate)
 {
     PageRig p;
-    OnboardingWindowController::shared().setAccountSessionCheck([&p] { return p.account.session().has_value(); });
+    // The gate after the sign-out sees no session.
+    static kestravin::testing::FakeOnboardingServices gate;
+    OnboardingWindowController::shared().setServices(gate);
     OrlaAccountView page(p.services());
     page.show();
     EXPECT_EQ(page.card(), OrlaAccountView::Card::notLinked);
@@ -151,11 +160,44 @@ TEST(AccountPageTest, LinksWithTheCodeShowsThePersonAndSignsOutToTheGate)
     OnboardingWindowController::shared().window()->close();
 }
 
+TEST(AccountPageTest, AFailedLinkSaysWhyOnTheCardThatIsShown)
+{
+    for (const bool configured : { false, true }) {
+        SCOPED_TRACE(configured ? "the server refuses" : "no account addresses");
+        PageRig p(configured);
+        p.api.addFault(u"/api/device/begin"_s, AccountApiDouble::status(500));
+        OrlaAccountView page(p.services());
+        page.show();
+        EXPECT_FALSE(page.linkMessageLabel()->isVisible());
+        page.linkButton()->click();
+        ASSERT_TRUE(waitUntil([&] { return !p.account.connecting() && !p.account.message().isEmpty(); }));
+        EXPECT_EQ(page.card(), OrlaAccountView::Card::notLinked);
+        EXPECT_TRUE(page.linkMessageLabel()->isVisible());
+        EXPECT_EQ(page.linkMessageLabel()->text(), p.account.message());
+        if (!configured) {
+            EXPECT_EQ(page.linkMessageLabel()->text(), describe(DesktopAccessError::configuration));
+        }
+    }
+}
+
 TEST(AccountPageTest, SwitchesShowWhatTheServicesPublishAndSpringBackWhenRefused)
 {
     PageRig p;
+    p.shield.on = true;
     OrlaAccountView page(p.services());
     page.show();
+
+    // Both switches read as check boxes with their state, on or off.
+    for (QCheckBox* toggle : { page.extensionSwitch(), page.shieldSwitch() }) {
+        SCOPED_TRACE(toggle->accessibleName().toStdString());
+        QAccessibleInterface* a11y = QAccessible::queryAccessibleInterface(toggle);
+        ASSERT_TRUE(a11y);
+        EXPECT_EQ(a11y->role(), QAccessible::CheckBox);
+        EXPECT_TRUE(a11y->state().checkable);
+        EXPECT_EQ(bool(a11y->state().checked), toggle->isChecked());
+    }
+    EXPECT_NE(page.extensionSwitch()->isChecked(), page.shieldSwitch()->isChecked());
+    p.shield.setEnabled(false);
 
     // A daemon that cannot take browser control refuses the sync.
     page.extensionSwitch()->click();

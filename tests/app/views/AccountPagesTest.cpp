@@ -14,6 +14,7 @@
 #include "app/views/brand/ChoiceChips.h"
 #include "app/views/brand/SummaryLink.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
@@ -308,6 +309,28 @@ TEST(MissionsEditorTest, SavesGoOutOneAfterAnotherAndOnlyTheNewestReports)
     EXPECT_FALSE(editor.saveError());
 }
 
+TEST(MissionsEditorTest, AFailedSaveSpringsBackToTheAccountsList)
+{
+    FakeTime time;
+    DesktopAccountService account;
+    account.setSnapshot(withGoals(goalList({ { "steps", 6000 } })));
+    HeldSaves saves;
+    MissionsEditor editor(account, time, saves.save());
+    editor.appear();
+
+    editor.toggle(MissionKind::focus);
+    time.advance(600ms);
+    saves.answer(0);
+    editor.toggle(MissionKind::app);
+    EXPECT_EQ(editor.missions().size(), 3);
+    time.advance(600ms);
+    saves.answer(1, AccountFailure::accessError(DesktopAccessError::configuration));
+    // Back to what the account holds after the first save, not left checked.
+    EXPECT_EQ(editor.missions(), goalList({ { "focus", 60 }, { "steps", 6000 } }));
+    EXPECT_EQ(
+        editor.saveError(), u"As metas não foram salvas na conta: "_s + describe(DesktopAccessError::configuration));
+}
+
 namespace {
 
 struct PickerRig {
@@ -350,6 +373,14 @@ TEST_F(AccountPagesTest, GoalCardsChipsAndTodayPanel)
     EXPECT_FALSE(view.header(MissionKind::focus)->isChecked());
     EXPECT_EQ(view.header(MissionKind::focus)->accessibleName(), u"Focar 1h além dos seus horários"_s);
     EXPECT_FALSE(view.chips(MissionKind::focus)->isVisible());
+    // Goals read as check boxes with their state.
+    for (const MissionKind kind : { MissionKind::steps, MissionKind::focus }) {
+        QAccessibleInterface* a11y = QAccessible::queryAccessibleInterface(view.header(kind));
+        ASSERT_TRUE(a11y);
+        EXPECT_EQ(a11y->role(), QAccessible::CheckBox);
+        EXPECT_TRUE(a11y->state().checkable);
+        EXPECT_EQ(bool(a11y->state().checked), kind == MissionKind::steps);
+    }
     EXPECT_FALSE(view.pickerShown());
     EXPECT_TRUE(view.todayShown()); // today's line of the steps goal
 

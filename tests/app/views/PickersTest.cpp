@@ -23,6 +23,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -131,6 +132,88 @@ TEST_F(PickersTest, SitePickerTypingArrowsReturnAndEscape)
     EXPECT_TRUE(window.keys.isEmpty()) << "Escape with text is used up";
     QTest::keyClick(field, Qt::Key_Escape);
     EXPECT_EQ(window.keys, QList<int> { Qt::Key_Escape }) << "on an empty field it reaches the window";
+}
+
+TEST_F(PickersTest, TheSuggestionDropdownHasRoomForEveryRow)
+{
+    auto* page = new BlockedSitesView(false, *rig.config, rig.account, icons, &window);
+    window.resize(720, 560);
+    page->resize(720, 560);
+    window.show();
+    SuggestionList* list = page->suggestions();
+    QList<SiteTileItem> sites;
+    for (const SiteCatalogEntry& entry : SiteCatalog::entries()) {
+        sites << SiteTileItem::fromEntry(entry, false);
+    }
+    // The first list appears on a hidden dropdown; typing changes it while it is on screen.
+    for (const int count : { 2, 8, 2 }) {
+        SCOPED_TRACE(count);
+        list->show(sites.mid(0, count), 0, page->model());
+        QApplication::processEvents();
+        ASSERT_EQ(list->rowCount(), count);
+        EXPECT_GE(list->height(), count * 44);
+        int previousBottom = -1;
+        for (int i = 0; i < count; ++i) {
+            QWidget* row = list->row(i);
+            EXPECT_TRUE(row->isVisible()) << "row " << i;
+            EXPECT_EQ(row->height(), 44) << "row " << i;
+            EXPECT_GT(row->y(), previousBottom) << "row " << i << " overlaps the one above";
+            EXPECT_TRUE(list->rect().contains(row->geometry())) << "row " << i;
+            previousBottom = row->geometry().bottom();
+        }
+    }
+}
+
+// How many pixels of `image` are within a few steps of `color`.
+int pixelsNear(const QImage& image, const QColor& color)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (std::abs(pixel.red() - color.red()) <= 24 && std::abs(pixel.green() - color.green()) <= 24
+                && std::abs(pixel.blue() - color.blue()) <= 24) {
+                ++count;
+            }
+        }
+    }
+    return count;
+}
+
+TEST_F(PickersTest, TabGoesFromTheSearchThroughTheTilesToTheFooterWithAVisibleRing)
+{
+    auto* page = new BlockedSitesView(false, *rig.config, rig.account, icons, &window);
+    window.resize(720, 560);
+    page->resize(720, 560);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QLineEdit* field = page->searchField()->edit();
+    field->setFocus();
+    ASSERT_TRUE(waitUntil([&] { return field->hasFocus(); }));
+
+    const QList<SiteTile*> tiles = page->tilesInOrder();
+    ASSERT_GE(tiles.size(), 2);
+    for (SiteTile* tile : tiles) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), tile) << tile->id().toStdString();
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), page->resetButton());
+
+    // A focused tile and the focused footer button show the design system's
+    // ring, in both appearances.
+    for (const ColorScheme scheme : { ColorScheme::Light, ColorScheme::Dark }) {
+        setAppearance(scheme, true);
+        const QColor ring = BrandPalette::of(scheme).focusRing;
+        tiles.first()->setFocus(Qt::TabFocusReason);
+        const int tileRing = pixelsNear(tiles.first()->grab().toImage(), ring);
+        const int buttonPlain = pixelsNear(page->resetButton()->grab().toImage(), ring);
+        page->resetButton()->setFocus(Qt::TabFocusReason);
+        const int tilePlain = pixelsNear(tiles.first()->grab().toImage(), ring);
+        const int buttonRing = pixelsNear(page->resetButton()->grab().toImage(), ring);
+        EXPECT_GT(tileRing, tilePlain + 100) << "tile";
+        EXPECT_GT(buttonRing, buttonPlain + 40) << "Restaurar padrão";
+    }
 }
 
 TEST_F(PickersTest, SitePickerTilesToggleAndTheDropdownGoesAfterFocusLeaves)

@@ -13,6 +13,8 @@
 #include "app/views/menubar/MenuBlockingPort.h"
 #include "app/views/onboarding/OnboardingView.h"
 #include "app/views/onboarding/OnboardingWindowController.h"
+
+#include "FakeOnboardingServices.h"
 #include "app/views/pickers/BlockedAppsView.h"
 #include "app/views/pickers/BlockedSitesView.h"
 #include "app/views/settings/SettingsView.h"
@@ -434,9 +436,10 @@ TEST_F(WizardWalkTest, EveryScreenIsNamedAndItsButtonsWork)
 
 TEST_F(ScreenWalkTest, TheFirstRunAndAssistantWindowsAreNamed)
 {
-    OnboardingWindowController::shared().setAccountSessionCheck([] { return false; });
+    static kestravin::testing::FakeOnboardingServices signedOut;
+    OnboardingWindowController::shared().setServices(signedOut);
     EXPECT_FALSE(OnboardingWindowController::shared().requireAccount());
-    EXPECT_TRUE(sound(walker.windowContaining(u"Kestravin"_s)));
+    EXPECT_TRUE(sound(walker.windowContaining(u"Boas-vindas ao Kestravin"_s)));
     DesktopAIWindowController::shared().showWindow();
     EXPECT_TRUE(sound(walker.windowContaining(u"Pedir ajuda à Orla"_s)));
     delete OnboardingWindowController::shared().window();

@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
+#include <QTest>
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
@@ -212,6 +213,12 @@ TEST(WeekGridAccessibility, BlocksAreNamedButtonsThatSelect)
     EXPECT_EQ(monday->role(), QAccessible::Button);
     EXPECT_EQ(monday->text(QAccessible::Name), u"Seg 9h–17h"_s);
     EXPECT_EQ(iface->indexOfChild(monday), 1);
+    // Shown only while the grid is on screen.
+    EXPECT_TRUE(monday->state().invisible);
+    grid.show();
+    EXPECT_FALSE(monday->state().invisible);
+    grid.hide();
+    EXPECT_TRUE(monday->state().invisible);
     ASSERT_NE(monday->actionInterface(), nullptr);
     monday->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     EXPECT_EQ(model.selection(), (BlockRef { 1, 540 }));
@@ -222,6 +229,59 @@ TEST(WeekGridAccessibility, BlocksAreNamedButtonsThatSelect)
     EXPECT_FALSE(monday->isValid());
     EXPECT_EQ(iface->childCount(), 6);
     EXPECT_EQ(iface->child(1)->text(QAccessible::Name), u"Ter 9h–17h"_s);
+}
+
+// The editor is whole without a pointer: the keyboard walks the blocks and
+// the hours, selects a block and makes one where there is none.
+TEST(WeekGridKeyboard, ArrowsWalkBlocksAndHoursAndReturnMakesABlock)
+{
+    ServiceRig rig(rigOptions());
+    WeekEditorModel model(*rig.config, *rig.blocking, nullptr, rig.time);
+    WeekGridWidget grid(model);
+    grid.resize(560, grid.sizeHint().height());
+    grid.show();
+    grid.activateWindow();
+    grid.setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(waitUntil([&] { return grid.hasFocus(); }));
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&grid);
+    ASSERT_NE(iface, nullptr);
+    const auto focusedName = [&] {
+        QAccessibleInterface* focused = iface->focusChild();
+        return focused ? focused->text(QAccessible::Name) : QString();
+    };
+
+    // The focus lands on the first block; every block can take it.
+    EXPECT_EQ(focusedName(), u"Dom 9h–17h"_s);
+    EXPECT_TRUE(iface->child(3)->state().focusable);
+    QTest::keyClick(&grid, Qt::Key_Right);
+    EXPECT_EQ(focusedName(), u"Seg 9h–17h"_s);
+    QTest::keyClick(&grid, Qt::Key_Left);
+    QTest::keyClick(&grid, Qt::Key_Left);
+    EXPECT_EQ(focusedName(), u"Sáb 9h–17h"_s) << "the week wraps";
+    QTest::keyClick(&grid, Qt::Key_Right);
+    QTest::keyClick(&grid, Qt::Key_Right);
+
+    // Down past the block's end: an empty hour, where Return makes a block.
+    for (int i = 0; i < 9; ++i) {
+        QTest::keyClick(&grid, Qt::Key_Down);
+    }
+    EXPECT_EQ(grid.keyPlace(), (WeekGridWidget::KeyPlace { 1, 18 * 60 }));
+    EXPECT_EQ(focusedName(), QString());
+    QTest::keyClick(&grid, Qt::Key_Return);
+    EXPECT_EQ(model.week()[1], (QList<MinuteRange> { { 540, 1020 }, { 1080, 1140 } }));
+    EXPECT_EQ(model.selection(), (BlockRef { 1, 1080 }));
+    EXPECT_EQ(focusedName(), u"Seg 18h–19h"_s);
+
+    // Selected, the arrows move the block (as before); Escape returns to walking.
+    QTest::keyClick(&grid, Qt::Key_Down);
+    EXPECT_EQ(model.week()[1].last(), (MinuteRange { 1110, 1170 }));
+    QTest::keyClick(&grid, Qt::Key_Escape);
+    EXPECT_FALSE(model.selection());
+    QTest::keyClick(&grid, Qt::Key_Up);
+    QTest::keyClick(&grid, Qt::Key_Up);
+    EXPECT_EQ(focusedName(), u"Seg 9h–17h"_s);
+    QTest::keyClick(&grid, Qt::Key_Space);
+    EXPECT_EQ(model.selection(), (BlockRef { 1, 540 }));
 }
 
 class SettingsWindowTest : public ::testing::Test {
@@ -313,6 +373,19 @@ TEST_F(SettingsWindowTest, NavigationAndTheSidebarChoosePages)
     auto* page = qobject_cast<HelperPermissionPage*>(view->currentPage());
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(page->statusText(), u"Serviço instalado e ativo"_s);
+
+    // Arrows move the page with the focus, also from an entry that is not
+    // the selected one.
+    SettingsSidebarItem* sites = view->sidebar()->items().at(0);
+    controller.window()->activateWindow();
+    sites->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(waitUntil([&] { return sites->hasFocus(); }));
+    ASSERT_FALSE(sites->isChecked());
+    QTest::keyClick(sites, Qt::Key_Down);
+    EXPECT_EQ(view->selectedTab(), SettingsTab::apps);
+    EXPECT_TRUE(view->sidebar()->items().at(1)->hasFocus());
+    QTest::keyClick(view->sidebar()->items().at(1), Qt::Key_Up);
+    EXPECT_EQ(view->selectedTab(), SettingsTab::sites);
 
     SettingsNavigation::shared().setTab(SettingsTab::about);
     EXPECT_EQ(view->selectedTab(), SettingsTab::about);

@@ -8,7 +8,7 @@ using namespace Qt::StringLiterals;
 
 namespace kestravin {
 
-PkexecRunner::PkexecRunner(QObject* parent) : QObject(parent)
+PkexecRunner::PkexecRunner(QString pkexec, QObject* parent) : QObject(parent), m_pkexec(std::move(pkexec))
 {
 }
 
@@ -17,8 +17,8 @@ void PkexecRunner::runScript(const QString& scriptPath, const QStringList& argum
     auto* process = new QProcess(this);
     QStringList args { u"/bin/bash"_s, scriptPath };
     args += arguments;
-    QString program = u"pkexec"_s;
-    if (::geteuid() == 0) {
+    QString program = m_pkexec;
+    if (::geteuid() == 0 && program == u"pkexec") {
         program = args.takeFirst();
     }
     auto shared = std::make_shared<Completion>(std::move(completion));
@@ -37,9 +37,15 @@ void PkexecRunner::runScript(const QString& scriptPath, const QStringList& argum
         result.success = exitStatus == QProcess::NormalExit && exitCode == 0;
         if (!result.success) {
             // pkexec: 126 = the user dismissed the dialog, 127 = not authorized.
-            result.message = !errors.isEmpty()       ? errors
-                : exitStatus == QProcess::NormalExit ? u"exit status %1"_s.arg(exitCode)
-                                                     : u"script crashed"_s;
+            // A dismissed dialog is a cancellation, which callers tell apart
+            // by the word "cancel", not a failure to report.
+            if (exitStatus == QProcess::NormalExit && exitCode == dismissedExitCode) {
+                result.message = u"cancel"_s;
+            } else {
+                result.message = !errors.isEmpty()       ? errors
+                    : exitStatus == QProcess::NormalExit ? u"exit status %1"_s.arg(exitCode)
+                                                         : u"script crashed"_s;
+            }
         }
         finish(std::move(result));
     });

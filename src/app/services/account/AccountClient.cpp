@@ -90,6 +90,14 @@ void AccountClient::setSession(std::optional<DesktopAccountSession> session)
 {
     m_session = std::move(session);
     m_keychainLoaded = true;
+    m_keyringUnavailable = false;
+}
+
+SessionLookup AccountClient::sessionLookup() const
+{
+    if (m_keychainLoaded)
+        return SessionLookup::loaded;
+    return m_keyringUnavailable ? SessionLookup::unavailable : SessionLookup::pending;
 }
 
 void AccountClient::loadSession(std::function<void()> done)
@@ -103,14 +111,21 @@ void AccountClient::loadSession(std::function<void()> done)
         return;
     m_loading = true;
     const quint64 epoch = m_epoch;
-    m_store.read([self = QPointer(this), epoch](std::optional<DesktopAccountSession> stored) {
+    m_store.read([self = QPointer(this), epoch](SessionRead stored) {
         if (!self)
             return;
         self->m_loading = false;
         // A sign-in or sign-out meanwhile decided the session already.
-        if (!self->m_keychainLoaded && epoch == self->m_epoch)
-            self->m_session = std::move(stored);
-        self->m_keychainLoaded = true;
+        const bool decided = self->m_keychainLoaded || epoch != self->m_epoch;
+        if (!decided && stored.unavailable) {
+            // Locked or missing keyring: the next load asks again.
+            self->m_keyringUnavailable = true;
+        } else {
+            if (!decided)
+                self->m_session = std::move(stored.session);
+            self->m_keychainLoaded = true;
+            self->m_keyringUnavailable = false;
+        }
         auto waiters = std::exchange(self->m_loadWaiters, {});
         for (auto& waiter : waiters)
             waiter();
@@ -285,6 +300,7 @@ void AccountClient::forgetSession()
     renewEpoch();
     m_session.reset();
     m_keychainLoaded = true;
+    m_keyringUnavailable = false;
     m_defaults.remove(u"kestravinInstallId"_s);
     m_defaults.remove(u"kestravinLinkedUser"_s);
     m_defaults.sync();

@@ -90,7 +90,9 @@ public:
     const std::optional<DesktopAccountSession>& session() const { return m_session; }
     void setSession(std::optional<DesktopAccountSession> session);
     bool keychainLoaded() const { return m_keychainLoaded; }
-    // Reads the stored session once; later calls finish at once.
+    SessionLookup sessionLookup() const;
+    // Reads the stored session once; later calls finish at once. A keyring
+    // that did not answer is asked again by the next call.
     void loadSession(std::function<void()> done);
 
     // Renewed at every sign-in and sign-out.
@@ -133,6 +135,7 @@ private:
     QNetworkAccessManager* m_network;
     std::optional<DesktopAccountSession> m_session;
     bool m_keychainLoaded = false;
+    bool m_keyringUnavailable = false;
     bool m_loading = false;
     std::vector<std::function<void()>> m_loadWaiters;
     quint64 m_epoch = 1;

@@ -40,7 +40,9 @@ QString keyringError()
 
 void MemorySessionStore::read(ReadDone done)
 {
-    later([data = m_data, done = std::move(done)] { done(decodeStored(data)); });
+    later([data = m_data, fail = m_readsFail, done = std::move(done)] {
+        done(fail ? SessionRead { std::nullopt, true } : SessionRead { decodeStored(data) });
+    });
 }
 
 void MemorySessionStore::save(const DesktopAccountSession& session, Done done)
@@ -69,13 +71,16 @@ void KeychainSessionStore::read(ReadDone done)
     job->setInsecureFallback(false);
     job->setKey(m_account);
     QObject::connect(job, &QKeychain::Job::finished, job, [job, done = std::move(done)] {
-        if (job->error() != QKeychain::NoError) {
-            if (job->error() != QKeychain::EntryNotFound)
-                qCWarning(lcSession) << "keyring read failed:" << job->errorString();
-            done(std::nullopt);
+        if (job->error() == QKeychain::EntryNotFound) {
+            done({});
             return;
         }
-        done(decodeStored(job->textData().toUtf8()));
+        if (job->error() != QKeychain::NoError) {
+            qCWarning(lcSession) << "keyring read failed:" << job->errorString();
+            done({ std::nullopt, true });
+            return;
+        }
+        done({ decodeStored(job->textData().toUtf8()) });
     });
     job->start();
 }

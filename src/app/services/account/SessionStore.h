@@ -9,13 +9,24 @@
 
 namespace kestravin {
 
+// Where the lookup of the stored session stands. A keyring that is locked or
+// missing says nothing about whether a session is stored.
+enum class SessionLookup : quint8 { pending, unavailable, loaded };
+
+// What a read of the store found.
+struct SessionRead {
+    std::optional<DesktopAccountSession> session;
+    // The keyring did not answer (locked, no Secret Service running).
+    bool unavailable = false;
+};
+
 // Where the account session is kept between runs. Every operation finishes
 // through its callback on the GUI thread, never before the call returns.
 class SessionStore {
 public:
-    // No session is an empty optional; a store that cannot be read answers the
-    // same after logging why.
-    using ReadDone = std::function<void(std::optional<DesktopAccountSession>)>;
+    // No session is an empty optional; a keyring that cannot be asked is
+    // `unavailable`, an unreadable stored value reads as no session.
+    using ReadDone = std::function<void(SessionRead)>;
     // An empty error means success; otherwise the sentence to show.
     using Done = std::function<void(std::optional<QString> error)>;
 
@@ -37,9 +48,12 @@ public:
     void setStored(QByteArray data) { m_data = std::move(data); }
     // Makes every later save fail with `error` (a missing keyring).
     void failSaves(std::optional<QString> error) { m_saveError = std::move(error); }
+    // Makes every later read answer that the keyring is unavailable.
+    void failReads(bool unavailable) { m_readsFail = unavailable; }
 
 private:
     QByteArray m_data;
+    bool m_readsFail = false;
     std::optional<QString> m_saveError;
 };
 

@@ -26,6 +26,7 @@ void MissionsEditor::appear()
     if (!m_loaded) {
         const auto& snapshot = m_account.snapshot();
         m_missions = snapshot && snapshot->missions ? *snapshot->missions : QList<AccountMission> {};
+        m_confirmed = m_missions;
         m_loaded = true;
         Q_EMIT changed();
     }
@@ -41,6 +42,7 @@ void MissionsEditor::follow()
     if (!snapshot || !snapshot->missions) {
         return;
     }
+    m_confirmed = *snapshot->missions;
     if (*snapshot->missions != m_missions) {
         m_missions = *snapshot->missions;
         Q_EMIT changed();
@@ -82,15 +84,19 @@ void MissionsEditor::send(quint64 id, QList<AccountMission> missions)
 {
     m_inFlight = true;
     QPointer<MissionsEditor> self(this);
-    m_save(missions, [self, id](std::optional<AccountFailure> failure) {
+    m_save(missions, [self, id, missions](std::optional<AccountFailure> failure) {
         if (!self) {
             return;
         }
         self->m_inFlight = false;
+        if (!failure) {
+            self->m_confirmed = missions;
+        }
         if (id == self->m_current) {
             self->m_saving = false;
             if (failure) {
                 self->m_saveError = u"As metas não foram salvas na conta: "_s + failure->text;
+                self->m_missions = self->m_confirmed;
             }
             Q_EMIT self->changed();
         }

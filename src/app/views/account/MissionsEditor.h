@@ -20,7 +20,8 @@ class Scheduler;
 // waits. Saves go out strictly one after another, so an older list never
 // reaches the account after a newer one, and only the newest save clears
 // the pending state and reports its failure. While a save waits or runs the
-// account's snapshots are not followed.
+// account's snapshots are not followed. When the newest save fails, the goals
+// spring back to the list the account holds.
 class MissionsEditor : public QObject {
     Q_OBJECT
 public:
@@ -54,6 +55,8 @@ private:
     Scheduler& m_scheduler;
     Save m_save;
     QList<AccountMission> m_missions;
+    // The list the account holds, as far as the editor knows.
+    QList<AccountMission> m_confirmed;
     bool m_loaded = false;
     bool m_saving = false;
     std::optional<QString> m_saveError;

@@ -114,7 +114,8 @@ GoalHeader::GoalHeader(MissionKind kind, QWidget* parent)
     : QAbstractButton(parent), m_kind(kind), m_subtitle(MissionGoals::subtitle(kind))
 {
     setCheckable(true);
-    BrandAccessibility::setPressable(this);
+    // A goal is on or off: read as a check box with its state.
+    BrandAccessibility::setButtonRole(this, QAccessible::CheckBox);
     setFocusPolicy(Qt::StrongFocus);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }

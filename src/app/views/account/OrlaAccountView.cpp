@@ -42,7 +42,9 @@ class AccountSwitch : public QCheckBox {
 public:
     AccountSwitch(const QString& name, QWidget* parent) : QCheckBox(parent)
     {
-        BrandAccessibility::setPressable(this); // before anything makes its interface
+        // Read as a check box with its state, like the other switches; before
+        // anything makes its interface.
+        BrandAccessibility::setButtonRole(this, QAccessible::CheckBox);
         setAccessibleName(name);
         setCursor(Qt::PointingHandCursor);
     }
@@ -248,6 +250,9 @@ OrlaAccountView::OrlaAccountView(Services services, QWidget* parent)
     linkRow->addWidget(m_code);
     linkRow->addStretch();
     notLinked->addLayout(linkRow);
+    m_linkMessage = AccountWidgets::text({}, 12, QFont::Normal, m_notLinked);
+    m_muted << m_linkMessage;
+    notLinked->addWidget(m_linkMessage);
     card->addWidget(m_notLinked);
 
     m_linked = new QWidget(m_card);
@@ -390,6 +395,10 @@ void OrlaAccountView::refresh()
         m_avatar->setPerson(user.name.value_or(QString()), user.email);
     }
     m_message->setText(account.message());
+    // The linked card's status line is hidden until linked; a link that fails
+    // says why here.
+    m_linkMessage->setText(shown == Card::linked ? QString() : account.message());
+    m_linkMessage->setVisible(!m_linkMessage->text().isEmpty());
 
     {
         const QSignalBlocker blockExtension(m_extension);

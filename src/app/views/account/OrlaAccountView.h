@@ -77,6 +77,8 @@ public:
     QLabel* nameLabel() const { return m_name; }
     QLabel* emailLabel() const { return m_email; }
     QLabel* messageLabel() const { return m_message; }
+    // The account's message while not linked (a failed link, for one).
+    QLabel* linkMessageLabel() const { return m_linkMessage; }
     BrandButton* openButton() const { return m_open; }
     BrandButton* syncButton() const { return m_sync; }
     LinkButton* signOutButton() const { return m_signOut; }
@@ -100,6 +102,7 @@ private:
     QWidget* m_linked;
     BrandButton* m_link;
     QLabel* m_code;
+    QLabel* m_linkMessage;
     class PersonBadge* m_avatar;
     QLabel* m_name;
     QLabel* m_email;

@@ -219,6 +219,9 @@ void SuggestionList::show(const QList<SiteTileItem>& options, int active, const 
         row->setMouseTracking(true);
         row->setProperty("optionIndex", i);
         column->addWidget(row);
+        // A child added to a list already on screen stays hidden until shown,
+        // and the layout would size the list without it.
+        row->show();
         m_rows.append(row);
     }
     adjustSize();
@@ -275,20 +278,32 @@ BlockedSitesView::BlockedSitesView(
         auto* footer = new QHBoxLayout;
         footer->setSpacing(12);
         m_footer = PickerPage::mutedLabel(QString(), 12, this);
-        footer->addWidget(m_footer);
-        footer->addStretch(1);
+        // A server's sentence can be long: it wraps instead of being cut.
+        m_footer->setWordWrap(true);
+        footer->addWidget(m_footer, 1);
         auto* reset = new QPushButton(u"Restaurar padrão"_s, this);
         reset->setFlat(true);
         reset->setFont(BrandFonts::font(12));
         reset->setToolTip(u"Volta para a lista inicial de sites"_s);
         reset->setCursor(Qt::PointingHandCursor);
-        reset->setStyleSheet(u"QPushButton { border: none; background: transparent; padding: 2px; }"_s);
+        // Muted text of the appearance and the design system's focus ring
+        // (the style's own would be faint on this flat button).
+        const auto styleReset = [reset] {
+            const ColorScheme scheme = Appearance::shared().colorScheme();
+            reset->setStyleSheet(
+                u"QPushButton { border: 2px solid transparent; border-radius: 6px; background: transparent; "
+                u"padding: 1px 4px; color: %1; } QPushButton:focus { border-color: %2; }"_s.arg(
+                    PickerColors::of(scheme).muted.name(), BrandPalette::of(scheme).focusRing.name()));
+        };
+        styleReset();
+        connect(&Appearance::shared(), &Appearance::changed, reset, styleReset);
         connect(reset, &QPushButton::clicked, this, [this] {
             m_model.reset();
             rebuild();
         });
         footer->addWidget(reset);
         page->addLayout(footer);
+        m_reset = reset;
         const auto showFooter = [this] { m_footer->setText(footerText()); };
         connect(&m_account, &DesktopAccountService::snapshotChanged, this, showFooter);
         connect(&m_account, &DesktopAccountService::stateChanged, this, showFooter);
@@ -425,6 +440,16 @@ void BlockedSitesView::rebuild()
     m_grid->setTiles(tiles);
     PickerPage::retireTiles(m_tiles);
     m_tiles = kept;
+    // Tiles come and go after the footer was made: the keys still go from
+    // the search field through the tiles to the footer.
+    QWidget* previous = m_search->edit();
+    for (PickerTile* tile : std::as_const(tiles)) {
+        QWidget::setTabOrder(previous, tile);
+        previous = tile;
+    }
+    if (m_reset) {
+        QWidget::setTabOrder(previous, m_reset);
+    }
     PickerPage::setCount(
         m_count->parentWidget(), m_count, SitePickerModel::blockedCount(items), m_model.countDirection());
     placeDropdown();

@@ -42,6 +42,8 @@ public:
     QList<SiteTile*> tilesInOrder() const;
     RollingText* counter() const { return m_count; }
     QString footerText() const;
+    // "Restaurar padrão"; null when embedded.
+    QPushButton* resetButton() const { return m_reset; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -67,6 +69,7 @@ private:
     QHash<QString, SiteTile*> m_tiles;
     SuggestionList* m_dropdown;
     QLabel* m_footer = nullptr;
+    QPushButton* m_reset = nullptr;
     FlightOverlay* m_overlay;
 };
 

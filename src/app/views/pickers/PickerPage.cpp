@@ -92,6 +92,9 @@ Frame build(QWidget* page, bool embedded, const FrameTexts& texts, int initialCo
     frame.page->addLayout(searchRow);
 
     auto* scroll = new QScrollArea(page);
+    // Only a frame for the tiles: the tiles take the keys, and the area
+    // scrolls to the one that has the focus.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

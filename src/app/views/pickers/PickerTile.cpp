@@ -257,6 +257,9 @@ void PickerTile::paintEvent(QPaintEvent*)
     const QColor line = blend(restingBorder, withOpacity(c.accentLine, 0.45), m_block.value());
     painter.fillPath(BrandShapes::continuousRect(bounds, 12.0), fill);
     painter.strokePath(BrandShapes::strokeInside(bounds, 12.0, 1.0), QPen(line, 1.0));
+    if (hasFocus()) {
+        painter.strokePath(BrandShapes::strokeInside(bounds, 12.0, 2.0), QPen(BrandPalette::of(scheme).focusRing, 2.0));
+    }
 
     const QRectF well(12.0, (bounds.height() - wellSide) / 2.0, wellSide, wellSide);
     {

@@ -215,6 +215,14 @@ void HelperPermissionPage::refresh()
 
 // ---- AboutPage ----
 
+const QString AboutPage::reviewWelcomeLabel = u"Rever as boas-vindas"_s;
+
+std::function<void()>& AboutPage::reviewWelcomeHook()
+{
+    static std::function<void()> hook;
+    return hook;
+}
+
 AboutPage::AboutPage(SettingsUpdater& updater, QWidget* parent) : QWidget(parent), m_updater(updater)
 {
     if (!updater.parent()) {
@@ -232,6 +240,17 @@ AboutPage::AboutPage(SettingsUpdater& updater, QWidget* parent) : QWidget(parent
     std::tie(m_check, m_install) = actionRow(this, column, u"Procurar atualizações"_s, u"Instalar agora"_s, false);
     connect(m_check, &QAbstractButton::clicked, &m_updater, &SettingsUpdater::checkNow);
     connect(m_install, &QAbstractButton::clicked, &m_updater, &SettingsUpdater::installNow);
+    m_reviewWelcome = new BrandButton(reviewWelcomeLabel, false, this);
+    m_reviewWelcome->setAccessibleName(reviewWelcomeLabel);
+    auto* review = new QHBoxLayout;
+    review->addWidget(m_reviewWelcome);
+    review->addStretch();
+    // Above the stretch that closes the column.
+    column->insertLayout(column->count() - 1, review);
+    connect(m_reviewWelcome, &QAbstractButton::clicked, this, [] {
+        if (reviewWelcomeHook())
+            reviewWelcomeHook()();
+    });
     connect(&m_updater, &SettingsUpdater::changed, this, &AboutPage::refresh);
     refresh();
 }

@@ -58,11 +58,18 @@ private:
     QString m_lastError;
 };
 
-// The about page: name, version, and the updater's check and install.
+// The about page: name, version, the updater's check and install, and the
+// way back to the first-run wizard.
 class AboutPage : public QWidget {
     Q_OBJECT
 public:
+    static const QString reviewWelcomeLabel;
+
     explicit AboutPage(SettingsUpdater& updater, QWidget* parent = nullptr);
+
+    // What "Rever as boas-vindas" does; the application points it at the
+    // first-run window, which lives above the settings.
+    static std::function<void()>& reviewWelcomeHook();
 
     QString phaseText() const;
     static QString phaseText(const SettingsUpdater& updater);
@@ -75,6 +82,7 @@ private:
     QLabel* m_phase;
     BrandButton* m_check;
     BrandButton* m_install;
+    BrandButton* m_reviewWelcome;
 };
 
 } // namespace kestravin

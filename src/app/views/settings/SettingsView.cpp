@@ -8,8 +8,10 @@
 #include "app/views/brand/BrandTokens.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QFocusEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QStackedWidget>
@@ -75,6 +77,21 @@ void SettingsSidebarItem::focusInEvent(QFocusEvent* event)
     m_keyboardFocus = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason
         || event->reason() == Qt::ShortcutFocusReason;
     QAbstractButton::focusInEvent(event);
+}
+
+void SettingsSidebarItem::keyPressEvent(QKeyEvent* event)
+{
+    QAbstractButton::keyPressEvent(event);
+    // Qt's exclusive buttons move the choice with an arrow only from the
+    // checked one; here the page follows the focus from any entry, as tabs do.
+    const int key = event->key();
+    if (key != Qt::Key_Up && key != Qt::Key_Down && key != Qt::Key_Left && key != Qt::Key_Right) {
+        return;
+    }
+    auto* focused = qobject_cast<SettingsSidebarItem*>(QApplication::focusWidget());
+    if (focused && focused != this && !focused->isChecked()) {
+        focused->click();
+    }
 }
 
 void SettingsSidebarItem::enterEvent(QEnterEvent* event)

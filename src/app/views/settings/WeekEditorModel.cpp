@@ -212,6 +212,16 @@ bool WeekEditorModel::moveSelection(int minutes, int days)
     return true;
 }
 
+void WeekEditorModel::addBlock(int day, MinuteRange range)
+{
+    if (day < 0 || day >= 7 || m_drags.isDragging()) {
+        return;
+    }
+    const auto [merged, result] = WeekDragController::adding(range, day, week());
+    commit(merged, { { PlacedBlock { day, result }.id(), BlockEntry::fresh() } });
+    setSelection(BlockRef { day, result.start });
+}
+
 void WeekEditorModel::commit(const WeekSchedule::Week& week, const QHash<QString, BlockEntry>& entries)
 {
     for (auto it = entries.begin(); it != entries.end(); ++it) {

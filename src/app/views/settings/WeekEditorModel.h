@@ -66,6 +66,8 @@ public:
     // The selected block moved by `minutes` within its day, or to the day
     // `days` away, kept inside the day and merged where it lands.
     bool moveSelection(int minutes, int days);
+    // A new block on `day` (merged with a neighbour it touches), selected.
+    void addBlock(int day, MinuteRange range);
     bool deleteSelection();
     // The last deleted block, while its undo is offered.
     const std::optional<PlacedBlock>& undoable() const { return m_undo; }

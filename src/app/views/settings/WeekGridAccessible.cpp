@@ -62,6 +62,17 @@ public:
         state.selectable = true;
         state.selected = m_grid && m_grid->model().selection() == BlockRef { m_block.day, m_block.range.start };
         state.invalid = !isValid();
+        // A block is on screen exactly when its grid is (a hidden settings
+        // window takes its blocks with it).
+        state.invisible = !m_grid || !m_grid->isVisible();
+        // Each block takes the keyboard in turn: the selected one, or the one
+        // under the grid's keyboard place.
+        state.focusable = true;
+        if (m_grid && m_grid->hasFocus()) {
+            const std::optional<PlacedBlock> keyed
+                = m_grid->model().isActive() ? m_grid->model().selectedBlock() : m_grid->keyBlock();
+            state.focused = keyed && *keyed == m_block;
+        }
         return state;
     }
     void* interface_cast(QAccessible::InterfaceType type) override
@@ -90,6 +101,16 @@ public:
     explicit WeekGridAccessible(WeekGridWidget* grid) : QAccessibleWidget(grid, QAccessible::Grouping) { }
 
     int childCount() const override { return int(grid()->placedBlocks().size()); }
+    QAccessibleInterface* focusChild() const override
+    {
+        for (int i = 0; i < childCount(); ++i) {
+            QAccessibleInterface* block = child(i);
+            if (block && block->state().focused) {
+                return block;
+            }
+        }
+        return nullptr;
+    }
     QAccessibleInterface* child(int index) const override
     {
         const auto blocks = grid()->placedBlocks();

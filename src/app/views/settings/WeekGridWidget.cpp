@@ -7,6 +7,7 @@
 #include "app/views/brand/BrandTokens.h"
 #include "app/views/brand/RollingText.h"
 
+#include <QAccessible>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -327,6 +328,7 @@ void WeekGridWidget::paintEvent(QPaintEvent*)
         it = it->seen ? std::next(it) : m_motions.erase(it);
     }
 
+    paintKeyPlace(painter);
     paintPreview(painter);
     ensureTicking(moving);
 }
@@ -454,6 +456,9 @@ void WeekGridWidget::keyPressEvent(QKeyEvent* event)
             m_model.undoDelete();
             return;
         }
+        if (handleKeyPlace(event)) {
+            return;
+        }
         QWidget::keyPressEvent(event);
         return;
     }
@@ -491,7 +496,128 @@ void WeekGridWidget::keyPressEvent(QKeyEvent* event)
     }
     if (!handled) {
         QWidget::keyPressEvent(event);
+        return;
     }
+    // The keyboard's place follows the block it moved, so that it is still
+    // there once the selection ends.
+    if (const auto block = m_model.selectedBlock()) {
+        m_keyPlace = KeyPlace { block->day, std::max(m_firstHour * 60, block->range.start / 60 * 60) };
+    }
+    update();
+}
+
+std::optional<PlacedBlock> WeekGridWidget::keyBlock() const
+{
+    if (!m_keyPlace) {
+        return std::nullopt;
+    }
+    for (const auto& [block, column] : placedBlocks()) {
+        if (block.day == m_keyPlace->day && block.range.start < m_keyPlace->minute + 60
+            && block.range.end > m_keyPlace->minute) {
+            return block;
+        }
+    }
+    return std::nullopt;
+}
+
+bool WeekGridWidget::handleKeyPlace(QKeyEvent* event)
+{
+    if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+        return false;
+    }
+    switch (event->key()) {
+    case Qt::Key_Up:
+        moveKeyPlace(-60, 0);
+        return true;
+    case Qt::Key_Down:
+        moveKeyPlace(60, 0);
+        return true;
+    case Qt::Key_Left:
+        moveKeyPlace(0, -1);
+        return true;
+    case Qt::Key_Right:
+        moveKeyPlace(0, 1);
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space: {
+        const KeyPlace place = m_keyPlace.value_or(KeyPlace {});
+        m_keyPlace = place;
+        if (const auto block = keyBlock()) {
+            m_model.setSelection(BlockRef { block->day, block->range.start });
+        } else {
+            m_model.addBlock(place.day, MinuteRange { place.minute, place.minute + 60 });
+        }
+        update();
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void WeekGridWidget::moveKeyPlace(int minutes, int days)
+{
+    KeyPlace place = m_keyPlace.value_or(KeyPlace {});
+    place.minute = std::clamp(place.minute + minutes, m_firstHour * 60, 23 * 60);
+    place.day = (place.day + days + 7) % 7;
+    m_keyPlace = place;
+    update();
+    announceKeyPlace();
+}
+
+void WeekGridWidget::announceKeyPlace()
+{
+    const auto block = keyBlock();
+    if (!block || !hasFocus()) {
+        return;
+    }
+    QAccessibleInterface* grid = QAccessible::queryAccessibleInterface(this);
+    const auto blocks = placedBlocks();
+    for (int i = 0; grid && i < blocks.size(); ++i) {
+        if (blocks[i].first == *block) {
+            if (QAccessibleInterface* child = grid->child(i)) {
+                QAccessibleEvent focused(child, QAccessible::Focus);
+                QAccessible::updateAccessibility(&focused);
+            }
+            return;
+        }
+    }
+}
+
+void WeekGridWidget::focusInEvent(QFocusEvent* event)
+{
+    if (!m_keyPlace) {
+        // The first block of the week, else Monday morning.
+        const auto blocks = placedBlocks();
+        m_keyPlace = blocks.isEmpty() ? KeyPlace { 1, std::max(m_firstHour * 60, 9 * 60) }
+                                      : KeyPlace { blocks.first().first.day,
+                                            std::max(m_firstHour * 60, blocks.first().first.range.start / 60 * 60) };
+    }
+    QWidget::focusInEvent(event);
+    update();
+    announceKeyPlace();
+}
+
+void WeekGridWidget::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    update();
+}
+
+void WeekGridWidget::paintKeyPlace(QPainter& painter)
+{
+    if (!hasFocus() || !m_keyPlace || m_model.isActive()) {
+        return;
+    }
+    const auto block = keyBlock();
+    const MinuteRange range = block ? block->range : MinuteRange { m_keyPlace->minute, m_keyPlace->minute + 60 };
+    const QRectF rect = blockRect(m_keyPlace->day, range);
+    painter.save();
+    painter.setOpacity(1.0);
+    painter.strokePath(BrandShapes::strokeInside(rect, 10, 2.0),
+        QPen(BrandPalette::of(Appearance::shared().colorScheme()).focusRing, 2.0));
+    painter.restore();
 }
 
 } // namespace kestravin

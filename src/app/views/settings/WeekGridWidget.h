@@ -54,6 +54,19 @@ public:
     // Lets assistive technology see each block as a button (called by the constructor).
     static void installAccessibility();
 
+    // Where the keyboard is on the grid while no block is selected: a day and
+    // the start of an hour. Arrows move it hour by hour and day by day;
+    // Return or Space selects the block there, or makes a one-hour block where
+    // there is none. Set once the grid first takes the focus.
+    struct KeyPlace {
+        int day = 1;
+        int minute = 9 * 60;
+        bool operator==(const KeyPlace&) const = default;
+    };
+    std::optional<KeyPlace> keyPlace() const { return m_keyPlace; }
+    // The block under the keyboard's place, if any.
+    std::optional<PlacedBlock> keyBlock() const;
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
@@ -64,6 +77,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     // What each block view remembers between frames, keyed by its identity.
@@ -93,6 +108,10 @@ private:
     BlockLook lookOf(const QString& identity, const PlacedBlock& block, int column, double t, bool& moving);
     void paintPreview(QPainter& painter);
     void ensureTicking(bool moving);
+    bool handleKeyPlace(QKeyEvent* event);
+    void moveKeyPlace(int minutes, int days);
+    void announceKeyPlace();
+    void paintKeyPlace(QPainter& painter);
 
     WeekEditorModel& m_model;
     int m_firstHour = 0;
@@ -105,6 +124,7 @@ private:
     QHash<QString, std::pair<QRectF, MinuteRange>> m_lastBlocks;
     QList<Removal> m_removals;
     QTimer m_frames;
+    std::optional<KeyPlace> m_keyPlace;
 };
 
 } // namespace kestravin

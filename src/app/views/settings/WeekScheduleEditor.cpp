@@ -238,6 +238,8 @@ WeekScheduleEditor::WeekScheduleEditor(Services services, bool embedded, QWidget
         dayRow->addWidget(m_header);
         column->addLayout(dayRow);
         m_scroll = new QScrollArea(this);
+        // The grid inside takes the keys; the area itself is no tab stop.
+        m_scroll->setFocusPolicy(Qt::NoFocus);
         m_scroll->setFrameShape(QFrame::NoFrame);
         m_scroll->setWidgetResizable(true);
         m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -430,6 +430,17 @@ TEST(DesktopAccountServiceTest, MissionsAndFolgaHistory)
     EXPECT_EQ(entries->first().id(), u"focus-1712"_s);
 }
 
+TEST(DesktopAccountServiceTest, AChangeWithoutASessionSaysThereIsNoAccountAndSendsNothing)
+{
+    AccountRig a; // not started: no session is loaded
+    std::optional<std::optional<AccountFailure>> result;
+    a.account.saveMissions({ { u"focus"_s, 60 } }, [&](std::optional<AccountFailure> failure) { result = failure; });
+    ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
+    ASSERT_TRUE(result->has_value());
+    EXPECT_EQ((*result)->access, DesktopAccessError::configuration);
+    EXPECT_EQ(a.api.count(u"/api/missions"_s), 0);
+}
+
 TEST(DesktopAccountServiceTest, ARefusedRefreshSignsOutLikeADisconnect)
 {
     AccountRig a;
@@ -499,4 +510,27 @@ TEST(DesktopAccountServiceTest, TheBridgeSeesTheAccountOnceItsSettingsAreApplied
     bool immediate = false;
     bridge.syncNow([&] { immediate = true; });
     EXPECT_TRUE(immediate);
+}
+
+TEST(DesktopAccountServiceTest, ALockedKeyringIsAskedAgainAndIsNotASignOut)
+{
+    AccountRig a;
+    a.store.failReads(true);
+    int reports = 0;
+    QObject::connect(&a.account, &DesktopAccountService::stateChanged, [&] { ++reports; });
+    EXPECT_EQ(a.account.sessionLookup(), SessionLookup::pending);
+    a.account.start();
+    ASSERT_TRUE(waitUntil([&] { return a.account.sessionLookup() == SessionLookup::unavailable; }));
+    EXPECT_GE(reports, 1);
+    a.rig.time.advance(DesktopAccountService::syncInterval);
+    spin(50);
+    EXPECT_EQ(a.account.sessionLookup(), SessionLookup::unavailable);
+    EXPECT_EQ(a.api.count(bootstrapPath), 0);
+
+    // Unlocked: the next tick reads the session and syncs with it.
+    a.store.failReads(false);
+    a.rig.time.advance(DesktopAccountService::syncInterval);
+    ASSERT_TRUE(waitUntil([&] { return a.account.sessionLookup() == SessionLookup::loaded; }));
+    EXPECT_TRUE(a.account.session());
+    EXPECT_TRUE(a.roundsDone(1));
 }

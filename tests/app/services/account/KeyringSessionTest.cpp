@@ -40,7 +40,7 @@ TEST(KeyringSessionTest, SavesReadsAndDeletesTheSession)
     EXPECT_TRUE(searchKeyring().contains("com.kestravin.account")) << searchKeyring().toStdString();
 
     std::optional<std::optional<DesktopAccountSession>> read;
-    store.read([&](std::optional<DesktopAccountSession> stored) { read = stored; });
+    store.read([&](SessionRead stored) { read = stored.session; });
     ASSERT_TRUE(waitUntil([&] { return read.has_value(); }, 15000));
     EXPECT_EQ(*read, session);
 
@@ -58,7 +58,7 @@ TEST(KeyringSessionTest, SavesReadsAndDeletesTheSession)
     EXPECT_FALSE(searchKeyring().contains("com.kestravin.account"));
 
     read.reset();
-    store.read([&](std::optional<DesktopAccountSession> stored) { read = stored; });
+    store.read([&](SessionRead stored) { read = stored.session; });
     ASSERT_TRUE(waitUntil([&] { return read.has_value(); }, 15000));
     EXPECT_FALSE(read->has_value());
 }

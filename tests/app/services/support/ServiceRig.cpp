@@ -52,6 +52,7 @@ ServiceRig::ServiceRig(Options rigOptions) : options(std::move(rigOptions)), tim
     HelperInstaller::Environment environment;
     environment.systemRoot = systemRoot;
     environment.callerUserName = u"alice"_s;
+    environment.daemonBusChosen = options.daemonBusChosen;
     installer = std::make_unique<HelperInstaller>(*connection, registration, runner, time, time, environment);
     blocking = std::make_unique<BlockingService>(
         *connection, *installer, time, time, BlockingService::Paths { hostsPath(), dataFolder() });

@@ -26,6 +26,9 @@ public:
         // Whether the daemon counts as installed (its files exist under the
         // temporary system root, so the installer asks the daemon).
         bool installed = false;
+        // The application was pointed at the daemon's bus: a daemon that
+        // answers there counts as installed without any files.
+        bool daemonBusChosen = false;
         // A scripted daemon on the rig's bus, present before the services
         // start (implies `installed`).
         bool fakeDaemon = false;
