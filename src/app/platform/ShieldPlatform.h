@@ -123,7 +123,14 @@ public:
     // (within 2 px), or, without a match, the process's window that was
     // active last.
     virtual std::optional<quint32> windowOf(qint64 pid, const std::optional<QRect>& frame) const = 0;
-    virtual std::optional<QRect> windowFrame(quint32 window) const = 0;
+    struct WindowInfo {
+        qint64 pid = 0;
+        QRect frame;
+        // Mapped, not iconified or hidden.
+        bool onScreen = false;
+    };
+    // Nothing once the window is destroyed.
+    virtual std::optional<WindowInfo> windowInfo(quint32 window) const = 0;
     virtual std::optional<quint32> activeWindow() const = 0;
     virtual void activateWindow(quint32 window) = 0;
 

@@ -23,6 +23,7 @@ constexpr auto pageUrlDeadline = 200ms;
 constexpr int stripLimit = 300;
 constexpr auto stripDeadline = 200ms;
 constexpr int stripChildren = 60;
+constexpr auto switchRecheck = 5000ms;
 
 const QStringList& addressKeywords()
 {
@@ -52,6 +53,13 @@ QString headOf(const QString& title)
         head = head.first(cut);
     }
     return head;
+}
+
+// Whether the address bar's host is the document's host as a browser shows
+// it, without the subdomains it leaves out.
+bool shortFormOf(const QString& shown, const QString& host)
+{
+    return shown == host || u"www."_s + shown == host || u"m."_s + shown == host;
 }
 
 // The scheme of an address as the generic syntax splits it: letters, digits,
@@ -98,22 +106,23 @@ BrowserPageReader::Reading BrowserPageReader::read(
     const AxElement& window, const QString& hosts, bool confirmClear, const BlockedPage& blockedPage)
 {
     std::optional<QString> typed;
-    if (const auto field = addressField(window)) {
-        const auto states = m_tree.states(*field);
-        if (!(states.ok() && states.value->focused)) {
-            const auto value = m_tree.text(*field);
-            if (value.ok() && BrowserShieldPolicy::host(*value.value)) {
-                typed = *value.value;
-            }
+    auto field = addressField(window);
+    auto fieldStates = field ? m_tree.states(*field) : AxRead<AxStates> {};
+    if (field && fieldStates.error == AxError::Gone) {
+        // The remembered address bar went with its window's tool bar.
+        forget(m_addressFields, window);
+        field = addressField(window);
+        fieldStates = field ? m_tree.states(*field) : AxRead<AxStates> {};
+    }
+    if (field && !(fieldStates.ok() && fieldStates.value->focused)) {
+        const auto value = m_tree.text(*field);
+        if (value.ok() && BrowserShieldPolicy::host(*value.value)) {
+            typed = *value.value;
         }
     }
     std::optional<QString> title;
     if (const auto name = m_tree.name(window); name.ok()) {
         title = *name.value;
-    }
-    std::optional<QString> head;
-    if (title) {
-        head = headOf(*title);
     }
 
     auto blocked = [&](const QString& candidate) -> std::optional<Reading> {
@@ -123,19 +132,34 @@ BrowserPageReader::Reading BrowserPageReader::read(
         return std::nullopt;
     };
 
-    // A window has no document address of its own here: the address bar,
-    // the title and the page's document stand for it.
-    for (const auto& candidate : { typed, head }) {
-        if (candidate) {
-            if (auto reading = blocked(*candidate)) {
+    // A window has no document address of its own here: the page's
+    // document, the address bar and the title stand for it. The document
+    // says what the page is; the address bar shortens it (Chromium leaves
+    // out "www." and the scheme), so it counts first only while it names
+    // another site: a page asked for whose document is not there yet.
+    const auto page = pageUrl(window);
+    const auto pageHost = page ? BrowserShieldPolicy::host(*page) : std::nullopt;
+    if (pageHost) {
+        const auto typedHost = typed ? BrowserShieldPolicy::host(*typed) : std::nullopt;
+        if (typedHost && !shortFormOf(*typedHost, *pageHost)) {
+            if (auto reading = blocked(*typed)) {
                 return *reading;
             }
         }
-    }
-    const auto page = pageUrl(window);
-    if (page) {
         if (auto reading = blocked(*page)) {
             return *reading;
+        }
+    } else {
+        // No web page in the document (an error page, a browser page): the
+        // address bar, then the title's head, which names the host of an
+        // error page.
+        const std::optional<QString> head = title ? std::optional(headOf(*title)) : std::nullopt;
+        for (const auto& candidate : { typed, head }) {
+            if (candidate) {
+                if (auto reading = blocked(*candidate)) {
+                    return *reading;
+                }
+            }
         }
     }
     if (!confirmClear) {
@@ -183,13 +207,9 @@ AxRole BrowserPageReader::roleOf(const AxElement& element)
 
 std::optional<AxElement> BrowserPageReader::addressField(const AxElement& window)
 {
-    for (const auto& [cachedWindow, field] : std::as_const(m_addressFields)) {
-        if (cachedWindow == window) {
-            if (m_tree.role(field).ok()) {
-                return field;
-            }
-            break;
-        }
+    // Checked by the caller's read of its states.
+    if (const auto known = remembered(m_addressFields, window)) {
+        return known;
     }
     std::optional<AxElement> found;
     search(window, addressFieldLimit, addressFieldDeadline, 12, [this, &found](const AxElement& element, AxRole role) {
@@ -213,24 +233,29 @@ std::optional<AxElement> BrowserPageReader::addressField(const AxElement& window
         return Visit::Descend;
     });
     if (found) {
-        QList<QPair<AxElement, AxElement>> cache { { window, *found } };
-        for (const auto& entry : std::as_const(m_addressFields)) {
-            if (cache.size() >= 8) {
-                break;
-            }
-            if (!(entry.first == window)) {
-                cache.append(entry);
-            }
-        }
-        m_addressFields = cache;
+        remember(m_addressFields, window, *found);
     }
     return found;
 }
 
 std::optional<QString> BrowserPageReader::pageUrl(const AxElement& window)
 {
+    // The document found last time, checked with two reads while it is
+    // still the one on screen; another tab in front, a new page or a closed
+    // one sends the search through the window again.
+    if (const auto known = remembered(m_documents, window)) {
+        const auto states = m_tree.states(*known);
+        if (states.ok() && states.value->showing) {
+            const auto address = m_tree.documentUrl(*known);
+            if (address.ok() && !address.value->isEmpty()) {
+                return *address.value;
+            }
+        }
+        forget(m_documents, window);
+    }
     std::optional<QString> url;
-    search(window, pageUrlLimit, pageUrlDeadline, 10, [this, &url](const AxElement& element, AxRole role) {
+    std::optional<AxElement> document;
+    search(window, pageUrlLimit, pageUrlDeadline, 10, [this, &url, &document](const AxElement& element, AxRole role) {
         if (role != AxRole::WebArea) {
             return Visit::Descend;
         }
@@ -242,11 +267,44 @@ std::optional<QString> BrowserPageReader::pageUrl(const AxElement& window)
         const auto address = m_tree.documentUrl(element);
         if (address.ok() && !address.value->isEmpty()) {
             url = *address.value;
+            document = element;
             return Visit::Stop;
         }
         return Visit::Skip;
     });
+    if (document) {
+        remember(m_documents, window, *document);
+    }
     return url;
+}
+
+std::optional<AxElement> BrowserPageReader::remembered(const WindowParts& parts, const AxElement& window)
+{
+    for (const auto& [known, part] : parts) {
+        if (known == window) {
+            return part;
+        }
+    }
+    return std::nullopt;
+}
+
+void BrowserPageReader::remember(WindowParts& parts, const AxElement& window, const AxElement& part)
+{
+    WindowParts kept { { window, part } };
+    for (const auto& entry : std::as_const(parts)) {
+        if (kept.size() >= 8) {
+            break;
+        }
+        if (!(entry.first == window)) {
+            kept.append(entry);
+        }
+    }
+    parts = kept;
+}
+
+void BrowserPageReader::forget(WindowParts& parts, const AxElement& window)
+{
+    parts.removeIf([&window](const auto& entry) { return entry.first == window; });
 }
 
 void BrowserPageReader::search(const AxElement& window, int limit, std::chrono::milliseconds budget, int depthLimit,
@@ -307,13 +365,7 @@ BrowserPageReader::Strip BrowserPageReader::tabStrip(const AxElement& window)
         }
     }
     auto found = [this, &window, &tabsOf](const AxElement& holder, const QList<AxElement>& buttons) {
-        QList<QPair<AxElement, AxElement>> cache { { window, holder } };
-        for (const auto& entry : std::as_const(m_tabHolders)) {
-            if (cache.size() < 8 && !(entry.first == window)) {
-                cache.append(entry);
-            }
-        }
-        m_tabHolders = cache;
+        remember(m_tabHolders, window, holder);
         return tabsOf(buttons);
     };
     const QDateTime deadline = m_clock.now().addMSecs(stripDeadline.count() * m_budgetScale);
@@ -480,11 +532,28 @@ bool BrowserPageReader::samePage(const Covered& covered, const QString& host, co
     return focusedIn(covered.pid, covered.window);
 }
 
+bool BrowserPageReader::switchedOn()
+{
+    // The switch is a property of the session bus, asked twice a second
+    // otherwise; once on, it is asked again after a while. Switched off, it
+    // is asked at every pass, to notice it turned on.
+    const QDateTime now = m_clock.now();
+    if (m_switchedOnAt && *m_switchedOnAt <= now && m_switchedOnAt->msecsTo(now) < switchRecheck.count()) {
+        return true;
+    }
+    if (m_tree.isEnabled()) {
+        m_switchedOnAt = now;
+        return true;
+    }
+    m_switchedOnAt.reset();
+    return false;
+}
+
 BrowserPageReader::Sight BrowserPageReader::survey(const Look& look)
 {
     Sight sight;
     sight.blocked = look.blocked;
-    sight.enabled = m_tree.isEnabled();
+    sight.enabled = switchedOn();
     if (!sight.enabled) {
         return sight;
     }

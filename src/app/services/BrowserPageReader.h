@@ -116,6 +116,14 @@ private:
     // Whether the selected tab of `strip` is no longer the anchored one.
     static bool leftBy(const TabAnchor& anchor, const Strip& strip);
 
+    // Per window (newest first, at most 8), an element found in it.
+    using WindowParts = QList<QPair<AxElement, AxElement>>;
+    static std::optional<AxElement> remembered(const WindowParts& parts, const AxElement& window);
+    static void remember(WindowParts& parts, const AxElement& window, const AxElement& part);
+    static void forget(WindowParts& parts, const AxElement& window);
+
+    // Whether the desktop's accessibility switch is on.
+    bool switchedOn();
     AxRole roleOf(const AxElement& element);
     // Visits the window's tree breadth first, at most `limit` elements within
     // the time budget (times the scale); `visit` ends the search, passes over
@@ -130,10 +138,13 @@ private:
     Clock& m_clock;
     int m_budgetScale = 1;
     QHash<AxElement, AxRole> m_roles;
-    // Per window, its address field and the element whose children are its
-    // tabs (newest first).
-    QList<QPair<AxElement, AxElement>> m_addressFields;
-    QList<QPair<AxElement, AxElement>> m_tabHolders;
+    // Per window, its address field, the element whose children are its
+    // tabs, and the document on screen.
+    WindowParts m_addressFields;
+    WindowParts m_tabHolders;
+    WindowParts m_documents;
+    // When the accessibility switch was last seen on.
+    std::optional<QDateTime> m_switchedOnAt;
 };
 
 } // namespace kestravin

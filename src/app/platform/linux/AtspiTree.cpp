@@ -94,6 +94,8 @@ struct AtspiTree::Private {
     std::optional<QDBusConnection> bus;
     QString busAddress;
     QHash<qint64, AxElement> applications;
+    // Whether an application's child is a window.
+    QHash<AxElement, bool> windowChildren;
 
     QDBusMessage call(const QString& service, const QString& path, const QString& interface, const QString& method,
         const QVariantList& arguments, int timeout)
@@ -234,7 +236,20 @@ AxRead<AxElement> AtspiTree::focusedWindow(const AxElement& application)
     }
     QList<AxElement> frames;
     for (const AxElement& child : references(reply.arguments().constFirst())) {
-        if (role(child).value != AxRole::Window) {
+        // Asked twice a second of every child of the browser: a window stays
+        // a window, and a child that is not one stays so too.
+        auto known = d->windowChildren.constFind(child);
+        if (known == d->windowChildren.constEnd()) {
+            const auto read = role(child);
+            if (!read.ok()) {
+                continue;
+            }
+            if (d->windowChildren.size() >= 1000) {
+                d->windowChildren.clear();
+            }
+            known = d->windowChildren.insert(child, *read.value == AxRole::Window);
+        }
+        if (!*known) {
             continue;
         }
         frames.append(child);
