@@ -132,34 +132,52 @@ BrowserPageReader::Reading BrowserPageReader::read(
         return std::nullopt;
     };
 
-    // A window has no document address of its own here: the page's
-    // document, the address bar and the title stand for it. The document
-    // says what the page is; the address bar shortens it (Chromium leaves
-    // out "www." and the scheme), so it counts first only while it names
-    // another site: a page asked for whose document is not there yet.
-    const auto page = pageUrl(window);
-    const auto pageHost = page ? BrowserShieldPolicy::host(*page) : std::nullopt;
-    if (pageHost) {
-        const auto typedHost = typed ? BrowserShieldPolicy::host(*typed) : std::nullopt;
-        if (typedHost && !shortFormOf(*typedHost, *pageHost)) {
-            if (auto reading = blocked(*typed)) {
+    // A window has no document address of its own here: the address bar,
+    // the title and the page's document stand for it, in that order (the bar
+    // names a page asked for before its document exists, and searching for
+    // the document would only delay the panel). Chromium's bar leaves out
+    // "www." and the scheme of the page it shows: where the bar's host is the
+    // document's host without that prefix, the document says which host it
+    // is. Over a window not covered yet only the document remembered is asked
+    // for that; the covered window is searched, so that a panel over such a
+    // page leaves at the next clear readings.
+    const auto typedHost = typed ? BrowserShieldPolicy::host(*typed) : std::nullopt;
+    std::optional<QString> page;
+    bool pageRead = false;
+    if (typedHost && BrowserShieldPolicy::blockedHost(*typed, hosts)) {
+        if (m_shortBars.value(window) == *typed) {
+            // The same bar over the same www page as before.
+            typed.reset();
+        } else {
+            page = pageUrl(window, title, confirmClear);
+            pageRead = confirmClear;
+            const auto pageHost = page ? BrowserShieldPolicy::host(*page) : std::nullopt;
+            if (pageHost && *typedHost != *pageHost && shortFormOf(*typedHost, *pageHost)) {
+                if (auto reading = blocked(*page)) {
+                    return *reading;
+                }
+                if (m_shortBars.size() >= 8) {
+                    m_shortBars.clear();
+                }
+                m_shortBars.insert(window, *typed);
+                typed.reset();
+            }
+        }
+    }
+    const std::optional<QString> head = title ? std::optional(headOf(*title)) : std::nullopt;
+    for (const auto& candidate : { typed, head }) {
+        if (candidate) {
+            if (auto reading = blocked(*candidate)) {
                 return *reading;
             }
         }
+    }
+    if (!pageRead) {
+        page = pageUrl(window, title, true);
+    }
+    if (page) {
         if (auto reading = blocked(*page)) {
             return *reading;
-        }
-    } else {
-        // No web page in the document (an error page, a browser page): the
-        // address bar, then the title's head, which names the host of an
-        // error page.
-        const std::optional<QString> head = title ? std::optional(headOf(*title)) : std::nullopt;
-        for (const auto& candidate : { typed, head }) {
-            if (candidate) {
-                if (auto reading = blocked(*candidate)) {
-                    return *reading;
-                }
-            }
         }
     }
     if (!confirmClear) {
@@ -238,20 +256,27 @@ std::optional<AxElement> BrowserPageReader::addressField(const AxElement& window
     return found;
 }
 
-std::optional<QString> BrowserPageReader::pageUrl(const AxElement& window)
+std::optional<QString> BrowserPageReader::pageUrl(
+    const AxElement& window, const std::optional<QString>& title, bool searching)
 {
     // The document found last time, checked with two reads while it is
     // still the one on screen; another tab in front, a new page or a closed
     // one sends the search through the window again.
     if (const auto known = remembered(m_documents, window)) {
         const auto states = m_tree.states(*known);
-        if (states.ok() && states.value->showing) {
+        // A tab left behind keeps its document, showing, out of the window's
+        // tree (Chromium): the window's title begins with the page's.
+        const auto documentName = states.ok() && states.value->showing ? m_tree.name(*known) : AxRead<QString> {};
+        if (documentName.ok() && (!title || title->startsWith(*documentName.value))) {
             const auto address = m_tree.documentUrl(*known);
             if (address.ok() && !address.value->isEmpty()) {
                 return *address.value;
             }
         }
         forget(m_documents, window);
+    }
+    if (!searching) {
+        return std::nullopt;
     }
     std::optional<QString> url;
     std::optional<AxElement> document;
@@ -489,13 +514,13 @@ BrowserPageReader::CoveredFacts BrowserPageReader::factsOf(const Covered& covere
     return facts;
 }
 
-bool BrowserPageReader::focusedIn(qint64 pid, const AxElement& window)
+bool BrowserPageReader::focusedIn(qint64 pid, const AxElement& window, const WindowHint& hint)
 {
     const auto application = m_tree.application(pid);
     if (!application) {
         return false;
     }
-    const auto focused = m_tree.focusedWindow(*application);
+    const auto focused = m_tree.focusedWindow(*application, hint);
     return focused.ok() && *focused.value == window;
 }
 
@@ -509,7 +534,8 @@ std::optional<AxElement> BrowserPageReader::neighborTab(const AxElement& window)
     return strip.tabs.at(index);
 }
 
-bool BrowserPageReader::samePage(const Covered& covered, const QString& host, const std::optional<TabAnchor>& anchor)
+bool BrowserPageReader::samePage(
+    const Covered& covered, const QString& host, const std::optional<TabAnchor>& anchor, const WindowHint& hint)
 {
     const auto title = m_tree.name(covered.window);
     if (!title.ok() || headOf(*title.value).toLower() != host) {
@@ -529,7 +555,7 @@ bool BrowserPageReader::samePage(const Covered& covered, const QString& host, co
         && (!anchor->tab || !strip.selected || !(strip.tabs.at(*strip.selected) == *anchor->tab))) {
         return false;
     }
-    return focusedIn(covered.pid, covered.window);
+    return focusedIn(covered.pid, covered.window, hint);
 }
 
 bool BrowserPageReader::switchedOn()
@@ -573,7 +599,7 @@ BrowserPageReader::Sight BrowserPageReader::survey(const Look& look)
         return withCovered();
     }
     sight.readable = true;
-    const auto focused = m_tree.focusedWindow(*application);
+    const auto focused = m_tree.focusedWindow(*application, look.hint);
     if (!focused.ok()) {
         return withCovered();
     }

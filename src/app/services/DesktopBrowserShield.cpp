@@ -305,6 +305,16 @@ void DesktopBrowserShield::pass()
     if (hosts && !lifted && browserInFront) {
         look.browserPid = front->pid;
         look.hosts = *hosts;
+        // The desktop's active window tells the browser's windows apart
+        // where the browser marks none active; standing in for the covered
+        // window, that window does.
+        const auto active = m_windows.activeWindow();
+        const auto info = active ? m_windows.windowInfo(*active) : std::nullopt;
+        if (info && info->pid == front->pid) {
+            look.hint = WindowHint { info->title, info->frame };
+        } else if (m_shownWindow && m_shownWindow->pid == front->pid) {
+            look.hint = hintOf(*m_shownWindow);
+        }
     }
     if (m_shownWindow) {
         look.covered = m_shownWindow->covered();
@@ -586,6 +596,13 @@ void DesktopBrowserShield::raise(const CoveredFacts& facts)
     m_panel.raiseFloating();
 }
 
+WindowHint DesktopBrowserShield::hintOf(const ShownWindow& target) const
+{
+    const auto number = target.number ? target.number : windowNumber(target);
+    const auto info = number ? m_windows.windowInfo(*number) : std::nullopt;
+    return info ? WindowHint { info->title, info->frame } : WindowHint {};
+}
+
 std::optional<quint32> DesktopBrowserShield::windowNumber(const ShownWindow& target) const
 {
     if (target.number) {
@@ -653,8 +670,8 @@ void DesktopBrowserShield::lifted()
     // The same page must still be in front: the window's title names the
     // host, the same tab is selected and the window has the browser's focus.
     std::function<bool(BrowserPageReader&)> samePage
-        = [covered = shown->covered(), host = *host, anchor](
-              BrowserPageReader& reader) { return reader.samePage(covered, host, anchor); };
+        = [covered = shown->covered(), host = *host, anchor, hint = hintOf(*shown)](
+              BrowserPageReader& reader) { return reader.samePage(covered, host, anchor, hint); };
     ask<bool>(samePage, [this, shown = *shown, samePage](bool same) {
         // The panel held the keyboard: the key goes out only once the browser
         // window is confirmed active and the page checked again.
@@ -788,8 +805,9 @@ void DesktopBrowserShield::tryClose(
     // The same page in the same tab, read again just before the key.
     const auto page = m_blockedPage;
     ask<bool>(
-        [covered = target.covered(), hosts = *hosts, host, tab, page](BrowserPageReader& reader) {
-            if (!reader.focusedIn(covered.pid, covered.window)) {
+        [covered = target.covered(), hosts = *hosts, host, tab, page, hint = hintOf(target)](
+            BrowserPageReader& reader) {
+            if (!reader.focusedIn(covered.pid, covered.window, hint)) {
                 qCDebug(lcShield) << "close: the browser window is not seen focused (another window, or no answer)";
                 return false;
             }

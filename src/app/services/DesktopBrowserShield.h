@@ -178,6 +178,8 @@ private:
     void sendWhenActive(const ShownWindow& target, ShieldKey key, std::function<bool(BrowserPageReader&)> check,
         int pollsLeft, std::function<void()> onFail);
     std::optional<quint32> windowNumber(const ShownWindow& target) const;
+    // What the desktop says of the covered window (its title and place).
+    WindowHint hintOf(const ShownWindow& target) const;
 
     void setPermission(bool value);
     void setDetail(const QString& text);

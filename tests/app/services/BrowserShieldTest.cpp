@@ -541,9 +541,9 @@ TEST_F(BrowserShieldTest, ThePanelFollowsTheDesktop)
     EXPECT_EQ(panel.glued, std::vector<quint32> { browserWindow });
     EXPECT_TRUE(panel.exists());
 
-    // Asking Orla lowers the panel too and hands over the page's address.
+    // Asking Orla lowers the panel too and hands over the page.
     panel.content->onRequest();
-    EXPECT_EQ(asked, (QList<QPair<QString, QString>> { { u"blocked.test"_s, u"https://blocked.test/"_s } }));
+    EXPECT_EQ(asked, (QList<QPair<QString, QString>> { { u"blocked.test"_s, u"blocked.test/"_s } }));
 
     // A refused break beeps.
     folgaWorks = false;
@@ -742,30 +742,32 @@ TEST_F(BrowserShieldTest, TheSteadyPassReadsOnlyWhatItRemembers)
     EXPECT_TRUE(tree.childReads.isEmpty());
     EXPECT_LE(tree.reads, 8);
 
-    // Another tab in front: its document is found, and the blocked page covered.
-    tree.at(b.web).states.showing = false;
+    // Another tab in front: the tab left behind keeps its document, still
+    // showing, out of the window's tree (Chromium); the window's title tells
+    // it is not the page in front any more, and the new document is found.
+    tree.nodes[b.window].children.removeAll(b.web);
     const AxElement second = tree.add(u"/web2"_s,
-        FakeTree::Node::with(AxRole::WebArea, {}, {}, {}, u"https://blocked.test/"_s), b.window);
+        FakeTree::Node::with(AxRole::WebArea, u"blocked.test"_s, {}, {}, u"https://blocked.test/"_s), b.window);
+    tree.at(b.window).name = u"blocked.test - Chromium"_s;
     tree.at(b.field).text = u"example.org"_s; // the bar not yet redrawn
     shield().observe();
     ASSERT_TRUE(panel.exists());
     EXPECT_EQ(panel.content->host, u"blocked.test"_s);
-    Q_UNUSED(second)
 
     // A closed tab's document is gone: searched again.
     tree.at(second).gone = true;
-    tree.at(b.web).states.showing = true;
-    tree.at(b.field).text = u"example.org"_s;
+    tree.nodes[b.window].children.append(b.web);
+    tree.at(b.window).name = u"Example - Chromium"_s;
     shield().observe();
     shield().observe();
     EXPECT_FALSE(panel.exists());
 }
 
-// The page's document says what the page is; the address bar, which drops
-// "www." and the scheme, counts first only while it names another site (a
-// page asked for whose document is not there yet); the title's head only
-// without a web document (an error page).
-TEST_F(BrowserShieldTest, TheDocumentNamesThePageBeforeTheAddressBar)
+// The address bar names the page first (a page asked for before its document
+// exists), then the title's head (an error page), then the document; but where
+// the bar is the document's host without its "www." (Chromium leaves it out),
+// the document says which host it is, and such a page is not held covered.
+TEST_F(BrowserShieldTest, TheDocumentTellsTheHostABarLeftWwwOutOf)
 {
     struct Case {
         QString bar, document, title;
@@ -774,9 +776,9 @@ TEST_F(BrowserShieldTest, TheDocumentNamesThePageBeforeTheAddressBar)
     const QList<Case> cases = {
         { u"blocked.test"_s, u"http://www.blocked.test/"_s, u"www.blocked.test - Chromium"_s, std::nullopt },
         { u"youtube.com/watch"_s, u"https://www.youtube.com/watch"_s, u"YouTube"_s, u"www.youtube.com"_s },
+        { u"www.youtube.com/watch"_s, u"https://example.org/"_s, u"Example"_s, u"www.youtube.com"_s },
         { u"blocked.test"_s, u"https://example.org/"_s, u"Example"_s, u"blocked.test"_s },
         { u"example.org"_s, u"https://blocked.test/a"_s, u"Example"_s, u"blocked.test"_s },
-        { u"example.org"_s, u"https://example.org/"_s, u"blocked.test"_s, std::nullopt },
         { u"www.youtube.com/Notícias"_s, QString(), u"Notícias"_s, u"www.youtube.com"_s },
         { u"example.org"_s, u"chrome-error://chromewebdata/"_s, u"blocked.test"_s, u"blocked.test"_s },
     };
@@ -788,7 +790,12 @@ TEST_F(BrowserShieldTest, TheDocumentNamesThePageBeforeTheAddressBar)
         tree.at(b.field).text = c.bar;
         tree.at(b.web).url = c.document;
         tree.at(b.window).name = c.title;
-        shield().observe();
+        // A window not covered yet is read without searching for its
+        // document; the covered one is searched, and a page the bar misnamed
+        // leaves at the second clear reading.
+        for (int pass = 0; pass < 3; ++pass) {
+            shield().observe();
+        }
         EXPECT_EQ(panel.exists() ? std::optional(panel.content->host) : std::nullopt, c.covered);
     }
 }

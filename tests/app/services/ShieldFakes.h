@@ -79,7 +79,7 @@ public:
         tick();
         return apps.contains(pid) ? std::optional(apps.value(pid)) : std::nullopt;
     }
-    AxRead<AxElement> focusedWindow(const AxElement& app) override
+    AxRead<AxElement> focusedWindow(const AxElement& app, const WindowHint& = {}) override
     {
         tick();
         if (!focused.contains(app)) {
@@ -208,7 +208,7 @@ public:
         if (!windowPids.contains(window)) {
             return std::nullopt;
         }
-        return WindowInfo { windowPids.value(window), QRect(0, 0, 800, 600), true };
+        return WindowInfo { windowPids.value(window), QRect(0, 0, 800, 600), true, QString() };
     }
     std::optional<quint32> activeWindow() const override { return active; }
     void activateWindow(quint32 window) override

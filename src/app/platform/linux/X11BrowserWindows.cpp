@@ -127,7 +127,7 @@ std::optional<BrowserWindows::WindowInfo> X11BrowserWindows::windowInfo(quint32 
     if (!info) {
         return std::nullopt;
     }
-    return WindowInfo { qint64(info->pid), info->frame, info->onScreen };
+    return WindowInfo { qint64(info->pid), info->frame, info->onScreen, m_workspace.windowTitle(window) };
 }
 
 std::optional<quint32> X11BrowserWindows::activeWindow() const
