@@ -16,10 +16,12 @@ bool isAscii(QStringView text)
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
 }
 
-// Browsers show an international host in Unicode; the splitter accepts only
-// ASCII, so the host part of the authority is put in its ACE form first. Any
-// other non-ASCII character is left for the splitter to refuse.
-std::optional<QString> withAceHost(const QString& address)
+// Browsers show an international host in Unicode and decode the path
+// ("/Notícias"); the splitter accepts only ASCII, so the host part of the
+// authority is put in its ACE form first and the rest is percent-encoded as
+// it went over the wire. A non-ASCII user name is left for the splitter to
+// refuse.
+std::optional<QString> withAceHost(QString address)
 {
     if (isAscii(address)) {
         return address;
@@ -28,6 +30,16 @@ std::optional<QString> withAceHost(const QString& address)
     qsizetype end = start;
     while (end < address.size() && address.at(end) != u'/' && address.at(end) != u'?' && address.at(end) != u'#') {
         ++end;
+    }
+    if (!isAscii(QStringView(address).sliced(end))) {
+        QString rest;
+        for (const QChar c : QStringView(address).sliced(end)) {
+            rest += c.unicode() < 0x80 ? QString(c) : QString::fromLatin1(QUrl::toPercentEncoding(QString(c)));
+        }
+        address = address.first(end) + rest;
+        if (isAscii(address)) {
+            return address;
+        }
     }
     const QStringView authority = QStringView(address).sliced(start, end - start);
     const qsizetype at = authority.lastIndexOf(u'@');

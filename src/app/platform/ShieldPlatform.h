@@ -58,6 +58,13 @@ struct AxStates {
     bool showing = true;
 };
 
+// What the desktop says of an application's active window, to tell its
+// frame from the others when the application marks none active.
+struct WindowHint {
+    QString title;
+    std::optional<QRect> frame;
+};
+
 // The accessibility tree of other applications, read synchronously; every
 // call is bounded by a short time-out of the backend's own.
 class AccessibilityTree {
@@ -74,8 +81,9 @@ public:
     // The application element of a process; nothing when the process
     // publishes no tree that this session can see.
     virtual std::optional<AxElement> application(qint64 pid) = 0;
-    // The application's window that has the focus.
-    virtual AxRead<AxElement> focusedWindow(const AxElement& application) = 0;
+    // The application's window that has the focus: the one marked active,
+    // else the one `hint` describes, else the largest.
+    virtual AxRead<AxElement> focusedWindow(const AxElement& application, const WindowHint& hint = {}) = 0;
 
     virtual AxRead<AxRole> role(const AxElement& element) = 0;
     virtual AxRead<AxChildren> children(const AxElement& element, int limit) = 0;
@@ -123,7 +131,15 @@ public:
     // (within 2 px), or, without a match, the process's window that was
     // active last.
     virtual std::optional<quint32> windowOf(qint64 pid, const std::optional<QRect>& frame) const = 0;
-    virtual std::optional<QRect> windowFrame(quint32 window) const = 0;
+    struct WindowInfo {
+        qint64 pid = 0;
+        QRect frame;
+        // Mapped, not iconified or hidden.
+        bool onScreen = false;
+        QString title;
+    };
+    // Nothing once the window is destroyed.
+    virtual std::optional<WindowInfo> windowInfo(quint32 window) const = 0;
     virtual std::optional<quint32> activeWindow() const = 0;
     virtual void activateWindow(quint32 window) = 0;
 

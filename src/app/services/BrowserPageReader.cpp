@@ -23,6 +23,7 @@ constexpr auto pageUrlDeadline = 200ms;
 constexpr int stripLimit = 300;
 constexpr auto stripDeadline = 200ms;
 constexpr int stripChildren = 60;
+constexpr auto switchRecheck = 5000ms;
 
 const QStringList& addressKeywords()
 {
@@ -52,6 +53,13 @@ QString headOf(const QString& title)
         head = head.first(cut);
     }
     return head;
+}
+
+// Whether the address bar's host is the document's host as a browser shows
+// it, without the subdomains it leaves out.
+bool shortFormOf(const QString& shown, const QString& host)
+{
+    return shown == host || u"www."_s + shown == host || u"m."_s + shown == host;
 }
 
 // The scheme of an address as the generic syntax splits it: letters, digits,
@@ -98,22 +106,23 @@ BrowserPageReader::Reading BrowserPageReader::read(
     const AxElement& window, const QString& hosts, bool confirmClear, const BlockedPage& blockedPage)
 {
     std::optional<QString> typed;
-    if (const auto field = addressField(window)) {
-        const auto states = m_tree.states(*field);
-        if (!(states.ok() && states.value->focused)) {
-            const auto value = m_tree.text(*field);
-            if (value.ok() && BrowserShieldPolicy::host(*value.value)) {
-                typed = *value.value;
-            }
+    auto field = addressField(window);
+    auto fieldStates = field ? m_tree.states(*field) : AxRead<AxStates> {};
+    if (field && fieldStates.error == AxError::Gone) {
+        // The remembered address bar went with its window's tool bar.
+        forget(m_addressFields, window);
+        field = addressField(window);
+        fieldStates = field ? m_tree.states(*field) : AxRead<AxStates> {};
+    }
+    if (field && !(fieldStates.ok() && fieldStates.value->focused)) {
+        const auto value = m_tree.text(*field);
+        if (value.ok() && BrowserShieldPolicy::host(*value.value)) {
+            typed = *value.value;
         }
     }
     std::optional<QString> title;
     if (const auto name = m_tree.name(window); name.ok()) {
         title = *name.value;
-    }
-    std::optional<QString> head;
-    if (title) {
-        head = headOf(*title);
     }
 
     auto blocked = [&](const QString& candidate) -> std::optional<Reading> {
@@ -124,7 +133,38 @@ BrowserPageReader::Reading BrowserPageReader::read(
     };
 
     // A window has no document address of its own here: the address bar,
-    // the title and the page's document stand for it.
+    // the title and the page's document stand for it, in that order (the bar
+    // names a page asked for before its document exists, and searching for
+    // the document would only delay the panel). Chromium's bar leaves out
+    // "www." and the scheme of the page it shows: where the bar's host is the
+    // document's host without that prefix, the document says which host it
+    // is. Over a window not covered yet only the document remembered is asked
+    // for that; the covered window is searched, so that a panel over such a
+    // page leaves at the next clear readings.
+    const auto typedHost = typed ? BrowserShieldPolicy::host(*typed) : std::nullopt;
+    std::optional<QString> page;
+    bool pageRead = false;
+    if (typedHost && BrowserShieldPolicy::blockedHost(*typed, hosts)) {
+        if (m_shortBars.value(window) == *typed) {
+            // The same bar over the same www page as before.
+            typed.reset();
+        } else {
+            page = pageUrl(window, title, confirmClear);
+            pageRead = confirmClear;
+            const auto pageHost = page ? BrowserShieldPolicy::host(*page) : std::nullopt;
+            if (pageHost && *typedHost != *pageHost && shortFormOf(*typedHost, *pageHost)) {
+                if (auto reading = blocked(*page)) {
+                    return *reading;
+                }
+                if (m_shortBars.size() >= 8) {
+                    m_shortBars.clear();
+                }
+                m_shortBars.insert(window, *typed);
+                typed.reset();
+            }
+        }
+    }
+    const std::optional<QString> head = title ? std::optional(headOf(*title)) : std::nullopt;
     for (const auto& candidate : { typed, head }) {
         if (candidate) {
             if (auto reading = blocked(*candidate)) {
@@ -132,7 +172,9 @@ BrowserPageReader::Reading BrowserPageReader::read(
             }
         }
     }
-    const auto page = pageUrl(window);
+    if (!pageRead) {
+        page = pageUrl(window, title, true);
+    }
     if (page) {
         if (auto reading = blocked(*page)) {
             return *reading;
@@ -183,13 +225,9 @@ AxRole BrowserPageReader::roleOf(const AxElement& element)
 
 std::optional<AxElement> BrowserPageReader::addressField(const AxElement& window)
 {
-    for (const auto& [cachedWindow, field] : std::as_const(m_addressFields)) {
-        if (cachedWindow == window) {
-            if (m_tree.role(field).ok()) {
-                return field;
-            }
-            break;
-        }
+    // Checked by the caller's read of its states.
+    if (const auto known = remembered(m_addressFields, window)) {
+        return known;
     }
     std::optional<AxElement> found;
     search(window, addressFieldLimit, addressFieldDeadline, 12, [this, &found](const AxElement& element, AxRole role) {
@@ -213,24 +251,36 @@ std::optional<AxElement> BrowserPageReader::addressField(const AxElement& window
         return Visit::Descend;
     });
     if (found) {
-        QList<QPair<AxElement, AxElement>> cache { { window, *found } };
-        for (const auto& entry : std::as_const(m_addressFields)) {
-            if (cache.size() >= 8) {
-                break;
-            }
-            if (!(entry.first == window)) {
-                cache.append(entry);
-            }
-        }
-        m_addressFields = cache;
+        remember(m_addressFields, window, *found);
     }
     return found;
 }
 
-std::optional<QString> BrowserPageReader::pageUrl(const AxElement& window)
+std::optional<QString> BrowserPageReader::pageUrl(
+    const AxElement& window, const std::optional<QString>& title, bool searching)
 {
+    // The document found last time, checked with two reads while it is
+    // still the one on screen; another tab in front, a new page or a closed
+    // one sends the search through the window again.
+    if (const auto known = remembered(m_documents, window)) {
+        const auto states = m_tree.states(*known);
+        // A tab left behind keeps its document, showing, out of the window's
+        // tree (Chromium): the window's title begins with the page's.
+        const auto documentName = states.ok() && states.value->showing ? m_tree.name(*known) : AxRead<QString> {};
+        if (documentName.ok() && (!title || title->startsWith(*documentName.value))) {
+            const auto address = m_tree.documentUrl(*known);
+            if (address.ok() && !address.value->isEmpty()) {
+                return *address.value;
+            }
+        }
+        forget(m_documents, window);
+    }
+    if (!searching) {
+        return std::nullopt;
+    }
     std::optional<QString> url;
-    search(window, pageUrlLimit, pageUrlDeadline, 10, [this, &url](const AxElement& element, AxRole role) {
+    std::optional<AxElement> document;
+    search(window, pageUrlLimit, pageUrlDeadline, 10, [this, &url, &document](const AxElement& element, AxRole role) {
         if (role != AxRole::WebArea) {
             return Visit::Descend;
         }
@@ -242,11 +292,44 @@ std::optional<QString> BrowserPageReader::pageUrl(const AxElement& window)
         const auto address = m_tree.documentUrl(element);
         if (address.ok() && !address.value->isEmpty()) {
             url = *address.value;
+            document = element;
             return Visit::Stop;
         }
         return Visit::Skip;
     });
+    if (document) {
+        remember(m_documents, window, *document);
+    }
     return url;
+}
+
+std::optional<AxElement> BrowserPageReader::remembered(const WindowParts& parts, const AxElement& window)
+{
+    for (const auto& [known, part] : parts) {
+        if (known == window) {
+            return part;
+        }
+    }
+    return std::nullopt;
+}
+
+void BrowserPageReader::remember(WindowParts& parts, const AxElement& window, const AxElement& part)
+{
+    WindowParts kept { { window, part } };
+    for (const auto& entry : std::as_const(parts)) {
+        if (kept.size() >= 8) {
+            break;
+        }
+        if (!(entry.first == window)) {
+            kept.append(entry);
+        }
+    }
+    parts = kept;
+}
+
+void BrowserPageReader::forget(WindowParts& parts, const AxElement& window)
+{
+    parts.removeIf([&window](const auto& entry) { return entry.first == window; });
 }
 
 void BrowserPageReader::search(const AxElement& window, int limit, std::chrono::milliseconds budget, int depthLimit,
@@ -307,13 +390,7 @@ BrowserPageReader::Strip BrowserPageReader::tabStrip(const AxElement& window)
         }
     }
     auto found = [this, &window, &tabsOf](const AxElement& holder, const QList<AxElement>& buttons) {
-        QList<QPair<AxElement, AxElement>> cache { { window, holder } };
-        for (const auto& entry : std::as_const(m_tabHolders)) {
-            if (cache.size() < 8 && !(entry.first == window)) {
-                cache.append(entry);
-            }
-        }
-        m_tabHolders = cache;
+        remember(m_tabHolders, window, holder);
         return tabsOf(buttons);
     };
     const QDateTime deadline = m_clock.now().addMSecs(stripDeadline.count() * m_budgetScale);
@@ -437,13 +514,13 @@ BrowserPageReader::CoveredFacts BrowserPageReader::factsOf(const Covered& covere
     return facts;
 }
 
-bool BrowserPageReader::focusedIn(qint64 pid, const AxElement& window)
+bool BrowserPageReader::focusedIn(qint64 pid, const AxElement& window, const WindowHint& hint)
 {
     const auto application = m_tree.application(pid);
     if (!application) {
         return false;
     }
-    const auto focused = m_tree.focusedWindow(*application);
+    const auto focused = m_tree.focusedWindow(*application, hint);
     return focused.ok() && *focused.value == window;
 }
 
@@ -457,7 +534,8 @@ std::optional<AxElement> BrowserPageReader::neighborTab(const AxElement& window)
     return strip.tabs.at(index);
 }
 
-bool BrowserPageReader::samePage(const Covered& covered, const QString& host, const std::optional<TabAnchor>& anchor)
+bool BrowserPageReader::samePage(
+    const Covered& covered, const QString& host, const std::optional<TabAnchor>& anchor, const WindowHint& hint)
 {
     const auto title = m_tree.name(covered.window);
     if (!title.ok() || headOf(*title.value).toLower() != host) {
@@ -477,14 +555,31 @@ bool BrowserPageReader::samePage(const Covered& covered, const QString& host, co
         && (!anchor->tab || !strip.selected || !(strip.tabs.at(*strip.selected) == *anchor->tab))) {
         return false;
     }
-    return focusedIn(covered.pid, covered.window);
+    return focusedIn(covered.pid, covered.window, hint);
+}
+
+bool BrowserPageReader::switchedOn()
+{
+    // The switch is a property of the session bus, asked twice a second
+    // otherwise; once on, it is asked again after a while. Switched off, it
+    // is asked at every pass, to notice it turned on.
+    const QDateTime now = m_clock.now();
+    if (m_switchedOnAt && *m_switchedOnAt <= now && m_switchedOnAt->msecsTo(now) < switchRecheck.count()) {
+        return true;
+    }
+    if (m_tree.isEnabled()) {
+        m_switchedOnAt = now;
+        return true;
+    }
+    m_switchedOnAt.reset();
+    return false;
 }
 
 BrowserPageReader::Sight BrowserPageReader::survey(const Look& look)
 {
     Sight sight;
     sight.blocked = look.blocked;
-    sight.enabled = m_tree.isEnabled();
+    sight.enabled = switchedOn();
     if (!sight.enabled) {
         return sight;
     }
@@ -504,7 +599,7 @@ BrowserPageReader::Sight BrowserPageReader::survey(const Look& look)
         return withCovered();
     }
     sight.readable = true;
-    const auto focused = m_tree.focusedWindow(*application);
+    const auto focused = m_tree.focusedWindow(*application, look.hint);
     if (!focused.ok()) {
         return withCovered();
     }

@@ -61,6 +61,8 @@ public:
     struct Look {
         // The browser in front, to read; none when there is nothing to read.
         std::optional<qint64> browserPid;
+        // The desktop's active window of that browser.
+        WindowHint hint;
         QString hosts;
         std::optional<Covered> covered;
         BlockedPage blocked;
@@ -98,14 +100,16 @@ public:
     // The element's rectangle on screen when it is the size of a window.
     std::optional<QRect> frameOf(const AxElement& element);
     CoveredFacts factsOf(const Covered& covered);
-    // Whether `window` is the focused window of the application of `pid`.
-    bool focusedIn(qint64 pid, const AxElement& window);
+    // Whether `window` is the focused window of the application of `pid`
+    // (`hint` describing the desktop's active window).
+    bool focusedIn(qint64 pid, const AxElement& window, const WindowHint& hint = {});
     // The tab to select instead of the blocked one: the one before it, or the
     // second when the first is blocked.
     std::optional<AxElement> neighborTab(const AxElement& window);
     // The covered page still stands as it was: the title names `host`, the
     // anchored tab is selected and the window has the browser's focus.
-    bool samePage(const Covered& covered, const QString& host, const std::optional<TabAnchor>& anchor);
+    bool samePage(const Covered& covered, const QString& host, const std::optional<TabAnchor>& anchor,
+        const WindowHint& hint = {});
 
     // Notes the selected tab of `strip` and the title as the blocked page's.
     static void noteBlocked(BlockedPage& blocked, const Strip& strip, const std::optional<QString>& title);
@@ -116,6 +120,14 @@ private:
     // Whether the selected tab of `strip` is no longer the anchored one.
     static bool leftBy(const TabAnchor& anchor, const Strip& strip);
 
+    // Per window (newest first, at most 8), an element found in it.
+    using WindowParts = QList<QPair<AxElement, AxElement>>;
+    static std::optional<AxElement> remembered(const WindowParts& parts, const AxElement& window);
+    static void remember(WindowParts& parts, const AxElement& window, const AxElement& part);
+    static void forget(WindowParts& parts, const AxElement& window);
+
+    // Whether the desktop's accessibility switch is on.
+    bool switchedOn();
     AxRole roleOf(const AxElement& element);
     // Visits the window's tree breadth first, at most `limit` elements within
     // the time budget (times the scale); `visit` ends the search, passes over
@@ -123,17 +135,25 @@ private:
     void search(const AxElement& window, int limit, std::chrono::milliseconds budget, int depthLimit,
         const std::function<Visit(const AxElement&, AxRole)>& visit);
     std::optional<AxElement> addressField(const AxElement& window);
-    std::optional<QString> pageUrl(const AxElement& window);
+    // The address of the document the window shows (`title` is the
+    // window's); without `search`, only the document remembered.
+    std::optional<QString> pageUrl(const AxElement& window, const std::optional<QString>& title, bool search);
     QList<AxElement> radioButtons(const AxElement& element, int depth);
 
     AccessibilityTree& m_tree;
     Clock& m_clock;
     int m_budgetScale = 1;
     QHash<AxElement, AxRole> m_roles;
-    // Per window, its address field and the element whose children are its
-    // tabs (newest first).
-    QList<QPair<AxElement, AxElement>> m_addressFields;
-    QList<QPair<AxElement, AxElement>> m_tabHolders;
+    // Per window, its address field, the element whose children are its
+    // tabs, and the document on screen.
+    WindowParts m_addressFields;
+    WindowParts m_tabHolders;
+    WindowParts m_documents;
+    // Per window, the bar's text last read over a document whose host it
+    // shortened: the same text is not read as that host again.
+    QHash<AxElement, QString> m_shortBars;
+    // When the accessibility switch was last seen on.
+    std::optional<QDateTime> m_switchedOnAt;
 };
 
 } // namespace kestravin

@@ -140,15 +140,11 @@ void DesktopBrowserShield::countAttempt(int nextMessage)
 
 void DesktopBrowserShield::start()
 {
-    if (m_timer) {
+    if (m_started) {
         return;
     }
-    QPointer<DesktopBrowserShield> self(this);
-    m_timer = m_scheduler.startTimer(500ms, true, [self] {
-        if (self) {
-            self->observe();
-        }
-    });
+    m_started = true;
+    wake();
     m_activation = connect(&m_windows, &BrowserWindows::applicationActivated, this, [this](const FrontApp& app) {
         if (app.pid == m_windows.ownPid()) {
             return;
@@ -161,8 +157,22 @@ void DesktopBrowserShield::start()
     });
 }
 
+void DesktopBrowserShield::wake()
+{
+    if (!m_started || m_timer) {
+        return;
+    }
+    QPointer<DesktopBrowserShield> self(this);
+    m_timer = m_scheduler.startTimer(500ms, true, [self] {
+        if (self) {
+            self->observe();
+        }
+    });
+}
+
 void DesktopBrowserShield::stop()
 {
+    m_started = false;
     m_timer.reset();
     m_passAgain = false;
     dismiss();
@@ -247,6 +257,7 @@ void DesktopBrowserShield::observe()
     if (!m_enabled) {
         return;
     }
+    wake();
     if (m_passRunning) {
         m_passAgain = true;
         return;
@@ -265,7 +276,6 @@ void DesktopBrowserShield::pass()
         dismiss();
         return;
     }
-    const auto hosts = readHosts();
     auto front = m_windows.frontmost();
     if (front && front->pid == m_windows.ownPid() && m_shownWindow && m_panel.exists()) {
         // The panel holds the keyboard over the covered window (it took it
@@ -274,12 +284,37 @@ void DesktopBrowserShield::pass()
         // closed or cleared page still takes the panel away.
         front = FrontApp { m_shownWindow->app, m_shownWindow->pid, m_shownWindow->identity };
     }
+    const bool browserInFront
+        = front && front->pid != m_windows.ownPid() && browsers().contains(front->identity);
+    if (!browserInFront && !m_shownWindow) {
+        // Nothing to read and nothing covered: the pass reads no tree and no
+        // file, and the scan sleeps until a browser comes to the front (the
+        // desktop announces it). A desktop without a browser costs nothing.
+        if (!front || front->pid == m_windows.ownPid()) {
+            passState(u"no other application in front"_s);
+        } else {
+            passState(front->identity + u" in front, not a browser"_s);
+        }
+        m_timer.reset();
+        return;
+    }
+    const auto hosts = readHosts();
 
     BrowserPageReader::Look look;
     const bool lifted = hosts && m_shownHost && !BrowserShieldPolicy::blockedHost(*m_shownHost, *hosts);
-    if (hosts && !lifted && front && front->pid != m_windows.ownPid() && browsers().contains(front->identity)) {
+    if (hosts && !lifted && browserInFront) {
         look.browserPid = front->pid;
         look.hosts = *hosts;
+        // The desktop's active window tells the browser's windows apart
+        // where the browser marks none active; standing in for the covered
+        // window, that window does.
+        const auto active = m_windows.activeWindow();
+        const auto info = active ? m_windows.windowInfo(*active) : std::nullopt;
+        if (info && info->pid == front->pid) {
+            look.hint = WindowHint { info->title, info->frame };
+        } else if (m_shownWindow && m_shownWindow->pid == front->pid) {
+            look.hint = hintOf(*m_shownWindow);
+        }
     }
     if (m_shownWindow) {
         look.covered = m_shownWindow->covered();
@@ -335,15 +370,17 @@ void DesktopBrowserShield::apply(
         return;
     }
     if (!front || front->pid == m_windows.ownPid()) {
-        qCDebug(lcShield) << "pass: no other application in front";
+        passState(u"no other application in front"_s);
         return;
     }
     const QString identity = front->identity;
     if (!browsers().contains(identity)) {
+        passState(identity + u" in front, not a browser"_s);
         glue(sight.covered);
         return;
     }
     if (!sight.readable) {
+        passState(identity + u" in front, unreadable"_s);
         // A browser we cannot read (another process namespace, tree off since
         // its start) is said, never passed over in silence.
         note(identity + u": navegador sem árvore de acessibilidade legível"_s);
@@ -355,6 +392,7 @@ void DesktopBrowserShield::apply(
     }
     setDetail(QString());
     if (!sight.window) {
+        passState(identity + u" in front, no focused window"_s);
         note(identity + u": sem janela em foco"_s);
         glue(sight.covered);
         return;
@@ -363,8 +401,8 @@ void DesktopBrowserShield::apply(
     const Reading& reading = sight.reading;
 
     if (reading.kind != Reading::Kind::Blocked) {
-        qCDebug(lcShield) << "pass: reading" << (reading.kind == Reading::Kind::Clear ? "clear" : "unsure") << "same"
-                          << sight.same;
+        passState(u"reading %1, %2"_s.arg(reading.kind == Reading::Kind::Clear ? u"clear"_s : u"unsure"_s,
+            sight.same ? u"the covered window"_s : u"another window"_s));
         note(identity + u": site fora do bloqueio do sistema"_s);
         if (!sight.same) {
             glue(sight.covered);
@@ -388,6 +426,7 @@ void DesktopBrowserShield::apply(
     }
     m_clearReads = 0;
     m_shownAddress = reading.address;
+    passState(u"blocked page of "_s + reading.host);
     note(identity + u": tela da Orla em "_s + reading.host);
     const QString key = QString::number(front->pid) + u':' + QString::number(qHash(window)) + u':' + reading.host + u':'
         + pathOf(reading.address);
@@ -416,12 +455,43 @@ void DesktopBrowserShield::apply(
     const int index = int(m_messageIndex % messages().size());
     m_messageIndex = index + 1;
     countAttempt(m_messageIndex);
-    show(reading.host, reading.address, messages().at(index), frame, *front, window, sight.fresh);
+    show(reading.host, reading.address, messages().at(index), frame, *front, window, coveredNumber(*front, window, frame),
+        sight.fresh);
+}
+
+std::optional<quint32> DesktopBrowserShield::coveredNumber(
+    const FrontApp& front, const AxElement& window, const std::optional<QRect>& frame) const
+{
+    // A new page in the window already covered stays on its X window (the
+    // panel holds the keyboard then, not the browser).
+    if (m_shownWindow && m_shownWindow->pid == front.pid && m_shownWindow->window == window
+        && m_shownWindow->number && m_windows.windowInfo(*m_shownWindow->number)) {
+        return m_shownWindow->number;
+    }
+    // The page was read from the browser's focused window, which is the
+    // desktop's active one when it belongs to the browser.
+    if (const auto active = m_windows.activeWindow()) {
+        const auto info = m_windows.windowInfo(*active);
+        if (info && info->pid == front.pid) {
+            return active;
+        }
+    }
+    return m_windows.windowOf(front.pid, frame);
 }
 
 std::optional<QRect> DesktopBrowserShield::onScreen(const std::optional<QRect>& frame) const
 {
     return m_windows.screen() ? frame : std::nullopt;
+}
+
+void DesktopBrowserShield::passState(const QString& state)
+{
+    // Passes run twice a second: a state that lasts is said once.
+    if (state == m_lastState) {
+        return;
+    }
+    m_lastState = state;
+    qCDebug(lcShield).noquote() << u"pass: "_s + state;
 }
 
 void DesktopBrowserShield::note(const QString& text)
@@ -448,7 +518,7 @@ void DesktopBrowserShield::note(const QString& text)
 // --- The panel ---------------------------------------------------------
 
 void DesktopBrowserShield::show(const QString& host, const QString& address, const QString& message,
-    const std::optional<QRect>& frame, const FrontApp& app, const AxElement& window,
+    const std::optional<QRect>& frame, const FrontApp& app, const AxElement& window, std::optional<quint32> number,
     const BrowserPageReader::BlockedPage& page)
 {
     dismiss();
@@ -483,7 +553,7 @@ void DesktopBrowserShield::show(const QString& host, const QString& address, con
     m_panel.show(content, frame);
     m_lastShowMs = showing.elapsed();
     m_shownHost = host;
-    m_shownWindow = ShownWindow { app.pid, window, app.app, app.identity, frame };
+    m_shownWindow = ShownWindow { app.pid, window, app.app, app.identity, frame, number };
     // The address read by this pass is kept for the panel's actions.
     m_shownAddress = address;
     m_blockedPage = page;
@@ -508,6 +578,9 @@ bool DesktopBrowserShield::closed(const CoveredFacts& facts) const
     if (m_shownWindow && !m_windows.isRunning(m_shownWindow->pid)) {
         return true;
     }
+    if (m_shownWindow && m_shownWindow->number && !m_windows.windowInfo(*m_shownWindow->number)) {
+        return true;
+    }
     return facts.gone;
 }
 
@@ -523,8 +596,19 @@ void DesktopBrowserShield::raise(const CoveredFacts& facts)
     m_panel.raiseFloating();
 }
 
+WindowHint DesktopBrowserShield::hintOf(const ShownWindow& target) const
+{
+    const auto number = target.number ? target.number : windowNumber(target);
+    const auto info = number ? m_windows.windowInfo(*number) : std::nullopt;
+    return info ? WindowHint { info->title, info->frame } : WindowHint {};
+}
+
 std::optional<quint32> DesktopBrowserShield::windowNumber(const ShownWindow& target) const
 {
+    if (target.number) {
+        const auto info = m_windows.windowInfo(*target.number);
+        return info && info->onScreen ? target.number : std::nullopt;
+    }
     return m_windows.windowOf(target.pid, target.frame);
 }
 
@@ -553,15 +637,16 @@ void DesktopBrowserShield::glue(const CoveredFacts& facts)
         return;
     }
     const auto frame = onScreen(facts.frame);
-    const auto number = m_windows.windowOf(m_shownWindow->pid, frame);
+    if (frame && !m_shownWindow->number) {
+        m_shownWindow->frame = frame;
+    }
+    const auto number = windowNumber(*m_shownWindow);
     if (!number) {
         m_panel.orderOut();
         return;
     }
-    if (frame) {
-        m_shownWindow->frame = frame;
-    }
-    const QRect target = frame.value_or(m_windows.windowFrame(*number).value_or(m_panel.frame()));
+    const auto info = m_windows.windowInfo(*number);
+    const QRect target = frame.value_or(info ? info->frame : m_panel.frame());
     if (target != m_panel.frame()) {
         m_panel.setFrame(target);
     }
@@ -585,8 +670,8 @@ void DesktopBrowserShield::lifted()
     // The same page must still be in front: the window's title names the
     // host, the same tab is selected and the window has the browser's focus.
     std::function<bool(BrowserPageReader&)> samePage
-        = [covered = shown->covered(), host = *host, anchor](
-              BrowserPageReader& reader) { return reader.samePage(covered, host, anchor); };
+        = [covered = shown->covered(), host = *host, anchor, hint = hintOf(*shown)](
+              BrowserPageReader& reader) { return reader.samePage(covered, host, anchor, hint); };
     ask<bool>(samePage, [this, shown = *shown, samePage](bool same) {
         // The panel held the keyboard: the key goes out only once the browser
         // window is confirmed active and the page checked again.
@@ -720,8 +805,9 @@ void DesktopBrowserShield::tryClose(
     // The same page in the same tab, read again just before the key.
     const auto page = m_blockedPage;
     ask<bool>(
-        [covered = target.covered(), hosts = *hosts, host, tab, page](BrowserPageReader& reader) {
-            if (!reader.focusedIn(covered.pid, covered.window)) {
+        [covered = target.covered(), hosts = *hosts, host, tab, page, hint = hintOf(target)](
+            BrowserPageReader& reader) {
+            if (!reader.focusedIn(covered.pid, covered.window, hint)) {
                 qCDebug(lcShield) << "close: the browser window is not seen focused (another window, or no answer)";
                 return false;
             }

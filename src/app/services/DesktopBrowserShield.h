@@ -81,7 +81,7 @@ public:
 
     void start();
     void stop();
-    bool isStarted() const { return m_timer != nullptr; }
+    bool isStarted() const { return m_started; }
     void setEnabled(bool on);
     // Switches the desktop's accessibility on; browsers started before must
     // be restarted to publish their trees.
@@ -93,7 +93,9 @@ public:
     // empty when nothing is wrong.
     QString detail() const { return m_detail; }
 
-    // One pass of the scan (the timer runs it twice a second). Its tree
+    // One pass of the scan (the timer runs it twice a second while a browser
+    // is in front or the panel is up; a browser brought to the front wakes
+    // it). Its tree
     // reads run through `ShieldReads`; a pass asked for while one is under
     // way runs right after it.
     void observe();
@@ -129,9 +131,12 @@ private:
         AxElement window;
         RunningApp app;
         QString identity;
-        // Where the window was seen last, to tell it from the process's
-        // other windows.
+        // Where the window was seen last.
         std::optional<QRect> frame;
+        // Its X window: the one in front when its page was read as blocked.
+        // Geometry alone cannot tell two maximised windows apart, and once
+        // this one is gone no other window of the browser stands for it.
+        std::optional<quint32> number;
 
         BrowserPageReader::Covered covered() const { return { pid, window }; }
     };
@@ -141,13 +146,22 @@ private:
     template <typename T> void ask(std::function<T(BrowserPageReader&)> read, std::function<void(T)> then);
 
     void pass();
+    // Runs the scan's timer again after it slept for want of a browser.
+    void wake();
     void apply(const std::optional<QString>& hosts, const std::optional<FrontApp>& front, const Sight& sight);
     void note(const QString& text);
+    // The debug line of what a pass found, written when it differs from the
+    // last one.
+    void passState(const QString& state);
     std::optional<QString> readHosts() const;
     std::optional<QRect> onScreen(const std::optional<QRect>& frame) const;
 
     void show(const QString& host, const QString& address, const QString& message, const std::optional<QRect>& frame,
-        const FrontApp& app, const AxElement& window, const BrowserPageReader::BlockedPage& page);
+        const FrontApp& app, const AxElement& window, std::optional<quint32> number,
+        const BrowserPageReader::BlockedPage& page);
+    // The X window of the browser window whose page was just read as blocked.
+    std::optional<quint32> coveredNumber(
+        const FrontApp& front, const AxElement& window, const std::optional<QRect>& frame) const;
     void dismiss();
     void leave();
     // Keeps the panel just above the covered window (reading where it is
@@ -164,6 +178,8 @@ private:
     void sendWhenActive(const ShownWindow& target, ShieldKey key, std::function<bool(BrowserPageReader&)> check,
         int pollsLeft, std::function<void()> onFail);
     std::optional<quint32> windowNumber(const ShownWindow& target) const;
+    // What the desktop says of the covered window (its title and place).
+    WindowHint hintOf(const ShownWindow& target) const;
 
     void setPermission(bool value);
     void setDetail(const QString& text);
@@ -186,12 +202,15 @@ private:
     bool m_enabled = true;
     bool m_hasPermission = false;
     QString m_detail;
+    bool m_started = false;
+    // Runs while a browser is in front or a window is covered.
     std::unique_ptr<Timer> m_timer;
     QMetaObject::Connection m_activation;
     BrowserShieldAttempts m_attempts;
     std::optional<QString> m_shownHost;
     std::optional<RunningApp> m_previousApp;
     QString m_lastNote;
+    QString m_lastState;
     BrowserPageReader::BlockedPage m_blockedPage;
     std::optional<AxElement> m_closingTab;
     std::optional<ShownWindow> m_shownWindow;

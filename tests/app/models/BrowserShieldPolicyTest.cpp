@@ -47,7 +47,11 @@ TEST(BrowserShieldPolicyTest, HostOfAnAddress)
         { u"Bücher.example/seite"_s, u"xn--bcher-kva.example"_s },
         { u"https://bücher.example:8080"_s, u"xn--bcher-kva.example"_s },
         { u"xn--bcher-kva.example"_s, u"xn--bcher-kva.example"_s },
-        { u"https://a.com/ü"_s, std::nullopt },
+        // Address bars show the path decoded.
+        { u"https://a.com/ü"_s, u"a.com"_s },
+        { u"g1.globo.com/Notícias"_s, u"g1.globo.com"_s },
+        { u"bücher.example/Notícias?q=é#ç"_s, u"xn--bcher-kva.example"_s },
+        { u"https://ü@a.com/"_s, std::nullopt },
     };
     for (const HostCase& c : cases) {
         EXPECT_EQ(BrowserShieldPolicy::host(c.text), c.host) << c.text.toStdString();

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -68,6 +69,7 @@ public:
         writeHosts(blockingHosts);
         windows.running.insert(browserPid);
         windows.windowOfPid.insert(browserPid, browserWindow);
+        windows.windowPids.insert(browserWindow, browserPid);
         windows.active = browserWindow;
         windows.front = chromium();
     }
@@ -653,6 +655,189 @@ TEST_F(BrowserShieldTest, SlowTreesAreReadOffTheGuiThread)
     m_shield.reset();
     QCoreApplication::processEvents();
     EXPECT_FALSE(panel.exists());
+}
+
+// What a pass finds is a state that usually lasts: its debug line is written
+// when it changes, not at every pass.
+QStringList g_passLines;
+
+TEST_F(BrowserShieldTest, APassStateIsWrittenOnceWhileItLasts)
+{
+    QLoggingCategory::setFilterRules(u"com.kestravin.app.BrowserShield.debug=true"_s);
+    g_passLines.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext& context, const QString& message) {
+            if (QByteArrayView(context.category) == "com.kestravin.app.BrowserShield" && message.startsWith(u"pass: "_s)) {
+                g_passLines.append(message);
+            }
+        });
+    const Browser b = makeBrowser(1, 0, u"https://example.org/"_s, u"Example - Chromium"_s);
+    auto passes = [this](int count) {
+        for (int i = 0; i < count; ++i) {
+            shield().observe();
+        }
+    };
+    windows.front = frontApp(3, u"com.kestravin.app"_s, windows.own);
+    passes(5);
+    windows.front = chromium();
+    passes(5);
+    windows.front = frontApp(3, u"com.kestravin.app"_s, windows.own);
+    passes(5);
+    navigate(b, u"https://blocked.test/"_s, u"blocked.test - Chromium"_s);
+    windows.front = chromium();
+    passes(5);
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules(QString());
+    EXPECT_EQ(g_passLines,
+        (QStringList { u"pass: no other application in front"_s, u"pass: reading unsure, another window"_s,
+            u"pass: no other application in front"_s, u"pass: blocked page of blocked.test"_s }));
+}
+
+// With no browser in front and nothing covered a pass reads nothing, and the
+// scan sleeps until the desktop says a browser came to the front.
+TEST_F(BrowserShieldTest, WithoutABrowserTheScanSleeps)
+{
+    const Browser b = makeBrowser(1, 0, u"https://example.org/"_s, u"Example - Chromium"_s);
+    windows.front = editor();
+    shield().start();
+    time.advance(10s);
+    EXPECT_EQ(tree.reads, 0);
+    EXPECT_EQ(time.pending(), 0) << "no timer runs";
+
+    // A browser in front wakes the scan, which keeps running while it stays.
+    windows.front = chromium();
+    Q_EMIT windows.applicationActivated(chromium());
+    EXPECT_GT(tree.reads, 0);
+    tree.reads = 0;
+    time.advance(2s);
+    EXPECT_GE(tree.reads, 4);
+
+    // Back to the editor: one more pass finds it and the scan sleeps again.
+    windows.front = editor();
+    time.advance(1s);
+    tree.reads = 0;
+    time.advance(10s);
+    EXPECT_EQ(tree.reads, 0);
+
+    // A covered window keeps the scan awake whatever is in front.
+    navigate(b, u"https://blocked.test/"_s, u"blocked.test - Chromium"_s);
+    windows.front = chromium();
+    Q_EMIT windows.applicationActivated(chromium());
+    ASSERT_TRUE(panel.exists());
+    windows.front = editor();
+    const auto glued = panel.glued.size();
+    time.advance(2s);
+    EXPECT_GE(panel.glued.size(), glued + 3);
+}
+
+// Twice a second over an allowed page, a pass reads what it remembered of the
+// window (its address bar, its document) and searches nothing.
+TEST_F(BrowserShieldTest, TheSteadyPassReadsOnlyWhatItRemembers)
+{
+    const Browser b = makeBrowser(3, 0, u"https://example.org/"_s, u"Example - Chromium"_s);
+    shield().observe();
+    tree.reads = 0;
+    tree.childReads.clear();
+    shield().observe();
+    EXPECT_TRUE(tree.childReads.isEmpty());
+    EXPECT_LE(tree.reads, 8);
+
+    // Another tab in front: the tab left behind keeps its document, still
+    // showing, out of the window's tree (Chromium); the window's title tells
+    // it is not the page in front any more, and the new document is found.
+    tree.nodes[b.window].children.removeAll(b.web);
+    const AxElement second = tree.add(u"/web2"_s,
+        FakeTree::Node::with(AxRole::WebArea, u"blocked.test"_s, {}, {}, u"https://blocked.test/"_s), b.window);
+    tree.at(b.window).name = u"blocked.test - Chromium"_s;
+    tree.at(b.field).text = u"example.org"_s; // the bar not yet redrawn
+    shield().observe();
+    ASSERT_TRUE(panel.exists());
+    EXPECT_EQ(panel.content->host, u"blocked.test"_s);
+
+    // A closed tab's document is gone: searched again.
+    tree.at(second).gone = true;
+    tree.nodes[b.window].children.append(b.web);
+    tree.at(b.window).name = u"Example - Chromium"_s;
+    shield().observe();
+    shield().observe();
+    EXPECT_FALSE(panel.exists());
+}
+
+// The address bar names the page first (a page asked for before its document
+// exists), then the title's head (an error page), then the document; but where
+// the bar is the document's host without its "www." (Chromium leaves it out),
+// the document says which host it is, and such a page is not held covered.
+TEST_F(BrowserShieldTest, TheDocumentTellsTheHostABarLeftWwwOutOf)
+{
+    struct Case {
+        QString bar, document, title;
+        std::optional<QString> covered;
+    };
+    const QList<Case> cases = {
+        { u"blocked.test"_s, u"http://www.blocked.test/"_s, u"www.blocked.test - Chromium"_s, std::nullopt },
+        { u"youtube.com/watch"_s, u"https://www.youtube.com/watch"_s, u"YouTube"_s, u"www.youtube.com"_s },
+        { u"www.youtube.com/watch"_s, u"https://example.org/"_s, u"Example"_s, u"www.youtube.com"_s },
+        { u"blocked.test"_s, u"https://example.org/"_s, u"Example"_s, u"blocked.test"_s },
+        { u"example.org"_s, u"https://blocked.test/a"_s, u"Example"_s, u"blocked.test"_s },
+        { u"www.youtube.com/Notícias"_s, QString(), u"Notícias"_s, u"www.youtube.com"_s },
+        { u"example.org"_s, u"chrome-error://chromewebdata/"_s, u"blocked.test"_s, u"blocked.test"_s },
+    };
+    const Browser b = makeBrowser(1, 0, u"https://example.org/"_s, u"Example"_s);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bar.toStdString() + " " + c.document.toStdString());
+        m_shield.reset();
+        panel.content.reset();
+        tree.at(b.field).text = c.bar;
+        tree.at(b.web).url = c.document;
+        tree.at(b.window).name = c.title;
+        // A window not covered yet is read without searching for its
+        // document; the covered one is searched, and a page the bar misnamed
+        // leaves at the second clear reading.
+        for (int pass = 0; pass < 3; ++pass) {
+            shield().observe();
+        }
+        EXPECT_EQ(panel.exists() ? std::optional(panel.content->host) : std::nullopt, c.covered);
+    }
+}
+
+// The covered window is the X window that was in front when its page was read
+// as blocked: never another window of the browser in the same place (two
+// maximised windows), and once it is gone the panel goes with it.
+TEST_F(BrowserShieldTest, ThePanelStaysWithItsOwnXWindow)
+{
+    constexpr quint32 twin = 0x400002;
+    const Browser b = makeBrowser(2, 1, u"https://blocked.test/"_s, u"blocked.test - Chromium"_s);
+    windows.windowPids.insert(twin, browserPid);
+    // The geometric match would pick the twin.
+    windows.windowOfPid.insert(browserPid, twin);
+    shield().observe();
+    ASSERT_TRUE(panel.exists());
+
+    // "Fechar aba" brings forward and types into the covered window only.
+    windows.active = 0x99;
+    panel.content->onCloseTab();
+    time.advance(1s);
+    EXPECT_EQ(keys.sent, std::vector<ShieldKey> { ShieldKey::CloseTab });
+    for (const quint32 window : windows.activations) {
+        EXPECT_EQ(window, browserWindow);
+    }
+
+    // Another application in front: glued above the covered window.
+    windows.front = editor();
+    shield().observe();
+    ASSERT_FALSE(panel.glued.empty());
+    EXPECT_EQ(panel.glued.back(), browserWindow);
+
+    // The covered window closed (its tree lingers a while): the panel goes
+    // at the next pass and is never put over the twin.
+    windows.windowPids.remove(browserWindow);
+    windows.front = chromium();
+    windows.active = twin;
+    const AxElement other = tree.add(u"/win2"_s, FakeTree::Node::with(AxRole::Window, u"other.test"_s), b.app);
+    tree.focused.insert(b.app, other);
+    shield().observe();
+    EXPECT_FALSE(panel.exists());
+    EXPECT_EQ(std::count(panel.glued.cbegin(), panel.glued.cend(), twin), 0);
 }
 } // namespace
 } // namespace kestravin

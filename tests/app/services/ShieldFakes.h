@@ -79,7 +79,7 @@ public:
         tick();
         return apps.contains(pid) ? std::optional(apps.value(pid)) : std::nullopt;
     }
-    AxRead<AxElement> focusedWindow(const AxElement& app) override
+    AxRead<AxElement> focusedWindow(const AxElement& app, const WindowHint& = {}) override
     {
         tick();
         if (!focused.contains(app)) {
@@ -182,7 +182,10 @@ public:
     qint64 own = 1;
     QSet<qint64> running;
     QSet<quint64> terminated;
+    // The process's window found by its geometry, or the one last active.
     QHash<qint64, quint32> windowOfPid;
+    // The windows that exist, with their processes.
+    QHash<quint32, qint64> windowPids;
     std::optional<quint32> active;
     // Whether activating a window makes it active (a window manager that
     // refuses leaves it as it was).
@@ -200,7 +203,13 @@ public:
     {
         return windowOfPid.contains(pid) ? std::optional(windowOfPid.value(pid)) : std::nullopt;
     }
-    std::optional<QRect> windowFrame(quint32) const override { return QRect(0, 0, 800, 600); }
+    std::optional<WindowInfo> windowInfo(quint32 window) const override
+    {
+        if (!windowPids.contains(window)) {
+            return std::nullopt;
+        }
+        return WindowInfo { windowPids.value(window), QRect(0, 0, 800, 600), true, QString() };
+    }
     std::optional<quint32> activeWindow() const override { return active; }
     void activateWindow(quint32 window) override
     {

@@ -150,10 +150,16 @@ TEST_F(AccessibilityWalkTest, BrowserShieldViewReadsTheSiteAndClosesTheTab)
     EXPECT_TRUE(AtspiWalker::find(tree, u"Esse clique pode esperar."_s, u"label"_s));
     EXPECT_TRUE(AtspiWalker::find(
         tree, u"www.tiktok.com fica para depois. Quando seu foco terminar, o site abre normalmente."_s, u"label"_s));
-    EXPECT_TRUE(AtspiWalker::find(tree, u"Voltar ao foco"_s, u"push button"_s));
-    EXPECT_TRUE(AtspiWalker::find(tree, u"Pedir à Orla"_s, u"push button"_s));
+    // Return presses "Voltar ao foco": it is the default button, the only one.
+    const auto back = AtspiWalker::find(tree, u"Voltar ao foco"_s, u"push button"_s);
+    ASSERT_TRUE(back);
+    EXPECT_TRUE(back->has(ATSPI_STATE_IS_DEFAULT));
+    const auto request = AtspiWalker::find(tree, u"Pedir à Orla"_s, u"push button"_s);
+    ASSERT_TRUE(request);
+    EXPECT_FALSE(request->has(ATSPI_STATE_IS_DEFAULT));
     const auto close = AtspiWalker::find(tree, u"Fechar aba"_s, u"push button"_s);
     ASSERT_TRUE(close);
+    EXPECT_FALSE(close->has(ATSPI_STATE_IS_DEFAULT));
     ASSERT_TRUE(walker.doAction(*close, u"Press"_s));
     EXPECT_EQ(closes, 1);
 }

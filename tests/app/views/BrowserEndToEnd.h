@@ -90,18 +90,10 @@ struct Tabs {
     qsizetype size() const { return names.size(); }
 };
 
-inline Tabs tabsOf(AccessibilityTree& tree, qint64 pid)
+inline Tabs tabsIn(AccessibilityTree& tree, const AxElement& window)
 {
     Tabs result;
-    const auto app = tree.application(pid);
-    if (!app) {
-        return result;
-    }
-    const auto window = tree.focusedWindow(*app);
-    if (!window.ok()) {
-        return result;
-    }
-    std::deque<std::pair<AxElement, int>> queue { { *window.value, 0 } };
+    std::deque<std::pair<AxElement, int>> queue { { window, 0 } };
     while (!queue.empty()) {
         const auto [element, depth] = queue.front();
         queue.pop_front();
@@ -123,6 +115,32 @@ inline Tabs tabsOf(AccessibilityTree& tree, qint64 pid)
         }
     }
     return result;
+}
+
+inline Tabs tabsOf(AccessibilityTree& tree, qint64 pid)
+{
+    const auto app = tree.application(pid);
+    if (!app) {
+        return {};
+    }
+    const auto window = tree.focusedWindow(*app);
+    return window.ok() ? tabsIn(tree, *window.value) : Tabs {};
+}
+
+// The tabs of all the process's windows.
+inline int allTabsOf(AccessibilityTree& tree, qint64 pid)
+{
+    const auto app = tree.application(pid);
+    if (!app) {
+        return 0;
+    }
+    int count = 0;
+    for (const AxElement& child : tree.children(*app, 100).value.value_or(AxChildren {}).elements) {
+        if (tree.role(child).value == AxRole::Window) {
+            count += int(tabsIn(tree, child).size());
+        }
+    }
+    return count;
 }
 
 // How many times the server was asked for the page "/" of `host` (the Host
@@ -263,6 +281,24 @@ public:
         return panelAt > browserAt && browserAt >= 0 && panelFrame == browserFrame;
     }
 
+    // The browser's top-level windows on screen, bottom first.
+    QList<X11Workspace::ClientWindow> windowsOf(qint64 pid) const
+    {
+        QList<X11Workspace::ClientWindow> own;
+        for (const auto& window : workspace->clientWindows()) {
+            if (window.pid == quint32(pid) && window.onScreen && window.normal) {
+                own.append(window);
+            }
+        }
+        return own;
+    }
+
+    // Whether the panel stays away for `ms` (sampled as the scan runs).
+    bool panelStaysAway(int ms) const
+    {
+        return !waitUntil([this] { return panelShown(); }, ms);
+    }
+
     // Runs `open` (which opens the blocked page in a new tab) and answers
     // how long after the server sent the page the panel stood over the
     // browser (ms), or -1.
@@ -303,6 +339,10 @@ public:
     std::unique_ptr<DesktopBrowserShield> shield;
     int beeps = 0;
 };
+
+// Asks the window manager to maximise a client window (EWMH, as a pager
+// would); in BrowserEndToEndMain.cpp, away from the X11 headers' macros.
+void maximise(quint32 window);
 
 // What a browser goes through with the shield, measured: rounds of the
 // blocked page covered and its tab closed ("Fechar aba"), then "Voltar ao

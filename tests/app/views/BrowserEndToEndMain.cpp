@@ -8,6 +8,7 @@
 
 #include <cstdio>
 
+
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
@@ -26,3 +27,30 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }
+
+// Last in the file: the X11 headers define None, Bool, Status...
+#include <X11/Xlib.h>
+
+namespace kestravin::test::browser {
+
+void maximise(quint32 window)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+        return;
+    }
+    XEvent event {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "_NET_WM_STATE", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 1; // add
+    event.xclient.data.l[1] = long(XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_VERT", False));
+    event.xclient.data.l[2] = long(XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_HORZ", False));
+    event.xclient.data.l[3] = 2; // a pager
+    XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XFlush(display);
+    XCloseDisplay(display);
+}
+
+} // namespace kestravin::test::browser

@@ -128,18 +128,26 @@ protected:
 
     // A second start on the same profile hands the address to the running
     // browser, which opens it in a new tab in front.
-    void openTab(const QString& address)
+    void openTab(const QString& address, const QString& how = u"--new-tab"_s)
     {
         QProcess second;
         second.setProcessEnvironment(process.processEnvironment());
         second.setProcessChannelMode(QProcess::MergedChannels);
         second.setStandardOutputFile(logPath(), QIODevice::Append);
-        second.start(firefox, { u"--profile"_s, profile(), u"--new-tab"_s, address });
+        second.start(firefox, { u"--profile"_s, profile(), how, address });
         ASSERT_TRUE(second.waitForStarted(10000));
         ASSERT_TRUE(waitUntil([&second] { return second.state() == QProcess::NotRunning; }, 20000));
     }
 
+    void openWindow(const QString& address) { openTab(address, u"--new-window"_s); }
     Tabs tabs() { return tabsOf(rig.tree, process.processId()); }
+    int allTabs() { return allTabsOf(rig.tree, process.processId()); }
+    QList<X11Workspace::ClientWindow> windows() const { return rig.windowsOf(process.processId()); }
+    void closeTabOnPanel()
+    {
+        ASSERT_TRUE(rig.waitForPanelActive());
+        rig.panel->view()->closeTabButton()->click();
+    }
 
     ShieldRig rig;
     QProcess process;
@@ -150,6 +158,55 @@ TEST_F(BrowserShieldFirefoxTest, CoversTheBlockedPageClosesItGoesBackAndReloadsO
     coverCloseGoBackReload(
         rig, process.processId(), [this] { return tabs(); }, [this] { openTab(url("blocked.test")); },
         u"browser-shield-firefox-panel.png"_s);
+}
+
+// The covered window's only tab closed: the panel goes with the window and
+// never moves over the other one.
+TEST_F(BrowserShieldFirefoxTest, ThePanelGoesWithItsClosedWindow)
+{
+    rig.shield->start();
+    openWindow(url("blocked.test"));
+    ASSERT_TRUE(waitUntil([this] { return windows().size() == 2; }, 20000));
+    ASSERT_TRUE(waitUntil([this] { return rig.panelShown(); }, 10000)) << "no panel over the blocked page";
+    closeTabOnPanel();
+    ASSERT_TRUE(waitUntil([this] { return windows().size() == 1; }, 10000)) << "the window was not closed";
+    EXPECT_TRUE(waitUntil([this] { return !rig.panelShown(); }, 3000)) << "the panel outlived its window";
+    EXPECT_TRUE(rig.panelStaysAway(3000)) << "the panel came back over the other window";
+    EXPECT_EQ(rig.beeps, 0);
+}
+
+// Two maximised windows in the same place: "Fechar aba" closes the blocked
+// tab of the covered one, every time.
+TEST_F(BrowserShieldFirefoxTest, FecharAbaClosesTheTabOfTheCoveredTwin)
+{
+    openWindow(url("other.test"));
+    ASSERT_TRUE(waitUntil([this] { return windows().size() == 2; }, 20000));
+    for (const auto& window : windows()) {
+        maximise(window.id);
+    }
+    ASSERT_TRUE(waitUntil(
+        [this] {
+            const auto both = windows();
+            return both.size() == 2 && both.at(0).frame == both.at(1).frame;
+        },
+        5000))
+        << "the windows are not twins";
+    rig.shield->start();
+    for (int round = 0; round < rounds(); ++round) {
+        SCOPED_TRACE(round);
+        openTab(url("blocked.test"));
+        ASSERT_TRUE(waitUntil([this] { return allTabs() == 3; }, 10000));
+        ASSERT_TRUE(waitUntil([this] { return rig.panelShown(); }, 10000)) << "no panel over the blocked page";
+        // The panel may come before the page was served (the bar names it).
+        ASSERT_TRUE(waitUntil([&] { return rig.getsOf("blocked.test") > round; }, 10000));
+        const int gets = rig.getsOf("blocked.test");
+        closeTabOnPanel();
+        ASSERT_TRUE(waitUntil([this] { return allTabs() == 2; }, 10000)) << "the tab was not closed";
+        EXPECT_TRUE(waitUntil([this] { return !rig.panel->exists(); }, 8000));
+        EXPECT_EQ(windows().size(), 2);
+        EXPECT_EQ(rig.getsOf("blocked.test"), gets);
+    }
+    EXPECT_EQ(rig.beeps, 0);
 }
 
 } // namespace

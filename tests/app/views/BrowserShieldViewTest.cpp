@@ -145,7 +145,8 @@ TEST_F(BrowserShieldViewTest, ThePanelCoversTheWindowOrCentresItselfWithoutAFram
     panel.show(content, QRect(40, 30, 900, 600));
     ASSERT_TRUE(panel.exists());
     EXPECT_EQ(panel.window()->geometry(), QRect(40, 30, 900, 600));
-    EXPECT_EQ(panel.window()->windowTitle(), u"Kestravin"_s);
+    // Named after what it says, not like every other window of the application.
+    EXPECT_EQ(panel.window()->windowTitle(), u"Esse clique pode esperar."_s);
 
     // A browser window whose frame cannot be read: 560 x 440 in the middle.
     panel.show(content, std::nullopt);

@@ -5,6 +5,7 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QHash>
+#include <QSet>
 #include <QLoggingCategory>
 
 #include <atomic>
@@ -94,6 +95,12 @@ struct AtspiTree::Private {
     std::optional<QDBusConnection> bus;
     QString busAddress;
     QHash<qint64, AxElement> applications;
+    // Whether an application's child is a window.
+    QHash<AxElement, bool> windowChildren;
+    // Per application, the window focusedWindow() found last; the
+    // applications seen marking a window active.
+    QHash<AxElement, AxElement> focusedFrames;
+    QSet<AxElement> marksActive;
 
     QDBusMessage call(const QString& service, const QString& path, const QString& interface, const QString& method,
         const QVariantList& arguments, int timeout)
@@ -225,7 +232,31 @@ std::optional<AxElement> AtspiTree::application(qint64 pid)
     return std::nullopt;
 }
 
-AxRead<AxElement> AtspiTree::focusedWindow(const AxElement& application)
+AxRead<AxElement> AtspiTree::focusedWindow(const AxElement& application, const WindowHint& hint)
+{
+    // Asked twice a second: the window found last time is checked first, with
+    // one or two reads instead of reading every window of the application.
+    if (const auto last = d->focusedFrames.constFind(application); last != d->focusedFrames.constEnd()) {
+        const auto s = states(*last);
+        if (s.ok() && s.value->active) {
+            return { *last };
+        }
+        if (s.ok() && !hint.title.isEmpty() && !d->marksActive.contains(application)
+            && name(*last).value == hint.title) {
+            return { *last };
+        }
+    }
+    auto found = findFocusedWindow(application, hint);
+    if (found.ok()) {
+        if (d->focusedFrames.size() >= 64) {
+            d->focusedFrames.clear();
+        }
+        d->focusedFrames.insert(application, *found.value);
+    }
+    return found;
+}
+
+AxRead<AxElement> AtspiTree::findFocusedWindow(const AxElement& application, const WindowHint& hint)
 {
     const QDBusMessage reply
         = d->call(application, accessibleInterface, u"GetChildren"_s, {}, d->options.applicationTimeoutMs);
@@ -234,29 +265,58 @@ AxRead<AxElement> AtspiTree::focusedWindow(const AxElement& application)
     }
     QList<AxElement> frames;
     for (const AxElement& child : references(reply.arguments().constFirst())) {
-        if (role(child).value != AxRole::Window) {
+        // Asked twice a second of every child of the browser: a window stays
+        // a window, and a child that is not one stays so too.
+        auto known = d->windowChildren.constFind(child);
+        if (known == d->windowChildren.constEnd()) {
+            const auto read = role(child);
+            if (!read.ok()) {
+                continue;
+            }
+            if (d->windowChildren.size() >= 1000) {
+                d->windowChildren.clear();
+            }
+            known = d->windowChildren.insert(child, *read.value == AxRole::Window);
+        }
+        if (!*known) {
             continue;
         }
         frames.append(child);
         const auto s = states(child);
         if (s.ok() && s.value->active) {
+            // This application marks its active window: no title stands
+            // for it then.
+            d->marksActive.insert(application);
             return { child };
         }
     }
-    // Chromium marks no window active; its pop-ups (the address bar's
-    // suggestions) are windows of their own, small and unnamed. The largest
-    // window stands for the focused one then.
+    // Chromium may mark no window active; its pop-ups (the address bar's
+    // suggestions) are windows of their own, small and unnamed. The window
+    // titled like the desktop's active one stands for the focused one then,
+    // else the only one in its place, else the largest: two windows of the
+    // same size are told apart by their titles.
     std::optional<AxElement> largest;
     qint64 largestArea = 0;
+    QList<AxElement> inPlace;
     for (const AxElement& frame : std::as_const(frames)) {
         const auto box = extents(frame);
-        if (box.ok() && box.value->width() > 100 && box.value->height() > 100) {
-            const qint64 area = qint64(box.value->width()) * box.value->height();
-            if (area > largestArea) {
-                largestArea = area;
-                largest = frame;
-            }
+        if (!box.ok() || box.value->width() <= 100 || box.value->height() <= 100) {
+            continue;
         }
+        if (!hint.title.isEmpty() && name(frame).value == hint.title) {
+            return { frame };
+        }
+        if (hint.frame && *box.value == *hint.frame) {
+            inPlace.append(frame);
+        }
+        const qint64 area = qint64(box.value->width()) * box.value->height();
+        if (area > largestArea) {
+            largestArea = area;
+            largest = frame;
+        }
+    }
+    if (inPlace.size() == 1) {
+        return { inPlace.constFirst() };
     }
     if (largest) {
         return { *largest };

@@ -33,7 +33,7 @@ public:
     bool enable() override;
 
     std::optional<AxElement> application(qint64 pid) override;
-    AxRead<AxElement> focusedWindow(const AxElement& application) override;
+    AxRead<AxElement> focusedWindow(const AxElement& application, const WindowHint& hint = {}) override;
     AxRead<AxRole> role(const AxElement& element) override;
     AxRead<AxChildren> children(const AxElement& element, int limit) override;
     AxRead<QString> name(const AxElement& element) override;
@@ -51,6 +51,8 @@ public:
     AxRead<QMap<QString, QString>> attributes(const AxElement& element);
 
 private:
+    AxRead<AxElement> findFocusedWindow(const AxElement& application, const WindowHint& hint);
+
     struct Private;
     std::unique_ptr<Private> d;
 };

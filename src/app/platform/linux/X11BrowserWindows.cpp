@@ -121,10 +121,13 @@ std::optional<quint32> X11BrowserWindows::windowOf(qint64 pid, const std::option
     return std::nullopt;
 }
 
-std::optional<QRect> X11BrowserWindows::windowFrame(quint32 window) const
+std::optional<BrowserWindows::WindowInfo> X11BrowserWindows::windowInfo(quint32 window) const
 {
     const auto info = m_workspace.clientWindow(window);
-    return info ? std::optional(info->frame) : std::nullopt;
+    if (!info) {
+        return std::nullopt;
+    }
+    return WindowInfo { qint64(info->pid), info->frame, info->onScreen, m_workspace.windowTitle(window) };
 }
 
 std::optional<quint32> X11BrowserWindows::activeWindow() const

@@ -20,7 +20,7 @@ public:
     bool isRunning(qint64 pid) const override;
     bool isTerminated(const RunningApp& app) const override;
     std::optional<quint32> windowOf(qint64 pid, const std::optional<QRect>& frame) const override;
-    std::optional<QRect> windowFrame(quint32 window) const override;
+    std::optional<WindowInfo> windowInfo(quint32 window) const override;
     std::optional<quint32> activeWindow() const override;
     void activateWindow(quint32 window) override;
     void activate(const RunningApp& app) override;

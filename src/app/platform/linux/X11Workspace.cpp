@@ -626,6 +626,19 @@ std::optional<X11Workspace::ClientWindow> X11Workspace::clientWindow(quint32 win
     return info;
 }
 
+QString X11Workspace::windowTitle(quint32 window) const
+{
+    if (!isAvailable()) {
+        return {};
+    }
+    xcb_connection_t* c = d->connection;
+    const auto netName = xcb_get_property(c, 0, window, d->ewmh._NET_WM_NAME, d->ewmh.UTF8_STRING, 0, 1024);
+    const auto name = xcb_get_property(c, 0, window, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024);
+    const QByteArray utf8 = propertyBytes(takeProperty(c, netName).get());
+    const QByteArray plain = propertyBytes(takeProperty(c, name).get());
+    return utf8.isEmpty() ? QString::fromLocal8Bit(plain) : QString::fromUtf8(utf8);
+}
+
 QList<X11Workspace::ClientWindow> X11Workspace::clientWindows() const
 {
     QList<ClientWindow> windows;

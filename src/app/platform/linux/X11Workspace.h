@@ -57,6 +57,8 @@ public:
     };
     std::optional<quint32> activeWindow() const;
     std::optional<ClientWindow> clientWindow(quint32 window) const;
+    // The window's title (_NET_WM_NAME, else WM_NAME); empty when it has none.
+    QString windowTitle(quint32 window) const;
     // The client windows in stacking order, bottom first.
     QList<ClientWindow> clientWindows() const;
     // Asks the window manager to activate one window, as a pager would.

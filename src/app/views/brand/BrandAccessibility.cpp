@@ -18,6 +18,7 @@ namespace {
 constexpr const char* decorativeProperty = "kestravinDecorative";
 constexpr const char* paintedTextProperty = "kestravinPaintedText";
 constexpr const char* buttonRoleProperty = "kestravinButtonRole";
+constexpr const char* defaultButtonProperty = "kestravinDefaultButton";
 
 // Drawings that never speak for themselves: the mascot in all its forms, the
 // selection mark (its tile or button carries the state) and the button symbols.
@@ -181,6 +182,9 @@ public:
         if (button()->isDown()) {
             state.pressed = true;
         }
+        if (button()->property(defaultButtonProperty).toBool()) {
+            state.defaultButton = true;
+        }
         return state;
     }
 
@@ -305,6 +309,11 @@ void setButtonRole(QAbstractButton* button, QAccessible::Role role)
 void setPressable(QAbstractButton* button)
 {
     setButtonRole(button, QAccessible::Button);
+}
+
+void setDefaultButton(QAbstractButton* button)
+{
+    button->setProperty(defaultButtonProperty, true);
 }
 
 bool isDecorative(const QWidget* widget)

@@ -39,6 +39,10 @@ void setButtonRole(QAbstractButton* button, QAccessible::Role role);
 // button. Set it in the button's constructor.
 void setPressable(QAbstractButton* button);
 
+// Says that `button` is the one Return presses in its window (its window
+// handles the key). Set it before the button is shown.
+void setDefaultButton(QAbstractButton* button);
+
 // Makes `caption` the label of `field`: the field is named by the caption's
 // text (without its mnemonic marker) and the caption focuses the field. For a
 // BrandTextEditor the editor inside it is the one that is named.

@@ -120,6 +120,8 @@ BrowserShieldView::BrowserShieldView(QString host, QString message, std::optiona
             }
         },
         m_card);
+    // Return presses it (keyPressEvent): screen readers are told so.
+    BrandAccessibility::setDefaultButton(m_dismiss);
     buttons->addWidget(m_dismiss);
     auto* row = new QHBoxLayout();
     row->setSpacing(buttonSpacing);

@@ -31,7 +31,9 @@ void ShieldPanel::show(const Content& content, const std::optional<QRect>& frame
 {
     close();
     m_window = new QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint);
-    m_window->setWindowTitle(u"Kestravin"_s);
+    // Window lists and screen readers name the window; it says what the
+    // panel says.
+    m_window->setWindowTitle(content.message);
     m_window->setAttribute(Qt::WA_DeleteOnClose, false);
     FloatingPanel::prepare(m_window);
     auto* layout = new QVBoxLayout(m_window);
