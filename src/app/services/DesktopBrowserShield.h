@@ -5,6 +5,7 @@
 #include "app/platform/Scheduler.h"
 #include "app/platform/ShieldPlatform.h"
 #include "app/services/BrowserPageReader.h"
+#include "app/services/HostsFileSnapshot.h"
 #include "app/services/ShieldPanelHost.h"
 #include "app/services/ShieldReads.h"
 
@@ -143,7 +144,7 @@ private:
     void pass();
     void apply(const std::optional<QString>& hosts, const std::optional<FrontApp>& front, const Sight& sight);
     void note(const QString& text);
-    std::optional<QString> readHosts() const;
+    std::optional<QString> readHosts();
     std::optional<QRect> onScreen(const std::optional<QRect>& frame) const;
 
     void show(const QString& host, const QString& address, const QString& message, const std::optional<QRect>& frame,
@@ -180,6 +181,7 @@ private:
     Environment m_env;
     Collaborators m_collaborators;
     ShieldReads& m_reads;
+    HostsFileSnapshot m_hosts;
     // Used on the reads' thread only, through ask().
     std::unique_ptr<BrowserPageReader> m_reader;
 
