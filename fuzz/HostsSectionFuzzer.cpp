@@ -2,8 +2,8 @@
 // (or a package) may have put there.
 #include "FuzzCheck.h"
 #include "contract/HostName.h"
+#include "contract/HostsSection.h"
 #include "helper/HelperService.h"
-#include "helper/HostsSection.h"
 
 #include <QSet>
 

@@ -23,7 +23,10 @@ inline const QString helperConfigPath = QStringLiteral("/var/lib/kestravin/helpe
 inline const QString helperLogPath = QStringLiteral("/var/log/kestravin-helper.log");
 inline const QString helperVersion = QStringLiteral("1.7.0");
 inline const QString hostsFilePath = QStringLiteral("/etc/hosts");
-inline const QString blockMarkerStart = QStringLiteral("# Kestravin START - DO NOT EDIT THIS SECTION");
+// The start marker's head: readers that must not depend on the tail look for
+// this, and so does every start marker.
+inline const QString blockMarkerStartHead = QStringLiteral("# Kestravin START");
+inline const QString blockMarkerStart = blockMarkerStartHead + QStringLiteral(" - DO NOT EDIT THIS SECTION");
 inline const QString blockMarkerEnd = QStringLiteral("# Kestravin END");
 
 } // namespace kestravin::HelperConstants

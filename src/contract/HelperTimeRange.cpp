@@ -1,27 +1,11 @@
 #include "HelperTimeRange.h"
 
 #include "ContractJson.h"
-
-#include <limits>
+#include "WeeklyHours.h"
 
 using namespace Qt::StringLiterals;
 
 namespace kestravin {
-
-namespace {
-
-qint64 saturatingMinutes(qint64 hour, qint64 minute)
-{
-    qint64 hourMinutes = 0;
-    if (__builtin_mul_overflow(hour, qint64 { 60 }, &hourMinutes))
-        return hour < 0 ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max();
-    qint64 total = 0;
-    if (__builtin_add_overflow(hourMinutes, minute, &total))
-        return minute < 0 ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max();
-    return total;
-}
-
-} // namespace
 
 HelperTimeRange::HelperTimeRange(qint64 startHour_, qint64 startMinute_, qint64 endHour_, qint64 endMinute_)
     : startHour(startHour_), startMinute(startMinute_), endHour(endHour_), endMinute(endMinute_)
@@ -30,12 +14,12 @@ HelperTimeRange::HelperTimeRange(qint64 startHour_, qint64 startMinute_, qint64 
 
 qint64 HelperTimeRange::startMinutes() const
 {
-    return saturatingMinutes(startHour, startMinute);
+    return WeeklyHours::saturatedMinutes(startHour, startMinute);
 }
 
 qint64 HelperTimeRange::endMinutes() const
 {
-    return saturatingMinutes(endHour, endMinute);
+    return WeeklyHours::saturatedMinutes(endHour, endMinute);
 }
 
 QJsonObject HelperTimeRange::toJson() const

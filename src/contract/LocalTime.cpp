@@ -78,6 +78,20 @@ WallClock wallClock(Instant now, const QTimeZone& zone)
     return result;
 }
 
+std::optional<WallClock> wallClock(const QDateTime& now, const QTimeZone& zone)
+{
+    if (!now.isValid() || !zone.isValid())
+        return std::nullopt;
+    const QDateTime local = now.toTimeZone(zone);
+    if (!local.date().isValid())
+        return std::nullopt;
+    WallClock result;
+    result.date = local.date();
+    result.weekday = local.date().dayOfWeek() % 7 + 1;
+    result.minuteOfDay = local.time().hour() * 60 + local.time().minute();
+    return result;
+}
+
 std::optional<Instant> instantAt(QDate date, qint64 hour, qint64 minute, const QTimeZone& zone)
 {
     const bool midnightAfter = hour == 24 && minute == 0;

@@ -36,6 +36,8 @@ struct WallClock {
 };
 
 WallClock wallClock(Instant now, const QTimeZone& zone);
+// The same for a date-time; nothing for an invalid instant or zone.
+std::optional<WallClock> wallClock(const QDateTime& now, const QTimeZone& zone);
 
 // The instant of `hour`:`minute`:00 on `date`, by the rules of `instant`: only
 // hours 0 to 23 and minutes 0 to 59, plus 24:00 for the next midnight. Other

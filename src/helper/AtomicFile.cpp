@@ -170,6 +170,12 @@ bool read(const QString& path, QByteArray& out, QString* error)
 int removeLeftovers(const QString& path)
 {
     const QFileInfo target(targetOf(path));
+    // `write` hands the temporary file to the target's owner before the
+    // rename, so a leftover may carry that owner instead of ours.
+    struct stat targetInfo { };
+    const bool targetKnown = ::stat(QFile::encodeName(target.absoluteFilePath()).constData(), &targetInfo) == 0;
+    const auto ownedAsWritten
+        = [&](uid_t owner) { return owner == ::geteuid() || (targetKnown && owner == targetInfo.st_uid); };
     const QString prefix = u"."_s + target.fileName() + temporarySuffix;
     const QDir folder = target.absoluteDir();
     int removed = 0;
@@ -183,7 +189,7 @@ int removeLeftovers(const QString& path)
         const QByteArray leftover = QFile::encodeName(folder.filePath(fileName));
         struct stat info { };
         // lstat: a link planted under that name is not followed, nor removed.
-        if (::lstat(leftover.constData(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid())
+        if (::lstat(leftover.constData(), &info) != 0 || !S_ISREG(info.st_mode) || !ownedAsWritten(info.st_uid))
             continue;
         if (::unlink(leftover.constData()) == 0)
             ++removed;

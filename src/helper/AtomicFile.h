@@ -23,8 +23,9 @@ bool write(const QString& path, const QByteArray& bytes, mode_t newFileMode, QSt
 bool read(const QString& path, QByteArray& out, QString* error);
 
 // Removes the temporary files that `write` leaves beside `path` when the
-// process dies between creating and renaming them. Only regular files of this
-// process's user whose names follow `write`'s pattern are touched. Answers how
+// process dies between creating and renaming them. Only regular files whose
+// names follow `write`'s pattern exactly and whose owner is this process's
+// user or the target's owner (as `write` leaves them) are touched. Answers how
 // many were removed.
 int removeLeftovers(const QString& path);
 

@@ -1,9 +1,10 @@
 #include "HelperService.h"
 
 #include "AtomicFile.h"
-#include "HostsSection.h"
 #include "contract/HostName.h"
+#include "contract/HostsSection.h"
 #include "contract/LocalTime.h"
+#include "contract/WeeklyHours.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -17,8 +18,6 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
-
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -47,24 +46,6 @@ void printLine(const QString& line)
     const QByteArray bytes = line.toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
     std::fflush(stdout);
-}
-
-// Minutes since midnight of an hour and a minute, or nothing when the sum does
-// not fit: a range built from such values never holds.
-std::optional<qint64> minutesOf(qint64 hour, qint64 minute)
-{
-    qint64 hours = 0;
-    qint64 total = 0;
-    if (__builtin_mul_overflow(hour, qint64(60), &hours) || __builtin_add_overflow(hours, minute, &total))
-        return std::nullopt;
-    return total;
-}
-
-bool rangeHolds(const HelperTimeRange& range, qint64 minuteOfDay)
-{
-    const std::optional<qint64> start = minutesOf(range.startHour, range.startMinute);
-    const std::optional<qint64> end = minutesOf(range.endHour, range.endMinute);
-    return start && end && *start <= minuteOfDay && minuteOfDay < *end;
 }
 
 QString boolText(bool value)
@@ -158,7 +139,7 @@ HelperService::~HelperService()
 
 QStringList HelperService::blockLoopbackAddresses()
 {
-    return { u"127.0.0.1"_s, u"::1"_s };
+    return HostsSection::loopbackAddresses();
 }
 
 void HelperService::log(const QString& line) const
@@ -177,14 +158,9 @@ const QByteArray* HelperService::readHosts(QString* error) const
     return &m_readBuffer;
 }
 
-std::optional<HelperService::HostsStamp> HelperService::hostsStamp() const
+std::optional<FileStamp> HelperService::hostsStamp() const
 {
-    struct stat info { };
-    if (::stat(QFile::encodeName(m_hostsPath).constData(), &info) != 0)
-        return std::nullopt;
-    return HostsStamp { static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino),
-        static_cast<qint64>(info.st_size), qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec,
-        qint64(info.st_ctim.tv_sec) * 1'000'000'000 + info.st_ctim.tv_nsec };
+    return FileStamp::of(m_hostsPath);
 }
 
 QTimeZone HelperService::currentSystemZone()
@@ -603,14 +579,18 @@ void HelperService::checkSchedule()
         m_enforcedStamp = hostsStamp();
 }
 
+std::optional<HelperTimeRange> HelperService::activeRange(
+    const HelperScheduleConfig& config, const LocalTime::WallClock& wall)
+{
+    return WeeklyHours::activeRange(wall, [&config](int weekday) -> const HelperDaySchedule* {
+        const auto day = config.daySchedules.constFind(dayKeyFromWeekday(weekday));
+        return day == config.daySchedules.cend() ? nullptr : &*day;
+    });
+}
+
 bool HelperService::isWithinSchedule(const HelperScheduleConfig& config) const
 {
-    const LocalTime::WallClock wall = LocalTime::wallClock(now(), m_timeZone);
-    const auto day = config.daySchedules.constFind(dayKeyFromWeekday(wall.weekday));
-    if (day == config.daySchedules.cend() || !day->enabled)
-        return false;
-    return std::any_of(day->timeRanges.cbegin(), day->timeRanges.cend(),
-        [&wall](const HelperTimeRange& range) { return rangeHolds(range, wall.minuteOfDay); });
+    return activeRange(config, LocalTime::wallClock(now(), m_timeZone)).has_value();
 }
 
 std::optional<Instant> HelperService::scheduledEnd(const HelperScheduleConfig& config, Instant current) const
@@ -622,14 +602,10 @@ std::optional<Instant> HelperService::scheduledEnd(const HelperScheduleConfig& c
     if (!config.enabled || config.daySchedules.isEmpty())
         return std::nullopt;
     const LocalTime::WallClock wall = LocalTime::wallClock(current, m_timeZone);
-    const auto day = config.daySchedules.constFind(dayKeyFromWeekday(wall.weekday));
-    if (day == config.daySchedules.cend() || !day->enabled)
+    const std::optional<HelperTimeRange> range = activeRange(config, wall);
+    if (!range)
         return std::nullopt;
-    for (const HelperTimeRange& range : day->timeRanges) {
-        if (rangeHolds(range, wall.minuteOfDay))
-            return LocalTime::instantAt(wall.date, range.endHour, range.endMinute, m_timeZone);
-    }
-    return std::nullopt;
+    return LocalTime::instantAt(wall.date, range->endHour, range->endMinute, m_timeZone);
 }
 
 QString HelperService::dayKeyFromWeekday(int weekday)

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "HelperTicker.h"
+#include "contract/FileStamp.h"
 #include "contract/HelperConstants.h"
 #include "contract/HelperScheduleConfig.h"
+#include "contract/LocalTime.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -117,6 +119,8 @@ public:
     void pollSchedule();
     void checkSchedule();
     bool isWithinSchedule(const HelperScheduleConfig& config) const;
+    static std::optional<HelperTimeRange> activeRange(
+        const HelperScheduleConfig& config, const LocalTime::WallClock& wall);
     std::optional<Instant> scheduledEnd(const HelperScheduleConfig& config, Instant now) const;
     static QString dayKeyFromWeekday(int weekday);
 
@@ -136,16 +140,7 @@ public:
     static QTimeZone currentSystemZone();
 
 private:
-    // What the hosts file looked like when the check last found it in order.
-    struct HostsStamp {
-        quint64 device = 0;
-        quint64 inode = 0;
-        qint64 size = 0;
-        qint64 modifiedNs = 0;
-        qint64 changedNs = 0;
-        bool operator==(const HostsStamp&) const = default;
-    };
-    std::optional<HostsStamp> hostsStamp() const;
+    std::optional<FileStamp> hostsStamp() const;
 
     Instant now() const { return m_currentDate(); }
     void log(const QString& line) const;
@@ -193,7 +188,8 @@ private:
     // Set by a full check that left the hosts file as the state wants it;
     // cleared by every change of the state. While it matches the file, the
     // per-second look of a manual focus has nothing to compare.
-    std::optional<HostsStamp> m_enforcedStamp;
+    // What the hosts file looked like when the check last found it in order.
+    std::optional<FileStamp> m_enforcedStamp;
     mutable QRecursiveMutex m_stateLock;
     mutable QByteArray m_readBuffer;
     struct Union {

@@ -8,6 +8,7 @@
 #include <limits>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using namespace kestravin;
@@ -476,6 +477,30 @@ TEST_F(CallsTest, startRemovesOnlyItsOwnLeftovers)
         EXPECT_TRUE(QFileInfo::exists(path)) << path.toStdString();
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     EXPECT_TRUE(lines.contains(u"HelperService: Removed 2 leftover temporary files"_s));
+}
+
+TEST_F(CallsTest, startRemovesLeftoversAlreadyHandedToTheHostsFilesOwner)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving files to another user needs root";
+    // A write to a hosts file of another user hands its temporary file to
+    // that user before the rename; a kill in between leaves it so.
+    constexpr uid_t hostsOwner = 4242;
+    constexpr uid_t stranger = 4343;
+    const auto makeOwnedBy = [](const QString& path, uid_t owner) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write("x") == 1 && file.flush()
+            && ::fchown(file.handle(), owner, owner) == 0;
+    };
+    ASSERT_EQ(::chown(QFile::encodeName(hostsPath).constData(), hostsOwner, hostsOwner), 0);
+    const QString handedOver = dir.filePath(u".hosts.kestravin-Own001"_s);
+    const QString strangers = dir.filePath(u".hosts.kestravin-Own002"_s);
+    ASSERT_TRUE(makeOwnedBy(handedOver, hostsOwner));
+    ASSERT_TRUE(makeOwnedBy(strangers, stranger));
+
+    start(true);
+    EXPECT_FALSE(QFileInfo::exists(handedOver));
+    EXPECT_TRUE(QFileInfo::exists(strangers)) << "a file of neither owner stays";
 }
 
 TEST_F(CallsTest, aHostsPathThatIsNoRegularFileIsRefusedWithoutHanging)

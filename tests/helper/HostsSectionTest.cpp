@@ -1,6 +1,6 @@
 #include "ServiceFixture.h"
 
-#include "helper/HostsSection.h"
+#include "contract/HostsSection.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

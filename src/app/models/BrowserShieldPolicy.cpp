@@ -1,6 +1,7 @@
 #include "app/models/BrowserShieldPolicy.h"
 
 #include "app/models/StrictUrl.h"
+#include "contract/HostsSection.h"
 #include "contract/ScheduledSiteAccess.h"
 
 #include <QStringList>
@@ -100,40 +101,13 @@ std::optional<QString> blockedHost(const QString& address, const QString& hostsF
     if (!h) {
         return std::nullopt;
     }
-    static const QString startMarker = u"# Kestravin START"_s;
-    static const QString endMarker = u"# Kestravin END"_s;
-    const qsizetype start = hostsFile.indexOf(startMarker);
-    if (start < 0) {
+    const std::optional<QStringView> section = HostsSection::firstSection(hostsFile);
+    if (!section) {
         return std::nullopt;
     }
-    const qsizetype sectionStart = start + startMarker.size();
-    const qsizetype end = hostsFile.indexOf(endMarker, sectionStart);
-    if (end < 0) {
-        return std::nullopt;
-    }
-    const QStringView section = QStringView(hostsFile).sliced(sectionStart, end - sectionStart);
-    for (const QStringView line : section.split(u'\n', Qt::SkipEmptyParts)) {
-        const qsizetype hash = line.indexOf(u'#');
-        const QStringView content = hash >= 0 ? line.first(hash) : line;
-        QList<QStringView> fields;
-        qsizetype i = 0;
-        while (i < content.size()) {
-            while (i < content.size() && content.at(i).isSpace()) {
-                ++i;
-            }
-            const qsizetype fieldStart = i;
-            while (i < content.size() && !content.at(i).isSpace()) {
-                ++i;
-            }
-            if (i > fieldStart) {
-                fields.append(content.sliced(fieldStart, i - fieldStart));
-            }
-        }
-        if (fields.size() < 2 || (fields.front() != u"127.0.0.1"_s && fields.front() != u"::1"_s)) {
-            continue;
-        }
-        for (qsizetype f = 1; f < fields.size(); ++f) {
-            if (fields.at(f).toString().toLower() == *h) {
+    for (const QStringView line : section->split(u'\n', Qt::SkipEmptyParts)) {
+        for (const QStringView name : HostsSection::loopbackHosts(line)) {
+            if (name.toString().toLower() == *h) {
                 return h;
             }
         }

@@ -2,6 +2,7 @@
 
 #include "contract/ContractJson.h"
 #include "contract/LocalTime.h"
+#include "contract/WeeklyHours.h"
 
 #include <QJsonArray>
 
@@ -53,20 +54,13 @@ bool Schedule::isActiveNow(const QDateTime& now, const QTimeZone& timeZone) cons
 
 std::optional<TimeRange> Schedule::currentActiveRange(const QDateTime& now, const QTimeZone& timeZone) const
 {
-    if (!now.isValid() || !timeZone.isValid())
+    const std::optional<LocalTime::WallClock> wall = LocalTime::wallClock(now, timeZone);
+    if (!wall)
         return std::nullopt;
-    const auto weekday = weekdayOf(now.toTimeZone(timeZone).date());
-    if (!weekday)
-        return std::nullopt;
-    const DaySchedule& day = daySchedule(*weekday);
-    if (!day.enabled)
-        return std::nullopt;
-    const int minute = LocalTime::minuteOfDay(now, timeZone);
-    for (const TimeRange& range : day.timeRanges) {
-        if (range.contains(minute))
-            return range;
-    }
-    return std::nullopt;
+    return WeeklyHours::activeRange(*wall, [this](int weekday) -> const DaySchedule* {
+        const std::optional<DayOfWeek> day = DayOfWeek::from(weekday);
+        return day ? &daySchedule(*day) : nullptr;
+    });
 }
 
 std::optional<QDateTime> Schedule::nextDeactivation(const QDateTime& now, const QTimeZone& timeZone) const

@@ -1,28 +1,13 @@
 #include "TimeRange.h"
 
 #include "contract/ContractJson.h"
-
-#include <limits>
+#include "contract/WeeklyHours.h"
 
 using namespace Qt::StringLiterals;
 
 namespace kestravin {
 
 namespace {
-
-qint64 minutesOf(qint64 hours, qint64 minutes)
-{
-    constexpr qint64 lowest = std::numeric_limits<qint64>::min();
-    constexpr qint64 highest = std::numeric_limits<qint64>::max();
-    qint64 product = 0;
-    qint64 sum = 0;
-    if (__builtin_mul_overflow(hours, qint64(60), &product))
-        return hours < 0 ? lowest : highest;
-    // A sum overflows only when both terms share the sign of `minutes`.
-    if (__builtin_add_overflow(product, minutes, &sum))
-        return minutes < 0 ? lowest : highest;
-    return sum;
-}
 
 bool isHexDigit(QChar c)
 {
@@ -50,17 +35,17 @@ const TimeRange& TimeRange::defaultFullDay()
 
 qint64 TimeRange::startMinutes() const
 {
-    return minutesOf(startHour, startMinute);
+    return WeeklyHours::saturatedMinutes(startHour, startMinute);
 }
 
 qint64 TimeRange::endMinutes() const
 {
-    return minutesOf(endHour, endMinute);
+    return WeeklyHours::saturatedMinutes(endHour, endMinute);
 }
 
 bool TimeRange::contains(qint64 minuteOfDay) const
 {
-    return startMinutes() <= minuteOfDay && minuteOfDay < endMinutes();
+    return WeeklyHours::holds(*this, minuteOfDay);
 }
 
 QJsonObject TimeRange::toJson() const

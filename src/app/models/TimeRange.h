@@ -30,7 +30,8 @@ struct TimeRange {
     // limits instead of overflowing.
     qint64 startMinutes() const;
     qint64 endMinutes() const;
-    // start <= minuteOfDay < end.
+    // start <= minuteOfDay < end; a bound that does not fit in 64 bits
+    // never holds.
     bool contains(qint64 minuteOfDay) const;
 
     // "id" is the canonical upper-case 36-character text.

@@ -1,17 +1,18 @@
 #include "app/services/BlockingService.h"
 
 #include "app/models/SiteCatalog.h"
+#include "app/platform/AtomicWrite.h"
 #include "app/services/AppEvents.h"
 #include "app/services/Diagnostics.h"
 #include "app/services/HelperConnection.h"
 #include "app/services/HelperInstaller.h"
 #include "contract/HelperConstants.h"
 #include "contract/HostName.h"
+#include "contract/HostsSection.h"
 
 #include <QDir>
 #include <QFile>
 #include <QPointer>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 using namespace Qt::StringLiterals;
@@ -50,7 +51,7 @@ BlockingService::BlockingService(HelperConnection& connection, HelperInstaller& 
       m_paths(std::move(paths))
 {
     checkCurrentStatus();
-    writeManualScripts();
+    writeManualScripts({});
 }
 
 BlockingService& BlockingService::shared()
@@ -126,7 +127,7 @@ void BlockingService::checkCurrentStatus()
         setStatus(BlockingStatus::error(u"Cannot read hosts file"_s));
         return;
     }
-    applyBlockState(QString::fromUtf8(hosts.readAll()).contains(blockMarkerStart));
+    applyBlockState(HostsSection::containsStartMarker(hosts.readAll()));
 }
 
 void BlockingService::refreshSoon()
@@ -144,6 +145,7 @@ void BlockingService::refreshSoon()
 void BlockingService::activateBlocking(const QStringList& sites)
 {
     const QStringList hosts = hostsFor(sites);
+    writeManualScripts(hosts);
     if (m_isActivationInProgress) {
         printDiagnostic(inProgressLine);
         return;
@@ -276,6 +278,7 @@ void BlockingService::arrangeEnd(const QDateTime& end)
 
 void BlockingService::syncScheduleToHelper(const Configuration& configuration)
 {
+    writeManualScripts(configuration.helperScheduleConfig().blockedSites);
     if (!m_installer.isHelperInstalled()) {
         return;
     }
@@ -289,35 +292,41 @@ void BlockingService::syncScheduleToHelper(const Configuration& configuration)
     });
 }
 
-void BlockingService::writeManualScripts()
+void BlockingService::writeManualScripts(const QStringList& hosts)
 {
+    if (m_scriptHosts == hosts) {
+        return;
+    }
+    m_scriptHosts = hosts;
     const QList<std::pair<QString, QString>> scripts {
-        { u"focus-helper.sh"_s, focusHelperScript(m_paths.hostsPath) },
+        { u"focus-helper.sh"_s, focusHelperScript(m_paths.hostsPath, hosts) },
         { u"deactivate.sh"_s, deactivateScript(m_paths.hostsPath) },
     };
+    constexpr QFileDevice::Permissions executable
+        = ordinaryFilePermissions | QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
+    QDir().mkpath(m_paths.dataFolder);
     for (const auto& [name, text] : scripts) {
-        QDir().mkpath(m_paths.dataFolder);
-        const QString path = m_paths.dataFolder + u"/"_s + name;
-        QSaveFile file(path);
-        if (file.open(QIODevice::WriteOnly)) {
-            file.write(text.toUtf8());
-            file.commit();
+        QString error;
+        if (!writeFileAtomically(m_paths.dataFolder + u"/"_s + name, text.toUtf8(), executable, &error)) {
+            // Written again with the next host list; the block itself never
+            // depends on these scripts.
+            printDiagnostic(u"Could not write a manual script: "_s + error);
+            m_scriptHosts.reset();
         }
-        QFile::setPermissions(path,
-            QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
-                | QFile::ReadOther | QFile::ExeOther);
     }
 }
 
-QString BlockingService::focusHelperScript(const QString& hostsPath)
+QString BlockingService::focusHelperScript(const QString& hostsPath, const QStringList& hosts)
 {
+    // The entries are written here, from hosts that passed the host check;
+    // the script never reads the configuration itself.
     return uR"SCRIPT(#!/bin/bash
 # Kestravin Helper Script
 # This script can be used to manually control blocking from the command line
 
 HOSTS_FILE="%1"
-MARKER_START="# Kestravin START - DO NOT EDIT THIS SECTION"
-MARKER_END="# Kestravin END"
+MARKER_START="%2"
+MARKER_END="%3"
 
 # Removes each marked section. A start marker without an end after it loses
 # only its own line, so that the entries after it stay.
@@ -346,12 +355,6 @@ case "$1" in
         fi
         ;;
     activate)
-        CONFIG_FILE="${XDG_DATA_HOME:-$HOME/.local/share}/Kestravin/config.json"
-        if [ ! -f "$CONFIG_FILE" ]; then
-            echo "Config file not found"
-            exit 1
-        fi
-
         # Remove existing entries
         remove_section
 
@@ -359,8 +362,10 @@ case "$1" in
         echo "" | sudo tee -a "$HOSTS_FILE" > /dev/null
         echo "$MARKER_START" | sudo tee -a "$HOSTS_FILE" > /dev/null
 
-        # Parse blocked sites from config; anything that is not a plain host name is skipped
-        python3 -c "import json, re, sys; ok = re.compile(r'^[A-Za-z0-9_][A-Za-z0-9_.-]{0,252}\$'); print('\n'.join(entry for site in json.load(open(sys.argv[1]))['blockedSites'] if isinstance(site, str) and ok.match(site) for entry in ('127.0.0.1 ' + site, '::1 ' + site)))" "$CONFIG_FILE" | sudo tee -a "$HOSTS_FILE" > /dev/null
+        # The blocked sites as the application last saw them
+        sudo tee -a "$HOSTS_FILE" > /dev/null << 'ENTRIES_EOF'
+%4
+ENTRIES_EOF
 
         echo "$MARKER_END" | sudo tee -a "$HOSTS_FILE" > /dev/null
 
@@ -378,7 +383,8 @@ case "$1" in
         echo "Usage: $0 {status|activate|deactivate}"
         exit 1
         ;;
-esac)SCRIPT"_s.arg(hostsPath);
+esac)SCRIPT"_s.arg(hostsPath, HelperConstants::blockMarkerStart, HelperConstants::blockMarkerEnd,
+        QString::fromUtf8(HostsSection::makeBlockEntries(hosts, HostsSection::loopbackAddresses())));
 }
 
 QString BlockingService::deactivateScript(const QString& hostsPath)
@@ -386,8 +392,8 @@ QString BlockingService::deactivateScript(const QString& hostsPath)
     return uR"SCRIPT(#!/bin/bash
 # Kestravin Deactivate Script
 HOSTS_FILE="%1"
-MARKER_START="# Kestravin START"
-MARKER_END="# Kestravin END"
+MARKER_START="%2"
+MARKER_END="%3"
 
 # Remove Kestravin entries; a start marker without an end after it loses only its own line
 sudo sed -i "/^$MARKER_START/{\$d;:a;N;/\n$MARKER_END[^\n]*\$/d;\$!ba;s/^[^\n]*\n//}" "$HOSTS_FILE"
@@ -400,7 +406,8 @@ if command -v nscd > /dev/null 2>&1; then
     sudo nscd --invalidate=hosts 2>/dev/null
 fi
 
-echo "Blocking DEACTIVATED")SCRIPT"_s.arg(hostsPath);
+echo "Blocking DEACTIVATED")SCRIPT"_s.arg(
+        hostsPath, HelperConstants::blockMarkerStartHead, HelperConstants::blockMarkerEnd);
 }
 
 } // namespace kestravin

@@ -60,8 +60,9 @@ public:
     void activateBlockingWithScheduledEnd(const QStringList& sites, int minutes, Completion completion);
     void syncScheduleToHelper(const Configuration& configuration);
 
-    // The texts of the manual scripts, for the hosts file at `hostsPath`.
-    static QString focusHelperScript(const QString& hostsPath);
+    // The texts of the manual scripts, for the hosts file at `hostsPath`;
+    // "activate" writes the entries for `hosts`, which passed the host check.
+    static QString focusHelperScript(const QString& hostsPath, const QStringList& hosts);
     static QString deactivateScript(const QString& hostsPath);
 
 Q_SIGNALS:
@@ -77,13 +78,15 @@ private:
     void applyBlockState(bool active);
     void requestTimedBlock(const QStringList& hosts, int minutes, Completion completion);
     void arrangeEnd(const QDateTime& end);
-    void writeManualScripts();
+    // Rewrites the scripts when the hosts differ from the ones they hold.
+    void writeManualScripts(const QStringList& hosts);
 
     HelperConnection& m_connection;
     HelperInstaller& m_installer;
     Clock& m_clock;
     Scheduler& m_scheduler;
     Paths m_paths;
+    std::optional<QStringList> m_scriptHosts;
 
     BlockingStatus m_status = BlockingStatus::inactive();
     bool m_isBlocking = false;

@@ -2,6 +2,7 @@
 
 #include "app/models/BrowserBridgePolicy.h"
 #include "app/models/FocusCountdown.h"
+#include "app/platform/AtomicWrite.h"
 #include "app/services/BrowserBridgeAccount.h"
 #include "app/services/ConfigurationManager.h"
 #include "app/services/DesktopAccountService.h"
@@ -11,7 +12,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -54,13 +54,6 @@ bool makeDirectory(const QString& path)
         return false;
     }
     return ::mkdir(native.constData(), 0700) == 0 || errno == EEXIST;
-}
-
-bool writeAtomically(const QString& path, const QByteArray& bytes)
-{
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
 }
 
 // Replaces the file by rename, so a reader sees the old or the new content,
@@ -225,7 +218,8 @@ bool DesktopBrowserBridge::prepareDirectory() const
 void DesktopBrowserBridge::persistSession()
 {
     if (!prepareDirectory()
-        || !writeAtomically(filePath(sessionFileName), BrowserExchange::compact(m_session.toJson()))) {
+        || !writeFileAtomically(
+            filePath(sessionFileName), BrowserExchange::compact(m_session.toJson()), ordinaryFilePermissions)) {
         setStatus(statusSessionUnsaved);
     }
 }

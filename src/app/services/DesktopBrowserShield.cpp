@@ -88,6 +88,7 @@ DesktopBrowserShield::DesktopBrowserShield(AccessibilityTree& tree, BrowserWindo
       m_env(std::move(environment)),
       m_collaborators(std::move(collaborators)),
       m_reads(reads),
+      m_hosts(m_env.hostsFile),
       m_reader(std::make_unique<BrowserPageReader>(tree, clock, m_env.searchBudgetScale))
 {
     const QVariant stored = settings()->value(enabledKey);
@@ -231,19 +232,9 @@ void DesktopBrowserShield::setDetail(const QString& text)
     }
 }
 
-std::optional<QString> DesktopBrowserShield::readHosts() const
+std::optional<QString> DesktopBrowserShield::readHosts()
 {
-    // Read as bytes and decoded leniently: one stray byte in someone's
-    // comment must not switch the shield off. Markers and entries are ASCII.
-    QFile file(m_env.hostsFile);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return std::nullopt;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        return std::nullopt;
-    }
-    return QString::fromUtf8(bytes);
+    return m_hosts.text();
 }
 
 void DesktopBrowserShield::leave()
@@ -510,8 +501,8 @@ void DesktopBrowserShield::note(const QString& text)
     }
     const QByteArray line = (m_clock.now().toUTC().toString(Qt::ISODate) + u' ' + text + u'\n').toUtf8();
     QFile file(m_env.logFile);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        file.write(line);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append) || file.write(line) != line.size()) {
+        qCWarning(lcShield).noquote() << "Could not write the shield log:" << file.errorString();
     }
 }
 

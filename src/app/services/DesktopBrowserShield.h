@@ -5,6 +5,7 @@
 #include "app/platform/Scheduler.h"
 #include "app/platform/ShieldPlatform.h"
 #include "app/services/BrowserPageReader.h"
+#include "app/services/HostsFileSnapshot.h"
 #include "app/services/ShieldPanelHost.h"
 #include "app/services/ShieldReads.h"
 
@@ -153,7 +154,7 @@ private:
     // The debug line of what a pass found, written when it differs from the
     // last one.
     void passState(const QString& state);
-    std::optional<QString> readHosts() const;
+    std::optional<QString> readHosts();
     std::optional<QRect> onScreen(const std::optional<QRect>& frame) const;
 
     void show(const QString& host, const QString& address, const QString& message, const std::optional<QRect>& frame,
@@ -196,6 +197,7 @@ private:
     Environment m_env;
     Collaborators m_collaborators;
     ShieldReads& m_reads;
+    HostsFileSnapshot m_hosts;
     // Used on the reads' thread only, through ask().
     std::unique_ptr<BrowserPageReader> m_reader;
 

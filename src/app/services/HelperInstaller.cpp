@@ -29,8 +29,8 @@ namespace {
 
 const QString unitName = HelperConstants::machServiceName + u".service"_s;
 
-// Single-quotes a constant path for the scripts; only used for the system
-// root, never for anything that comes from outside.
+// Single-quotes a constant for the scripts: the system root and the markers,
+// never anything that comes from outside.
 QString shellQuoted(const QString& text)
 {
     QString quoted = text;
@@ -539,15 +539,18 @@ QString HelperInstaller::createUninstallScript(const QString& systemRoot)
         u""_s,
         u"ROOT=%1"_s.arg(root.isEmpty() ? u"\"\""_s : root),
         u"HOSTS_FILE=\"$ROOT%1\""_s.arg(HelperConstants::hostsFilePath),
+        u"MARKER_START=%1"_s.arg(shellQuoted(HelperConstants::blockMarkerStartHead)),
+        u"MARKER_END=%1"_s.arg(shellQuoted(HelperConstants::blockMarkerEnd)),
         u""_s,
         u"# Removes every marked block section; a start marker without its end loses"_s,
         u"# only its own line, so the user's entries after it stay."_s,
         u"remove_block() {"_s,
-        u"    grep -q \"^# Kestravin START\" \"$HOSTS_FILE\" 2>/dev/null || return 0"_s,
+        u"    grep -q \"^$MARKER_START\" \"$HOSTS_FILE\" 2>/dev/null || return 0"_s,
         u"    local tmp"_s,
         u"    tmp=\"$(mktemp \"$HOSTS_FILE.kestravin.XXXXXX\")\" || return 1"_s,
-        u"    awk 'index($0, \"# Kestravin START\") == 1 && !inblock { inblock = 1; n = 0; next }"_s,
-        u"         inblock { buf[++n] = $0; if (index($0, \"# Kestravin END\") == 1) { inblock = 0; n = 0 }; next }"_s,
+        u"    awk -v start=\"$MARKER_START\" -v end=\"$MARKER_END\" \\"_s,
+        u"        'index($0, start) == 1 && !inblock { inblock = 1; n = 0; next }"_s,
+        u"         inblock { buf[++n] = $0; if (index($0, end) == 1) { inblock = 0; n = 0 }; next }"_s,
         u"         { print }"_s,
         u"         END { if (inblock) for (i = 1; i <= n; i++) print buf[i] }' \"$HOSTS_FILE\" > \"$tmp\" || { rm -f \"$tmp\"; return 1; }"_s,
         u"    chmod 644 \"$tmp\""_s,

@@ -1,23 +1,26 @@
 #include "app/services/SiteIconStore.h"
 
 #include "app/models/SiteCatalog.h"
+#include "app/platform/AtomicWrite.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
+#include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkCookie>
 #include <QNetworkCookieJar>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 using namespace Qt::StringLiterals;
 
 namespace kestravin {
 namespace {
+
+Q_LOGGING_CATEGORY(lcIcons, "com.kestravin.app.SiteIcons")
 
 const QStringList iconPaths { u"/apple-touch-icon.png"_s, u"/favicon.ico"_s };
 
@@ -143,10 +146,10 @@ void SiteIconStore::download(const QString& host, int pathIndex)
             download(host, pathIndex + 1);
             return;
         }
-        QSaveFile file(QDir(m_options.folder).filePath(host));
-        if (file.open(QIODevice::WriteOnly)) {
-            file.write(*body);
-            file.commit();
+        QString error;
+        if (!writeFileAtomically(QDir(m_options.folder).filePath(host), *body, ordinaryFilePermissions, &error)) {
+            // The icon is still shown for this run; the next start fetches it again.
+            qCWarning(lcIcons).noquote() << "Could not store a site icon:" << error;
         }
         publish(host, *image);
     });

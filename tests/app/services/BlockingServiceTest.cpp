@@ -116,7 +116,7 @@ TEST(BlockingServiceWithDaemon, ATimedBlockIsHeldByTheDaemonUntilItsEnd)
         &AppEvents::shared(), &AppEvents::blockingStatusChanged, rig.blocking.get(), [&] { ++statusChanges; });
     daemon.setBlockingActive(false);
     rig.time.advance(25min - 1ms);
-    testing::spin(50);
+    ASSERT_TRUE(rig.syncWithDaemon());
     EXPECT_TRUE(rig.blocking->isBlocking());
     rig.time.advance(1ms);
     ASSERT_TRUE(waitUntil([&] { return !rig.blocking->isBlocking(); }));
@@ -151,7 +151,8 @@ TEST(BlockingServiceWithDaemon, ASecondActivationWhileOneIsOnItsWaySendsNothing)
     ServiceRig rig(daemonRig());
     ASSERT_TRUE(rig.waitForInstalledDaemon());
     auto& daemon = *rig.daemon;
-    daemon.setHoldReplies(true);
+    // Only the activation waits, so that the sync point below gets through.
+    daemon.setHoldReplies(true, { u"activateBlocking"_s });
     rig.blocking->activateBlocking({ u"a.example"_s });
     rig.blocking->activateBlocking({ u"b.example"_s });
     Done timed;
@@ -159,7 +160,7 @@ TEST(BlockingServiceWithDaemon, ASecondActivationWhileOneIsOnItsWaySendsNothing)
     EXPECT_EQ(timed.calls, 1);
     EXPECT_FALSE(timed.success);
     ASSERT_TRUE(waitUntil([&] { return daemon.count(u"activateBlocking"_s) == 1; }));
-    testing::spin(50);
+    ASSERT_TRUE(rig.syncWithDaemon());
     EXPECT_EQ(daemon.count(u"activateBlocking"_s), 1);
     daemon.setHoldReplies(false);
     daemon.releaseHeld();
@@ -177,7 +178,7 @@ TEST(BlockingServiceWithDaemon, ABlockAppliedAfterTheTimeOutIsAdoptedWithItsEnd)
     QObject::connect(
         rig.blocking.get(), &BlockingService::timedBlockAdopted, [&](const QDateTime& end) { adopted << end; });
 
-    testing::spin(50);
+    ASSERT_TRUE(rig.syncWithDaemon());
     const int queries = daemon.count(u"isBlockingActive"_s);
     const QDateTime requested = rig.time.now();
     Done done;
@@ -207,7 +208,7 @@ TEST(BlockingServiceWithDaemon, OnlyTheLatestRefreshRequestReChecks)
     ServiceRig rig(daemonRig());
     ASSERT_TRUE(rig.waitForInstalledDaemon());
     auto& daemon = *rig.daemon;
-    testing::spin(50);
+    ASSERT_TRUE(rig.syncWithDaemon());
     const int before = daemon.count(u"isBlockingActive"_s);
     rig.blocking->refreshSoon();
     rig.time.advance(2s);
@@ -305,11 +306,14 @@ TEST_F(ManualScriptsTest, ScriptsAreWrittenExecutableWithoutAFinalLineFeedAtEver
         BlockingService::Paths { rig.hostsPath(), rig.dataFolder() });
     QFile file(rig.dataFolder() + u"/focus-helper.sh"_s);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(file.readAll()), BlockingService::focusHelperScript(rig.hostsPath()));
+    EXPECT_EQ(QString::fromUtf8(file.readAll()), BlockingService::focusHelperScript(rig.hostsPath(), {}));
 }
 
 TEST_F(ManualScriptsTest, FocusHelperActivatesReportsAndDeactivates)
 {
+    // The script writes the hosts the application handed it last.
+    rig.blocking->syncScheduleToHelper(
+        Configuration({ u"a.example"_s, u"evil.example\n1.2.3.4 bank.example"_s }, Schedule(), false));
     EXPECT_EQ(run(u"focus-helper.sh"_s, { u"status"_s }), std::make_pair(1, u"Blocking is INACTIVE"_s));
     EXPECT_EQ(run(u"focus-helper.sh"_s, { u"activate"_s }), std::make_pair(0, u"Blocking ACTIVATED"_s));
     // Only plain host names reach the file.

@@ -176,7 +176,7 @@ TEST(ConfigurationManagerRefresh, ABurstOfSiteEditsRefreshesTheBlockOnceAfterThe
     rig.time.advance(200ms);
     rig.config->addSites({ u"d.example"_s });
     rig.time.advance(599ms);
-    testing::spin(50);
+    ASSERT_TRUE(rig.syncWithDaemon());
     EXPECT_EQ(daemon.count(u"activateBlocking"_s), 0);
     rig.time.advance(1ms);
     ASSERT_TRUE(waitUntil([&] { return daemon.count(u"activateBlocking"_s) == 1; }));
@@ -191,7 +191,7 @@ TEST(ConfigurationManagerRefresh, ABurstOfSiteEditsRefreshesTheBlockOnceAfterThe
     ASSERT_TRUE(waitUntil([&] { return !rig.blocking->isBlocking(); }));
     rig.config->addSites({ u"e.example"_s });
     rig.time.advance(1s);
-    testing::spin(50);
+    ASSERT_TRUE(rig.syncWithDaemon());
     EXPECT_EQ(daemon.count(u"activateBlocking"_s), 1);
 }
 

@@ -14,7 +14,6 @@
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -312,10 +311,8 @@ TEST_F(HelperInstallerTest, SystemdStatusIsAskedWithoutWaiting)
         ASSERT_TRUE(service.registerVirtualObject(u"/org/freedesktop/systemd1"_s, &systemd));
         ASSERT_TRUE(service.registerService(u"org.freedesktop.systemd1"_s));
         answer.reset();
-        QElapsedTimer timer;
-        timer.start();
+        // The slow answer comes later, never while the caller waits.
         systemdUnit.queryStatus([&](Status status) { answer = status; });
-        EXPECT_LT(timer.elapsed(), 200);
         EXPECT_FALSE(answer.has_value());
         ASSERT_TRUE(waitUntil([&] { return answer.has_value(); }));
         EXPECT_EQ(*answer, Status::enabled);

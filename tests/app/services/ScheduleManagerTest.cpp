@@ -52,7 +52,7 @@ void endBlockAndExpectTheHandOver(ServiceRig& rig)
     daemon.setBlockingActive(false);
     rig.time.advance(60s);
     ASSERT_TRUE(waitUntil([&] { return !rig.blocking->isBlocking(); }));
-    testing::spin(30);
+    ASSERT_TRUE(rig.syncWithDaemon());
     EXPECT_EQ(daemon.count(u"updateSchedule"_s), handed);
     rig.time.advance(60s);
     ASSERT_TRUE(waitUntil([&] { return daemon.count(u"updateSchedule"_s) == handed + 1; }));
@@ -99,7 +99,7 @@ TEST(ScheduleManagerSession, AManualSessionCountsDownAndEndsFiveSecondsAfterItsE
     EXPECT_EQ(changes.count, 3);
     // Neither edge of a manual session sends the scheduled notices.
     rig.time.advance(2min);
-    testing::spin(50);
+    ASSERT_TRUE(rig.syncWithDaemon());
     EXPECT_FALSE(rig.notices.titles().contains(scheduledStart));
     EXPECT_FALSE(rig.notices.titles().contains(scheduledEnd));
 }
@@ -150,7 +150,7 @@ TEST(ScheduleManagerPush, EditsReachTheDaemonOnceASecondAfterTheLast)
     rig.startScheduleManager();
     // The configuration is handed over once about a second after start.
     rig.time.advance(999ms);
-    testing::spin(30);
+    ASSERT_TRUE(rig.syncWithDaemon());
     EXPECT_EQ(daemon.count(u"updateSchedule"_s), 0);
     rig.time.advance(1ms);
     ASSERT_TRUE(waitUntil([&] { return daemon.count(u"updateSchedule"_s) == 1; }));
@@ -160,7 +160,7 @@ TEST(ScheduleManagerPush, EditsReachTheDaemonOnceASecondAfterTheLast)
         rig.time.advance(200ms);
     }
     rig.time.advance(799ms);
-    testing::spin(30);
+    ASSERT_TRUE(rig.syncWithDaemon());
     EXPECT_EQ(daemon.count(u"updateSchedule"_s), 1);
     rig.time.advance(1ms);
     ASSERT_TRUE(waitUntil([&] { return daemon.count(u"updateSchedule"_s) == 2; }));
@@ -182,7 +182,7 @@ TEST(ScheduleManagerPush, DuringABlockOnlyAddedSitesGoAtOnceAndHoursWaitForItsEn
     auto& manager = rig.startScheduleManager();
     ASSERT_TRUE(waitUntil([&] { return rig.blocking->isBlocking(); }));
     rig.time.advance(1s); // the start-up hand-over waits: nothing changed
-    testing::spin(50);
+    ASSERT_TRUE(rig.syncWithDaemon());
     EXPECT_EQ(daemon.count(u"updateSchedule"_s), 0);
     EXPECT_TRUE(manager.hasPendingScheduleChanges());
 
@@ -229,7 +229,7 @@ TEST(ScheduleManagerSession, AFocusStartedInsideTheHoursKeepsItsOwnEnd)
 
     // The hours end; the daemon holds the focus, and so does the countdown.
     rig.time.advance(31min);
-    testing::spin(30);
+    ASSERT_TRUE(rig.syncWithDaemon());
     EXPECT_TRUE(manager.manualOverride());
     EXPECT_EQ(manager.remainingTime(), u"1h29min"_s);
     EXPECT_FALSE(rig.notices.titles().contains(sessionEnd));
@@ -239,7 +239,7 @@ TEST(ScheduleManagerSession, AFocusStartedInsideTheHoursKeepsItsOwnEnd)
     EXPECT_FALSE(manager.manualOverride());
     ASSERT_TRUE(waitUntil([&] { return !rig.blocking->isBlocking(); }));
     rig.time.advance(2min);
-    testing::spin(30);
+    ASSERT_TRUE(rig.syncWithDaemon());
     // One notice for the end of the focus, none for hours that ended inside it.
     EXPECT_EQ(rig.notices.titles(), (QStringList { scheduledStart, sessionStart, sessionEnd }));
 }

@@ -296,6 +296,12 @@ TEST_F(MenuBarPopoverTest, TheStepButtonsAndTheRoutes)
     account.error = u"Sem conexão com a conta."_s;
     account.publish();
     EXPECT_TRUE(showsText(u"Sem conexão com a conta."_s));
+    // A server's text is shown as it stands, tags and all.
+    account.error = u"<b>Sem</b> conexão <img src=x>"_s;
+    account.publish();
+    auto* error = find<QLabel>(*account.error);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->textFormat(), Qt::PlainText);
 }
 
 TEST_F(MenuBarPopoverTest, TheOfferFollowsTheNextScheduledFocus)

@@ -9,11 +9,14 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFutureWatcher>
+#include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QProcess>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -24,6 +27,8 @@ using namespace Qt::StringLiterals;
 namespace kestravin {
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcUpdate, "com.kestravin.app.Update")
 
 constexpr int transferTimeoutMs = 60000;
 
@@ -160,8 +165,31 @@ void BundleUpdateDriver::beginSession(bool userInitiated)
     }
     QNetworkRequest request(m_config.feedUrl);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    m_reply = m_network->get(request);
-    connect(m_reply, &QNetworkReply::finished, this, &BundleUpdateDriver::feedArrived);
+    m_feed.clear();
+    m_feedTooLarge = false;
+    QNetworkReply* reply = m_network->get(request);
+    m_reply = reply;
+    const auto refuseWhenTooLarge = [this, reply](qint64 size) {
+        if (size > maximumFeedBytes && !m_feedTooLarge) {
+            m_feedTooLarge = true;
+            m_feed.clear();
+            reply->abort();
+        }
+    };
+    connect(reply, &QNetworkReply::metaDataChanged, this, [reply, refuseWhenTooLarge] {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid()) {
+            refuseWhenTooLarge(length.toLongLong());
+        }
+    });
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply, refuseWhenTooLarge] {
+        if (m_feedTooLarge) {
+            return;
+        }
+        m_feed += reply->readAll();
+        refuseWhenTooLarge(m_feed.size());
+    });
+    connect(reply, &QNetworkReply::finished, this, &BundleUpdateDriver::feedArrived);
 }
 
 void BundleUpdateDriver::feedArrived()
@@ -169,12 +197,22 @@ void BundleUpdateDriver::feedArrived()
     QNetworkReply* reply = m_reply;
     m_reply = nullptr;
     reply->deleteLater();
+    if (m_feedTooLarge) {
+        fail(u"the feed is larger than %1 bytes"_s.arg(maximumFeedBytes));
+        return;
+    }
     if (reply->error() != QNetworkReply::NoError) {
         fail(u"the feed could not be read: %1"_s.arg(reply->errorString()));
         return;
     }
+    m_feed += reply->readAll();
+    if (m_feed.size() > maximumFeedBytes) {
+        fail(u"the feed is larger than %1 bytes"_s.arg(maximumFeedBytes));
+        return;
+    }
     QString error;
-    const auto items = Appcast::parse(reply->readAll(), &error);
+    const QByteArray feed = std::exchange(m_feed, {});
+    const auto items = Appcast::parse(feed, &error);
     if (!items) {
         fail(u"the feed is not valid: %1"_s.arg(error));
         return;
@@ -370,7 +408,7 @@ void BundleUpdateDriver::install()
 
 void BundleUpdateDriver::fail(const QString& error)
 {
-    qWarning("BundleUpdateDriver: %s", qPrintable(error));
+    qCWarning(lcUpdate).noquote() << error;
     dropDownload();
     m_user->showUpdaterError(error, [this] { endSession(); });
 }

@@ -27,6 +27,9 @@ class BundleUpdateDriver : public QObject, public UpdateDriver {
 public:
     static constexpr std::chrono::hours checkInterval { 24 };
     static constexpr std::chrono::seconds firstCheckDelay { 5 };
+    // A feed lists a few versions in a few kilobytes; a larger answer is
+    // refused as it streams in instead of being held in memory.
+    static constexpr qint64 maximumFeedBytes = 1024 * 1024;
 
     struct Config {
         QUrl feedUrl;
@@ -78,6 +81,8 @@ private:
     std::unique_ptr<Timer> m_timer;
     QNetworkAccessManager* m_network = nullptr;
     QPointer<QNetworkReply> m_reply;
+    QByteArray m_feed;
+    bool m_feedTooLarge = false;
     std::optional<AppcastItem> m_item;
     // The version that waits, unpacked, for "install".
     std::optional<AppcastItem> m_ready;

@@ -4,6 +4,7 @@
 #include "app/views/brand/BrandFonts.h"
 #include "app/views/brand/BrandShapes.h"
 #include "app/views/brand/BrandTokens.h"
+#include "app/views/brand/PlainLabel.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -12,10 +13,9 @@ namespace kestravin {
 
 QLabel* AccountWidgets::text(const QString& content, int size, QFont::Weight weight, QWidget* parent, bool wrap)
 {
-    auto* label = new QLabel(content, parent);
+    auto* label = plainLabel(content, parent);
     label->setFont(BrandFonts::font(size, weight));
     label->setWordWrap(wrap);
-    label->setTextFormat(Qt::PlainText);
     return label;
 }
 

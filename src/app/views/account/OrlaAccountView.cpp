@@ -12,6 +12,7 @@
 #include "app/views/brand/BrandFonts.h"
 #include "app/views/brand/BrandShapes.h"
 #include "app/views/brand/BrandTokens.h"
+#include "app/views/brand/PlainLabel.h"
 
 #include <QCheckBox>
 #include <QDesktopServices>
@@ -243,10 +244,9 @@ OrlaAccountView::OrlaAccountView(Services services, QWidget* parent)
     m_link = new BrandButton(u"Conectar minha conta"_s, true, m_notLinked);
     connect(m_link, &QAbstractButton::clicked, this, [this] { m_services.account->connect(); });
     linkRow->addWidget(m_link);
-    m_code = new QLabel(m_notLinked);
+    m_code = plainLabel(QString(), m_notLinked);
     m_code->setFont(BrandFonts::font(18, QFont::DemiBold, BrandFonts::Design::Monospaced));
     m_code->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    m_code->setTextFormat(Qt::PlainText);
     linkRow->addWidget(m_code);
     linkRow->addStretch();
     notLinked->addLayout(linkRow);

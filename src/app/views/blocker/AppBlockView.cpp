@@ -9,6 +9,7 @@
 #include "app/views/brand/BrandShapes.h"
 #include "app/views/brand/BrandTokens.h"
 #include "app/views/brand/Firefly.h"
+#include "app/views/brand/PlainLabel.h"
 
 #include <QBoxLayout>
 #include <QKeyEvent>
@@ -83,9 +84,7 @@ private:
 
 QLabel* wrappingLabel(const QString& text, const QFont& font, QWidget* parent)
 {
-    auto* label = new QLabel(text, parent);
-    // App names come from other programs' desktop entries: never markup.
-    label->setTextFormat(Qt::PlainText);
+    auto* label = plainLabel(text, parent);
     label->setWordWrap(true);
     label->setFont(font);
     return label;

@@ -7,6 +7,7 @@
 #include "app/views/brand/BrandFonts.h"
 #include "app/views/brand/BrandSymbol.h"
 #include "app/views/brand/BrandTokens.h"
+#include "app/views/brand/PlainLabel.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -38,7 +39,7 @@ FolgaLine::FolgaLine(std::function<void()> onFolga, DesktopAccountService& accou
     row->setSpacing(10);
     m_sparkles = new BrandSymbol(u"sparkles"_s, 14, BrandTokens::accent(), this);
     row->addWidget(m_sparkles, 0, Qt::AlignVCenter);
-    m_text = new QLabel(this);
+    m_text = plainLabel(QString(), this);
     m_text->setWordWrap(true);
     m_text->setFont(BrandFonts::font(13));
     row->addWidget(m_text, 1);

@@ -1,6 +1,7 @@
 #include "app/views/brand/RollingText.h"
 
 #include "app/views/brand/Appearance.h"
+#include "app/views/brand/PlainLabel.h"
 
 #include <QFontMetricsF>
 #include <QHBoxLayout>
@@ -131,7 +132,7 @@ RollingRange::RollingRange(int start, int end, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(m_start, 0, Qt::AlignVCenter);
-    layout->addWidget(new QLabel(u"\u2013"_s), 0, Qt::AlignVCenter);
+    layout->addWidget(plainLabel(u"\u2013"_s), 0, Qt::AlignVCenter);
     layout->addWidget(m_end, 0, Qt::AlignVCenter);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     // Read as one label, start to end, not as three pieces.

@@ -8,6 +8,7 @@
 #include "app/views/brand/BrandTokens.h"
 #include "app/views/brand/ChoiceChips.h"
 #include "app/views/brand/LinkPressStyle.h"
+#include "app/views/brand/PlainLabel.h"
 #include "app/views/brand/RollingText.h"
 
 #include <QEvent>
@@ -29,7 +30,7 @@ namespace {
 
 QLabel* mutedLine(const QString& text, QWidget* parent)
 {
-    auto* label = new QLabel(text, parent);
+    auto* label = plainLabel(text, parent);
     label->setFont(BrandFonts::font(11));
     label->setWordWrap(true);
     label->setProperty("muted", true);
@@ -87,7 +88,7 @@ FocusStartSection::FocusStartSection(FocusStartModel& model, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(10);
 
-    auto* title = new QLabel(u"Começar um foco agora"_s, this);
+    auto* title = plainLabel(u"Começar um foco agora"_s, this);
     title->setFont(BrandFonts::font(12, QFont::DemiBold));
     layout->addWidget(title);
 
@@ -134,7 +135,7 @@ FocusStartSection::FocusStartSection(FocusStartModel& model, QWidget* parent)
     m_durationRow->addWidget(m_customRow);
 
     m_start = new RowButton(true, m_body);
-    m_startPrefix = new QLabel(u"Começar foco de "_s, m_start);
+    m_startPrefix = plainLabel(u"Começar foco de "_s, m_start);
     m_startDuration = new RollingText(QString(), m_start);
     for (QWidget* part : { static_cast<QWidget*>(m_startPrefix), static_cast<QWidget*>(m_startDuration) }) {
         part->setFont(BrandFonts::font(13, QFont::DemiBold));

@@ -5,6 +5,7 @@
 
 #include "app/views/brand/BrandButton.h"
 #include "app/views/brand/BrandFonts.h"
+#include "app/views/brand/PlainLabel.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -18,7 +19,7 @@ namespace {
 
 QLabel* label(const QString& text, int size, QFont::Weight weight, bool muted, QWidget* parent)
 {
-    auto* line = new QLabel(text, parent);
+    auto* line = plainLabel(text, parent);
     line->setFont(BrandFonts::font(size, weight));
     line->setWordWrap(muted);
     line->setProperty("muted", muted);
@@ -57,7 +58,7 @@ FolgaRow::FolgaRow(QWidget* parent) : QWidget(parent)
     m_useIcon = new SymbolIcon(u"sparkles"_s, 14, m_use);
     m_useTitle = label(QString(), 13, QFont::Medium, false, m_use);
     m_useTitle->setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_badge = new QLabel(m_use);
+    m_badge = plainLabel(QString(), m_use);
     m_badge->setFont(BrandFonts::font(11, QFont::DemiBold, BrandFonts::Design::Rounded));
     m_badge->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_use->row()->addWidget(m_useIcon);

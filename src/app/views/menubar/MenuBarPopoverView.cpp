@@ -16,6 +16,7 @@
 #include "app/views/brand/BrandMotionIcon.h"
 #include "app/views/brand/BrandTokens.h"
 #include "app/views/brand/Firefly.h"
+#include "app/views/brand/PlainLabel.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -40,7 +41,7 @@ const QString shieldHelp
 QLabel* textLine(const QString& text, int size, QFont::Weight weight, QWidget* parent, bool muted = false,
     BrandFonts::Design design = BrandFonts::Design::Default)
 {
-    auto* label = new QLabel(text, parent);
+    auto* label = plainLabel(text, parent);
     label->setFont(BrandFonts::font(size, weight, design));
     label->setProperty("muted", muted);
     label->setWordWrap(true);

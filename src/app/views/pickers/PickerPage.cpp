@@ -3,6 +3,7 @@
 #include "app/views/brand/Appearance.h"
 #include "app/views/brand/BrandAccessibility.h"
 #include "app/views/brand/BrandFonts.h"
+#include "app/views/brand/PlainLabel.h"
 #include "app/views/brand/RollingText.h"
 #include "app/views/pickers/PickerColors.h"
 #include "app/views/pickers/PickerWidgets.h"
@@ -17,9 +18,8 @@ namespace kestravin::PickerPage {
 
 QLabel* mutedLabel(const QString& text, int pixelSize, QWidget* parent)
 {
-    auto* label = new QLabel(text, parent);
+    auto* label = plainLabel(text, parent);
     label->setFont(BrandFonts::font(pixelSize));
-    label->setTextFormat(Qt::PlainText);
     auto paint = [label] {
         QPalette palette = label->palette();
         palette.setColor(QPalette::WindowText, PickerColors::current().muted);
@@ -34,9 +34,8 @@ void addHeader(QBoxLayout* layout, const QString& title, const QString& subtitle
 {
     auto* block = new QVBoxLayout;
     block->setSpacing(8);
-    auto* heading = new QLabel(title);
+    auto* heading = plainLabel(title);
     heading->setFont(BrandFonts::font(24, QFont::DemiBold, BrandFonts::Design::Rounded));
-    heading->setTextFormat(Qt::PlainText);
     auto* line = mutedLabel(subtitle, 13);
     line->setWordWrap(true);
     block->addWidget(heading);

@@ -7,6 +7,7 @@
 #include "app/views/brand/BrandButton.h"
 #include "app/views/brand/BrandFonts.h"
 #include "app/views/brand/BrandTokens.h"
+#include "app/views/brand/PlainLabel.h"
 #include "app/views/pickers/BlockedAppsView.h"
 #include "app/views/pickers/BlockedSitesView.h"
 
@@ -26,7 +27,7 @@ namespace {
 
 QLabel* label(const QString& text, int size, QFont::Weight weight, QWidget* parent, bool muted = false)
 {
-    auto* l = new QLabel(text, parent);
+    auto* l = plainLabel(text, parent);
     l->setFont(BrandFonts::font(size, weight));
     l->setWordWrap(true);
     if (muted) {

@@ -6,6 +6,7 @@
 #include "app/views/brand/BrandMotion.h"
 #include "app/views/brand/BrandShapes.h"
 #include "app/views/brand/BrandTokens.h"
+#include "app/views/brand/PlainLabel.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -137,10 +138,10 @@ SettingsSidebar::SettingsSidebar(QWidget* parent) : QWidget(parent), m_highlight
     initSettingsResources();
     setFixedWidth(sidebarWidth);
     setAccessibleName(u"Seções dos ajustes"_s);
-    auto* brand = new QLabel(u"Kestravin"_s, this);
+    auto* brand = plainLabel(u"Kestravin"_s, this);
     brand->setFont(BrandFonts::font(17, QFont::Bold));
     brand->setGeometry(sidebarInset + 8, 28, sidebarWidth - 2 * sidebarInset, 24);
-    auto* tagline = new QLabel(u"Um passo de cada vez."_s, this);
+    auto* tagline = plainLabel(u"Um passo de cada vez."_s, this);
     tagline->setFont(BrandFonts::font(12, QFont::Medium));
     QPalette palette = tagline->palette();
     palette.setColor(QPalette::WindowText, BrandPalette::current().mutedInk);

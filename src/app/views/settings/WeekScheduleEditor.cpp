@@ -11,6 +11,7 @@
 #include "app/views/brand/BrandFonts.h"
 #include "app/views/brand/BrandShapes.h"
 #include "app/views/brand/BrandTokens.h"
+#include "app/views/brand/PlainLabel.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -28,7 +29,7 @@ namespace {
 
 QLabel* textLabel(const QString& text, int size, QFont::Weight weight, QWidget* parent)
 {
-    auto* label = new QLabel(text, parent);
+    auto* label = plainLabel(text, parent);
     label->setFont(BrandFonts::font(size, weight));
     return label;
 }

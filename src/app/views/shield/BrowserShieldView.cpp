@@ -10,6 +10,7 @@
 #include "app/views/brand/BrandShapes.h"
 #include "app/views/brand/BrandTokens.h"
 #include "app/views/brand/Firefly.h"
+#include "app/views/brand/PlainLabel.h"
 
 #include <QBoxLayout>
 #include <QKeyEvent>
@@ -54,9 +55,7 @@ protected:
 
 QLabel* wrappingLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
 {
-    auto* label = new QLabel(text, parent);
-    // Host names come from web pages: never markup.
-    label->setTextFormat(Qt::PlainText);
+    auto* label = plainLabel(text, parent);
     label->setWordWrap(true);
     label->setFont(font);
     QPalette p = label->palette();

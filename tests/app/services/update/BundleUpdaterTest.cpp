@@ -279,6 +279,27 @@ TEST_F(BundleUpdater, ReportsUpToDateWhenTheFeedHasNothingNewer)
     expectBundleUnchanged();
 }
 
+TEST_F(BundleUpdater, AFeedOverItsSizeLimitIsRefusedUnparsed)
+{
+    // A valid feed with a newer version, made too large by the white space
+    // that XML allows after the root element.
+    const QByteArray feed
+        = makeFeed({ { u"2.0.0"_s, u"2.0"_s, server.url(u"/new.tar.xz"_s), 10, QByteArray(64, 'x') } });
+    for (const bool tooLarge : { false, true }) {
+        SCOPED_TRACE(tooLarge);
+        const qsizetype padding = BundleUpdateDriver::maximumFeedBytes - feed.size() + (tooLarge ? 1 : 0);
+        server.setRoute(u"/appcast.xml"_s, { feed + QByteArray(padding, '\n') });
+        auto updater = makeUpdater();
+        updater->checkNow();
+        ASSERT_TRUE(waitFor(
+            [&] { return recorder->steps.contains(u"error"_s) || recorder->steps.contains(u"found 2.0.0"_s); }));
+        EXPECT_EQ(recorder->steps.contains(u"error"_s), tooLarge) << qPrintable(recorder->steps.join(u", "_s));
+        if (tooLarge) {
+            EXPECT_TRUE(recorder->lastError.contains(u"larger than"_s)) << qPrintable(recorder->lastError);
+        }
+    }
+}
+
 TEST_F(BundleUpdater, RefusesBadArchivesAndLeavesTheBundleAlone)
 {
     using EntryKind = ArchiveEntry::Kind;

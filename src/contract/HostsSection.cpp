@@ -1,4 +1,4 @@
-#include "HostsSection.h"
+#include "contract/HostsSection.h"
 
 #include "contract/HelperConstants.h"
 
@@ -218,6 +218,11 @@ QByteArray startMarker()
 QByteArray endMarker()
 {
     return HelperConstants::blockMarkerEnd.toUtf8();
+}
+
+QStringList loopbackAddresses()
+{
+    return { QStringLiteral("127.0.0.1"), QStringLiteral("::1") };
 }
 
 QByteArray makeBlockEntries(const QStringList& sites, const QStringList& loopbackAddresses)
@@ -487,6 +492,40 @@ std::optional<QString> blockedSite(QByteArrayView line, const QStringList& loopb
     if (!host)
         return std::nullopt;
     return QString::fromUtf8(*host);
+}
+
+std::optional<QStringView> firstSection(QStringView text)
+{
+    const qsizetype start = text.indexOf(HelperConstants::blockMarkerStartHead);
+    if (start < 0)
+        return std::nullopt;
+    const qsizetype from = start + HelperConstants::blockMarkerStartHead.size();
+    const qsizetype end = text.indexOf(HelperConstants::blockMarkerEnd, from);
+    if (end < 0)
+        return std::nullopt;
+    return text.sliced(from, end - from);
+}
+
+QList<QStringView> loopbackHosts(QStringView line)
+{
+    const qsizetype hash = line.indexOf(u'#');
+    const QStringView content = hash >= 0 ? line.first(hash) : line;
+    QList<QStringView> fields;
+    qsizetype i = 0;
+    while (i < content.size()) {
+        while (i < content.size() && content.at(i).isSpace())
+            ++i;
+        const qsizetype fieldStart = i;
+        while (i < content.size() && !content.at(i).isSpace())
+            ++i;
+        if (i > fieldStart)
+            fields.append(content.sliced(fieldStart, i - fieldStart));
+    }
+    static const QStringList addresses = loopbackAddresses();
+    if (fields.size() < 2 || !addresses.contains(fields.front()))
+        return {};
+    fields.removeFirst();
+    return fields;
 }
 
 } // namespace kestravin::HostsSection

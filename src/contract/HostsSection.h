@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QSet>
 #include <QStringList>
+#include <QStringView>
 
 #include <optional>
 
@@ -14,6 +15,9 @@ namespace kestravin::HostsSection {
 
 QByteArray startMarker();
 QByteArray endMarker();
+
+// The addresses a blocked host is sent to, one entry line each.
+QStringList loopbackAddresses();
 
 // One "<address> <host>" line per address for each host, in the given order,
 // joined by line feeds; empty for no hosts.
@@ -60,5 +64,14 @@ struct HostBytes {
 
 // The host of a line whose first field is one of the loopback addresses.
 std::optional<QString> blockedSite(QByteArrayView line, const QStringList& loopbackAddresses);
+
+// The lenient reading of someone who only looks: the text strictly between
+// the first start marker head and the next end marker after it; nothing when
+// either is missing. Entries past a damaged section are not counted.
+std::optional<QStringView> firstSection(QStringView text);
+
+// The host names a line of a section sends to a loopback address: every field
+// after the address, up to a '#' comment; none for any other line.
+QList<QStringView> loopbackHosts(QStringView line);
 
 } // namespace kestravin::HostsSection
