@@ -49,7 +49,7 @@ struct DemoServices {
                                  },
         Scheduler::system() };
     HelperInstaller installer { connection, registration, runner, Clock::system(), Scheduler::system(),
-        HelperInstaller::Environment { dir.filePath(u"sys"_s), {}, u"tour"_s, {} } };
+        HelperInstaller::Environment { dir.filePath(u"sys"_s), {}, u"tour"_s, false, {} } };
     BlockingService blocking { connection, installer, Clock::system(), Scheduler::system(),
         BlockingService::Paths { dir.filePath(u"hosts"_s), dir.filePath(u"data"_s) } };
     DesktopAccountService account;
