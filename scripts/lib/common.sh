@@ -12,7 +12,7 @@ KESTRAVIN_PACKAGES=(
     libxcb1-dev libxcb-ewmh-dev libxcb-screensaver0-dev libxtst-dev libatspi2.0-dev at-spi2-core
     pkexec polkitd fonts-dejavu-core tzdata
     python3 qt6-httpserver-dev qt6-websockets-dev desktop-file-utils libqt6sql6-sqlite
-    libsodium-dev libarchive-dev xz-utils dpkg-dev lintian
+    libsodium-dev libarchive-dev xz-utils dpkg-dev file lintian
     chromium firefox-esr
 )
 

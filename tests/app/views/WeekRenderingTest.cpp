@@ -95,6 +95,15 @@ TEST_F(WeekRenderingTest, LabelBadgeAndGripsFollowTheHeight)
     EXPECT_EQ(WeekBlockPainter::labelText({ 540, 600 }, 12), u"9h–10h"_s);
     EXPECT_EQ(WeekBlockPainter::labelRect(QRectF(0, 0, 120, 12)), QRectF(7, 0, 91, 12));
     EXPECT_EQ(WeekBlockPainter::labelRect(QRectF(0, 0, 120, 42)).top(), 5);
+    // A selected block whose badge would cut the hours puts them below the
+    // badge when it is tall enough; a short one keeps them beside it.
+    const QRectF narrow(0, 0, 70, 84);
+    EXPECT_EQ(WeekBlockPainter::labelRect(narrow, true, 30), WeekBlockPainter::labelRect(narrow, true));
+    const QRectF below = WeekBlockPainter::labelRect(narrow, true, 50);
+    EXPECT_EQ(below.width(), WeekBlockPainter::labelRect(narrow, false).width());
+    EXPECT_GE(below.top(), WeekBlockPainter::badgeRect(narrow).bottom());
+    EXPECT_EQ(WeekBlockPainter::labelRect(QRectF(0, 0, 70, 30), true, 50),
+        WeekBlockPainter::labelRect(QRectF(0, 0, 70, 30), true));
     EXPECT_FALSE(hasInk(blockImage(11, 0), QRect(27, 20, 80, 11)));
     EXPECT_TRUE(hasInk(blockImage(30, 0), QRect(27, 20, 80, 30)));
 

@@ -161,6 +161,16 @@ QRectF WeekBlockPainter::labelRect(const QRectF& block, bool badgeShown)
     return QRectF(inner.left(), block.top() + 5, inner.width(), 13);
 }
 
+QRectF WeekBlockPainter::labelRect(const QRectF& block, bool badgeShown, double textWidth)
+{
+    const QRectF beside = labelRect(block, badgeShown);
+    if (!badgeShown || textWidth <= beside.width() || block.height() < WeekGrid::compactHeight) {
+        return beside;
+    }
+    const QRectF wide = labelRect(block, false);
+    return QRectF(wide.left(), badgeRect(block).bottom() + 2, wide.width(), wide.height());
+}
+
 QRectF WeekBlockPainter::badgeRect(const QRectF& block)
 {
     const double h = block.height();
@@ -264,7 +274,7 @@ void WeekBlockPainter::paintBlock(QPainter& painter, const BlockLook& look, Colo
     if (!text.isEmpty()) {
         painter.setPen(BrandTokens::onAccent());
         painter.setFont(BrandFonts::font(10, QFont::DemiBold));
-        const QRectF label = labelRect(r, a > 0);
+        const QRectF label = labelRect(r, a > 0, painter.fontMetrics().horizontalAdvance(text));
         const int alignment
             = r.height() < WeekGrid::compactHeight ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignTop;
         painter.save();

@@ -53,6 +53,9 @@ public:
     // Where the label sits in a block of this size (empty when none). The
     // badge's room on the right is kept only while the badge shows.
     static QRectF labelRect(const QRectF& block, bool badgeShown = true);
+    // The same for a label `textWidth` wide: in a tall block whose badge would
+    // cut it, the label moves below the badge and takes the block's width.
+    static QRectF labelRect(const QRectF& block, bool badgeShown, double textWidth);
     static QRectF badgeRect(const QRectF& block);
     // Top and bottom grips, empty below 28 pt.
     static std::pair<QRectF, QRectF> gripRects(const QRectF& block);
