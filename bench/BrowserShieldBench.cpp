@@ -114,8 +114,8 @@ struct Rig {
         return { u"--no-sandbox"_s, u"--no-first-run"_s, u"--disable-background-networking"_s,
             u"--disable-component-update"_s, u"--disable-sync"_s, u"--disable-gpu"_s,
             u"--force-renderer-accessibility"_s, u"--user-data-dir="_s + dir.filePath(u"profile"_s),
-            u"--host-resolver-rules=MAP *.test 127.0.0.1:%1"_s.arg(server.baseUrl().port()), u"--window-size=1000,700"_s,
-            url };
+            u"--host-resolver-rules=MAP *.test 127.0.0.1:%1"_s.arg(server.baseUrl().port()),
+            u"--window-size=1000,700"_s, url };
     }
 
     bool startChromium()

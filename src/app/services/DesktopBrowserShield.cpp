@@ -275,8 +275,7 @@ void DesktopBrowserShield::pass()
         // closed or cleared page still takes the panel away.
         front = FrontApp { m_shownWindow->app, m_shownWindow->pid, m_shownWindow->identity };
     }
-    const bool browserInFront
-        = front && front->pid != m_windows.ownPid() && browsers().contains(front->identity);
+    const bool browserInFront = front && front->pid != m_windows.ownPid() && browsers().contains(front->identity);
     if (!browserInFront && !m_shownWindow) {
         // Nothing to read and nothing covered: the pass reads no tree and no
         // file, and the scan sleeps until a browser comes to the front (the
@@ -446,8 +445,8 @@ void DesktopBrowserShield::apply(
     const int index = int(m_messageIndex % messages().size());
     m_messageIndex = index + 1;
     countAttempt(m_messageIndex);
-    show(reading.host, reading.address, messages().at(index), frame, *front, window, coveredNumber(*front, window, frame),
-        sight.fresh);
+    show(reading.host, reading.address, messages().at(index), frame, *front, window,
+        coveredNumber(*front, window, frame), sight.fresh);
 }
 
 std::optional<quint32> DesktopBrowserShield::coveredNumber(
@@ -455,8 +454,8 @@ std::optional<quint32> DesktopBrowserShield::coveredNumber(
 {
     // A new page in the window already covered stays on its X window (the
     // panel holds the keyboard then, not the browser).
-    if (m_shownWindow && m_shownWindow->pid == front.pid && m_shownWindow->window == window
-        && m_shownWindow->number && m_windows.windowInfo(*m_shownWindow->number)) {
+    if (m_shownWindow && m_shownWindow->pid == front.pid && m_shownWindow->window == window && m_shownWindow->number
+        && m_windows.windowInfo(*m_shownWindow->number)) {
         return m_shownWindow->number;
     }
     // The page was read from the browser's focused window, which is the

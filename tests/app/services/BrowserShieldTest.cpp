@@ -665,12 +665,12 @@ TEST_F(BrowserShieldTest, APassStateIsWrittenOnceWhileItLasts)
 {
     QLoggingCategory::setFilterRules(u"com.kestravin.app.BrowserShield.debug=true"_s);
     g_passLines.clear();
-    const QtMessageHandler previous = qInstallMessageHandler(
-        [](QtMsgType, const QMessageLogContext& context, const QString& message) {
-            if (QByteArrayView(context.category) == "com.kestravin.app.BrowserShield" && message.startsWith(u"pass: "_s)) {
-                g_passLines.append(message);
-            }
-        });
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context,
+                                                                 const QString& message) {
+        if (QByteArrayView(context.category) == "com.kestravin.app.BrowserShield" && message.startsWith(u"pass: "_s)) {
+            g_passLines.append(message);
+        }
+    });
     const Browser b = makeBrowser(1, 0, u"https://example.org/"_s, u"Example - Chromium"_s);
     auto passes = [this](int count) {
         for (int i = 0; i < count; ++i) {

@@ -8,7 +8,6 @@
 
 #include <cstdio>
 
-
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);

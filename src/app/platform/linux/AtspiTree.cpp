@@ -5,8 +5,8 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QHash>
-#include <QSet>
 #include <QLoggingCategory>
+#include <QSet>
 
 #include <atomic>
 
