@@ -81,8 +81,8 @@ protected:
     ::testing::AssertionResult follows(Step step) const
     {
         if (!waitFor([&] { return view()->state().step == step.rawValue(); }, 2000))
-            return ::testing::AssertionFailure() << "view on " << view()->state().step << ", model on "
-                                                 << model().stepValue();
+            return ::testing::AssertionFailure()
+                << "view on " << view()->state().step << ", model on " << model().stepValue();
         if (step.isNight() ? view()->dayStep() != nullptr : view()->dayStep() == nullptr)
             return ::testing::AssertionFailure() << "the screen is not the step's";
         return ::testing::AssertionSuccess();

@@ -42,8 +42,7 @@ OnboardingBinding::OnboardingBinding(OnboardingModel& model, OnboardingView& vie
     push();
 }
 
-OnboardingWindowController::ContentFactory OnboardingBinding::content(
-    std::function<OnboardingStepServices()> services)
+OnboardingWindowController::ContentFactory OnboardingBinding::content(std::function<OnboardingStepServices()> services)
 {
     return [services = std::move(services)](OnboardingModel& model) -> QWidget* {
         auto* view = new OnboardingView(services());
@@ -113,11 +112,11 @@ void OnboardingBinding::connectModel()
     connect(model, &OnboardingModel::lookChanged, this, &OnboardingBinding::lookChanged);
     connect(model, &OnboardingModel::dawnProgressChanged, this, &OnboardingBinding::dawnProgressChanged);
     for (const auto changed : { &OnboardingModel::stepChanged, &OnboardingModel::welcomeReadyChanged,
-             &OnboardingModel::dawnChanged, &OnboardingModel::sitesRevealedChanged,
-             &OnboardingModel::dotHiddenChanged, &OnboardingModel::dotPulseChanged, &OnboardingModel::presetChanged,
-             &OnboardingModel::presetPulseChanged, &OnboardingModel::permittedChanged,
-             &OnboardingModel::installingChanged, &OnboardingModel::permissionMessageChanged,
-             &OnboardingModel::advancingChanged, &OnboardingModel::footerChanged }) {
+             &OnboardingModel::dawnChanged, &OnboardingModel::sitesRevealedChanged, &OnboardingModel::dotHiddenChanged,
+             &OnboardingModel::dotPulseChanged, &OnboardingModel::presetChanged, &OnboardingModel::presetPulseChanged,
+             &OnboardingModel::permittedChanged, &OnboardingModel::installingChanged,
+             &OnboardingModel::permissionMessageChanged, &OnboardingModel::advancingChanged,
+             &OnboardingModel::footerChanged }) {
         connect(model, changed, this, &OnboardingBinding::schedulePush);
     }
     connect(&m_lookMove, &BrandTween::valueChanged, this, [this](double t) {
@@ -128,13 +127,18 @@ void OnboardingBinding::connectModel()
     connect(&m_dawnProgress, &BrandTween::valueChanged, this, &OnboardingBinding::schedulePush);
 }
 
+bool OnboardingBinding::atOnce(const StageMotion& motion) const
+{
+    return motion.curve == StageMotion::Curve::none || motion.duration.count() <= 0
+        || m_model->services().reduceMotion();
+}
+
 void OnboardingBinding::lookChanged()
 {
     const StageMotion& motion = m_model->lookMotion();
     m_lookFrom = m_lookShown;
     m_lookTo = m_model->look();
-    if (motion.curve == StageMotion::Curve::none || motion.duration.count() <= 0
-        || m_model->services().reduceMotion()) {
+    if (atOnce(motion)) {
         m_lookMove.jumpTo(1.0);
         m_lookShown = m_lookTo;
     } else {
@@ -149,8 +153,7 @@ void OnboardingBinding::dawnProgressChanged()
 {
     const StageMotion& motion = m_model->dawnMotion();
     const double target = m_model->dawnProgress();
-    if (motion.curve == StageMotion::Curve::none || motion.duration.count() <= 0
-        || m_model->services().reduceMotion())
+    if (atOnce(motion))
         m_dawnProgress.jumpTo(target);
     else
         m_dawnProgress.animateTo(target, easing(motion.curve), int(motion.duration.count()));

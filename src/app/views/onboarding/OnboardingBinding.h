@@ -26,13 +26,14 @@ public:
     // `services` hands out when the window is built, bound to its model.
     static OnboardingWindowController::ContentFactory content(std::function<OnboardingStepServices()> services);
 
+private:
     // What the view shows for the model as it stands, with the look and the
     // dawn's progress where their motion has brought them.
     OnboardingView::State state() const;
-
-private:
     void connectView();
     void connectModel();
+    // Instant motion, or the person asked for reduced motion.
+    bool atOnce(const StageMotion& motion) const;
     void lookChanged();
     void dawnProgressChanged();
     // A model operation changes several values in a row; the view gets them
