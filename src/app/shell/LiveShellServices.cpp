@@ -22,6 +22,7 @@
 #include "app/views/blocker/ApprovalGuide.h"
 #include "app/views/menubar/MenuBarPopoverView.h"
 #include "app/views/menubar/MenuBarServices.h"
+#include "app/views/onboarding/OnboardingBinding.h"
 #include "app/views/onboarding/OnboardingWindowController.h"
 #include "app/views/settings/SettingsPages.h"
 #include "app/views/settings/SettingsWindowController.h"
@@ -46,6 +47,9 @@ LiveShellServices::LiveShellServices(QDBusConnection sessionBus) : m_sessionBus(
     // Signing out on the account page ends at the launch gate.
     OrlaAccountView::requireAccountHook() = [] { OnboardingWindowController::shared().requireAccount(); };
     AboutPage::reviewWelcomeHook() = [] { OnboardingWindowController::shared().reviewWelcome(); };
+    // The wizard's screens over the application's own configuration, account
+    // and installer.
+    OnboardingWindowController::shared().setContentFactory(OnboardingBinding::content(&OnboardingStepServices::shared));
 }
 
 LiveShellServices::~LiveShellServices() = default;

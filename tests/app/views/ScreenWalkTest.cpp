@@ -11,6 +11,7 @@
 #include "app/views/brand/Appearance.h"
 #include "app/views/menubar/MenuBarPopoverView.h"
 #include "app/views/menubar/MenuBlockingPort.h"
+#include "app/views/onboarding/OnboardingBinding.h"
 #include "app/views/onboarding/OnboardingView.h"
 #include "app/views/onboarding/OnboardingWindowController.h"
 
@@ -437,12 +438,21 @@ TEST_F(WizardWalkTest, EveryScreenIsNamedAndItsButtonsWork)
 TEST_F(ScreenWalkTest, TheFirstRunAndAssistantWindowsAreNamed)
 {
     static kestravin::testing::FakeOnboardingServices signedOut;
-    OnboardingWindowController::shared().setServices(signedOut);
-    EXPECT_FALSE(OnboardingWindowController::shared().requireAccount());
-    EXPECT_TRUE(sound(walker.windowContaining(u"Boas-vindas ao Kestravin"_s)));
+    kestravin::testing::OnboardingRig screens;
+    OnboardingWindowController& gate = OnboardingWindowController::shared();
+    gate.setServices(signedOut);
+    gate.setContentFactory(OnboardingBinding::content([&screens] { return screens.services(); }));
+    EXPECT_FALSE(gate.requireAccount());
+    // The window holds the wizard, whose sign-in reaches the model.
+    const QList<AtspiNode> wizard = walker.windowContaining(u"Entrar ou criar conta"_s);
+    EXPECT_TRUE(sound(wizard));
+    EXPECT_TRUE(AtspiWalker::find(wizard, u"Boas-vindas ao Kestravin"_s));
+    EXPECT_TRUE(press(wizard, u"Entrar ou criar conta"_s, u"push button"_s));
+    EXPECT_TRUE(kestravin::testing::waitUntil([] { return signedOut.calls.contains(u"connect"_s); }, 2000));
     DesktopAIWindowController::shared().showWindow();
     EXPECT_TRUE(sound(walker.windowContaining(u"Pedir ajuda à Orla"_s)));
-    delete OnboardingWindowController::shared().window();
+    delete gate.window();
+    gate.setContentFactory({});
     delete DesktopAIWindowController::shared().window();
 }
 

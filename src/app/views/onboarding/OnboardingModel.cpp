@@ -51,6 +51,11 @@ void OnboardingModel::setWelcomeReady(bool ready)
     assign(this, m_welcomeReady, ready, &OnboardingModel::welcomeReadyChanged);
 }
 
+void OnboardingModel::setPreset(std::optional<OnboardingPolicy::Preset> preset)
+{
+    assign(this, m_preset, std::move(preset), &OnboardingModel::presetChanged);
+}
+
 void OnboardingModel::setStep(Step step)
 {
     if (m_step == step)
@@ -210,7 +215,7 @@ void OnboardingModel::go(Step target, double direction, bool instant)
 
 void OnboardingModel::apply(OnboardingPolicy::Preset preset)
 {
-    assign(this, m_preset, std::optional(preset), &OnboardingModel::presetChanged);
+    setPreset(preset);
     m_services.setWeek(preset.days());
     m_presetPulse = WeekPresetPulse { m_presetPulse ? m_presetPulse->tick + 1 : 1, m_services.clock().now() };
     Q_EMIT presetPulseChanged();

@@ -151,6 +151,8 @@ public:
     bool dotHidden() const { return m_dotHidden; }
     int dotPulse() const { return m_dotPulse; }
     const std::optional<OnboardingPolicy::Preset>& preset() const { return m_preset; }
+    // A hand edit on the hours step's grid leaves no preset selected.
+    void setPreset(std::optional<OnboardingPolicy::Preset> preset);
     const std::optional<WeekPresetPulse>& presetPulse() const { return m_presetPulse; }
     // The hours step's editor reports an interaction; while it lasts Esc does
     // not step back.
