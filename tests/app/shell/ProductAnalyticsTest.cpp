@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkReply>
 #include <QRegularExpression>
 #include <QSettings>
 
@@ -32,7 +33,16 @@ protected:
         configure(server.baseUrl());
     }
 
-    void TearDown() override { ProductAnalytics::configure({}); }
+    void TearDown() override
+    {
+        // Every reply finishes and is gone before the test ends: a post still
+        // in flight when the process exits shows up as a leak inside Qt.
+        EXPECT_TRUE(waitUntil([] {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return QCoreApplication::instance()->findChildren<QNetworkReply*>().isEmpty();
+        }));
+        ProductAnalytics::configure({});
+    }
 
     void configure(const QUrl& base, const QString& version = u"1.0.0"_s)
     {
