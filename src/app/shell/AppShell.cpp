@@ -67,9 +67,14 @@ void AppShell::seedFirstRun()
 
 void AppShell::waitForSnapshot(int passesLeft)
 {
-    // Each pass waits only while a session exists but its first snapshot has
-    // not arrived; a pass in which that does not hold ends at once.
-    while (passesLeft > 0 && !(m_services.hasAccountSession() && !m_services.hasAccountSnapshot())) {
+    // Each pass waits only while the keyring has not told whether a session
+    // exists (slow or locked), or a session exists but its first snapshot has
+    // not arrived; a pass in which neither holds ends at once.
+    const auto waiting = [this] {
+        return !m_services.accountSessionLookedUp()
+            || (m_services.hasAccountSession() && !m_services.hasAccountSnapshot());
+    };
+    while (passesLeft > 0 && !waiting()) {
         --passesLeft;
     }
     if (passesLeft > 0) {

@@ -45,6 +45,10 @@ public:
     virtual bool isHelperInstalled() = 0;
     virtual void syncScheduleToHelper(const Configuration& configuration) = 0;
     virtual bool requireAccount() = 0;
+    // False while the keyring has not answered the session lookup yet, or
+    // answered that it is locked or missing: no session known is then not a
+    // sign-out.
+    virtual bool accountSessionLookedUp() = 0;
     virtual bool hasAccountSession() = 0;
     virtual bool hasAccountSnapshot() = 0;
     virtual void linkAnalyticsAccount() = 0;

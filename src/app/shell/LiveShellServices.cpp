@@ -229,6 +229,11 @@ bool LiveShellServices::requireAccount()
     return OnboardingWindowController::shared().requireAccount();
 }
 
+bool LiveShellServices::accountSessionLookedUp()
+{
+    return DesktopAccountService::shared().sessionLookup() == SessionLookup::loaded;
+}
+
 bool LiveShellServices::hasAccountSession()
 {
     return DesktopAccountService::shared().session().has_value();

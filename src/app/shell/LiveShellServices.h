@@ -55,6 +55,7 @@ public:
     bool isHelperInstalled() override;
     void syncScheduleToHelper(const Configuration& configuration) override;
     bool requireAccount() override;
+    bool accountSessionLookedUp() override;
     bool hasAccountSession() override;
     bool hasAccountSnapshot() override;
     void linkAnalyticsAccount() override;

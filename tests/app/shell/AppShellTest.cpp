@@ -20,6 +20,7 @@ public:
     bool onboarded = false;
     bool fresh = true;
     bool helperInstalled = false;
+    bool sessionLookedUp = true;
     bool session = false;
     bool snapshot = false;
     bool accountGate = true;
@@ -67,6 +68,7 @@ public:
         calls << u"requireAccount"_s;
         return accountGate;
     }
+    bool accountSessionLookedUp() override { return sessionLookedUp; }
     bool hasAccountSession() override { return session; }
     bool hasAccountSnapshot() override { return snapshot; }
     void linkAnalyticsAccount() override { calls << u"linkAnalyticsAccount"_s; }
@@ -149,24 +151,33 @@ TEST(AppShellStartup, OnboardedLaunchAsksForNotificationsAndNeverSeeds)
 
 TEST(AppShellStartup, AppOpenedWaitsOnlyForTheFirstSnapshotOfASession)
 {
+    using std::nullopt;
     struct Case {
         const char* what;
         bool session;
         std::optional<std::chrono::milliseconds> snapshotAfter;
         std::chrono::milliseconds sentAfter;
+        // When the keyring answers the session lookup; never while it stays
+        // locked.
+        std::optional<std::chrono::milliseconds> lookedUpAfter = 0ms;
     };
     const std::vector<Case> cases {
-        { "no session: at once", false, std::nullopt, 0ms },
+        { "no session: at once", false, nullopt, 0ms },
         { "snapshot already there: at once", true, 0ms, 0ms },
         { "snapshot just before 3 s: at the 3 s pass", true, 2900ms, 3000ms },
         { "snapshot after 2.2 s: at the pass after it", true, 2200ms, 2500ms },
-        { "no snapshot: after 20 passes of 0.5 s", true, std::nullopt, 10000ms },
+        { "no snapshot: after 20 passes of 0.5 s", true, nullopt, 10000ms },
+        { "slow keyring, then a session whose snapshot comes at 2.2 s", true, 2200ms, 2500ms, 1200ms },
+        { "slow keyring, then no session: at the pass after its answer", false, nullopt, 1500ms, 1200ms },
+        { "locked keyring: after 20 passes, not as a sign-out", false, nullopt, 10000ms, nullopt },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         RecordingServices services;
         services.onboarded = true;
-        services.session = c.session;
+        services.sessionLookedUp = c.lookedUpAfter == 0ms;
+        // Unknown until the keyring answers.
+        services.session = services.sessionLookedUp && c.session;
         services.snapshot = c.snapshotAfter == 0ms;
         testing::FakeTime time;
         AppShell shell(services, time);
@@ -179,6 +190,10 @@ TEST(AppShellStartup, AppOpenedWaitsOnlyForTheFirstSnapshotOfASession)
         while (!sentAt && elapsed < 20000ms) {
             time.advance(100ms);
             elapsed += 100ms;
+            if (c.lookedUpAfter && elapsed >= *c.lookedUpAfter) {
+                services.sessionLookedUp = true;
+                services.session = c.session;
+            }
             if (c.snapshotAfter && elapsed >= *c.snapshotAfter) {
                 services.snapshot = true;
             }
