@@ -1,5 +1,8 @@
 #include "AccountApiDouble.h"
 
+#include "app/models/AccessRequests.h"
+#include "app/models/AccountRecords.h"
+
 #include <QDateTime>
 #include <QHttpServerRequest>
 #include <QJsonArray>
@@ -19,9 +22,9 @@ QByteArray json(const QJsonObject& object)
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-QByteArray errorBody(const QString& text)
+QByteArray errorBody(const QString& text, std::optional<QString> code = std::nullopt)
 {
-    return json({ { u"error"_s, text } });
+    return json(AccountErrorReply { text, std::move(code) }.toJson());
 }
 
 QByteArray methodName(QHttpServerRequest::Method method)
@@ -46,25 +49,24 @@ QByteArray methodName(QHttpServerRequest::Method method)
     }
 }
 
+// The request's text at `key`, echoed only when it sent one.
+std::optional<QString> stringIn(const QJsonObject& body, const QString& key)
+{
+    const QJsonValue value = body.value(key);
+    return value.isString() ? std::optional(value.toString()) : std::nullopt;
+}
+
 QJsonObject defaultSnapshot()
 {
-    return QJsonObject {
-        { u"user"_s, QJsonObject { { u"id"_s, u"user-1"_s }, { u"email"_s, u"ana@example.com"_s } } },
-        { u"settings"_s,
-            QJsonObject {
-                { u"onboarded"_s, true },
-                { u"enabled"_s, true },
-                { u"timezone"_s, u"America/Sao_Paulo"_s },
-                { u"platforms"_s, QJsonArray {} },
-                { u"schedule"_s,
-                    QJsonArray { QJsonObject { { u"days"_s, QJsonArray { 1, 2, 3, 4, 5 } }, { u"start"_s, u"09:00"_s },
-                        { u"end"_s, u"17:00"_s } } } },
-                { u"sites"_s, QJsonArray { u"example.com"_s } },
-            } },
-        { u"revision"_s, 1 },
-        { u"focus"_s, QJsonObject { { u"enabled"_s, false } } },
-        { u"pausedUntil"_s, 0 },
-    };
+    DesktopAccountSnapshot snapshot;
+    snapshot.user = { u"user-1"_s, u"ana@example.com"_s, std::nullopt, std::nullopt };
+    snapshot.settings.onboarded = true;
+    snapshot.settings.enabled = true;
+    snapshot.settings.timezone = u"America/Sao_Paulo"_s;
+    snapshot.settings.schedule = { BrowserScheduleSlot { { 1, 2, 3, 4, 5 }, u"09:00"_s, u"17:00"_s } };
+    snapshot.settings.sites = QStringList { u"example.com"_s };
+    snapshot.revision = 1;
+    return snapshot.toJson();
 }
 
 } // namespace
@@ -117,12 +119,17 @@ QList<AccountApiDouble::Request> AccountApiDouble::requestsTo(const QString& pat
 
 QJsonObject AccountApiDouble::issueSession()
 {
+    return newSession().toJson();
+}
+
+DesktopAccountSession AccountApiDouble::newSession()
+{
     ++m_issued;
-    const QString access = u"access-%1"_s.arg(m_issued);
-    validAccessTokens.insert(access);
-    validRefreshToken = u"refresh-%1"_s.arg(m_issued);
-    return { { u"accessToken"_s, access }, { u"refreshToken"_s, validRefreshToken },
-        { u"expiresAt"_s, nowMs() + sessionLifetimeMs } };
+    DesktopAccountSession session { u"access-%1"_s.arg(m_issued), u"refresh-%1"_s.arg(m_issued),
+        nowMs() + sessionLifetimeMs };
+    validAccessTokens.insert(session.accessToken);
+    validRefreshToken = session.refreshToken;
+    return session;
 }
 
 bool AccountApiDouble::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket)
@@ -176,15 +183,14 @@ AccountApiDouble::Fault AccountApiDouble::answer(const Request& request)
     if (request.path == u"/api/device/begin"_s) {
         QUrl page(m_base.toString() + linkPagePath);
         page.setQuery(u"code="_s + linkCode);
-        return ok({ { u"code"_s, linkCode }, { u"secret"_s, linkSecret }, { u"expiresAt"_s, nowMs() + linkLifetimeMs },
-            { u"webURL"_s, page.toString() } });
+        return ok(DeviceConnection { linkCode, linkSecret, nowMs() + linkLifetimeMs, page }.toJson());
     }
     if (request.path == u"/api/device/poll"_s) {
         if (body.value(u"secret"_s).toString() != linkSecret)
             return status(404, errorBody(u"Código desconhecido."_s));
         if (!confirmed)
-            return ok({ { u"status"_s, u"pending"_s } });
-        return ok({ { u"status"_s, u"connected"_s }, { u"session"_s, issueSession() } });
+            return ok(DevicePoll { u"pending"_s, std::nullopt }.toJson());
+        return ok(DevicePoll { u"connected"_s, newSession() }.toJson());
     }
     if (request.path == linkPagePath) {
         confirmed = true;
@@ -194,7 +200,7 @@ AccountApiDouble::Fault AccountApiDouble::answer(const Request& request)
         const QString token = body.value(u"refreshToken"_s).toString();
         if (token.isEmpty() || token != validRefreshToken)
             return status(401, errorBody(u"Sessão expirada."_s));
-        return ok(issueSession());
+        return ok(newSession().toJson());
     }
     if (request.path == u"/api/auth/logout"_s) {
         if (bearer()) {
@@ -214,43 +220,44 @@ AccountApiDouble::Fault AccountApiDouble::answer(const Request& request)
     if (request.path == u"/api/settings"_s && request.method == "PUT"_ba) {
         const qint64 revision = snapshot.value(u"revision"_s).toInteger();
         if (body.value(u"revision"_s).toInteger(-1) != revision)
-            return status(409, json({ { u"error"_s, u"Revisão antiga."_s }, { u"code"_s, u"stale_revision"_s } }));
+            return status(409, errorBody(u"Revisão antiga."_s, u"stale_revision"_s));
         snapshot.insert(u"settings"_s, body.value(u"settings"_s));
         snapshot.insert(u"revision"_s, revision + 1);
-        return ok({ { u"revision"_s, revision + 1 } });
+        return ok(SavedSettings { revision + 1 }.toJson());
     }
     if (request.path == u"/api/focus"_s && request.method == "POST"_ba) {
         const qint64 minutes = body.value(u"minutes"_s).toInteger();
-        snapshot.insert(u"focus"_s,
-            QJsonObject { { u"enabled"_s, true }, { u"id"_s, u"account-focus-%1"_s.arg(++m_focuses) },
-                { u"endsAt"_s, nowMs() + double(minutes) * 60000 }, { u"source"_s, u"account"_s } });
-        return ok({});
+        const AccountFocus focus(
+            true, nowMs() + double(minutes) * 60000, u"account-focus-%1"_s.arg(++m_focuses), u"account"_s);
+        snapshot.insert(u"focus"_s, focus.toJson());
+        return ok({ { u"focus"_s, focus.toJson() } });
     }
     if (request.path == u"/api/folga"_s && request.method == "POST"_ba) {
-        QJsonObject folga = snapshot.value(u"folga"_s).toObject();
-        const qint64 available = folga.value(u"available"_s).toInteger();
-        if (available <= 0)
+        // A balance that is missing or that a test spoiled counts as empty.
+        std::optional<AccountFolga> folga = AccountFolga::fromJson(snapshot.value(u"folga"_s));
+        if (!folga || folga->available <= 0)
             return status(409, errorBody(u"Nenhuma folga disponível."_s));
-        const double end = nowMs() + double(folga.value(u"minutes"_s).toInteger()) * 60000;
-        folga.insert(u"available"_s, available - 1);
-        folga.insert(u"active"_s,
-            QJsonObject {
-                { u"endsAt"_s, QDateTime::fromMSecsSinceEpoch(qint64(end), Qt::UTC).toString(Qt::ISODate) } });
-        snapshot.insert(u"folga"_s, folga);
+        const double end = nowMs() + double(folga->minutes) * 60000;
+        folga->available -= 1;
+        folga->active
+            = AccountFolga::Active { QDateTime::fromMSecsSinceEpoch(qint64(end), Qt::UTC).toString(Qt::ISODate) };
+        snapshot.insert(u"folga"_s, folga->toJson());
         snapshot.insert(u"pausedUntil"_s, end);
-        return ok({ { u"folga"_s, folga }, { u"focus"_s, snapshot.value(u"focus"_s) } });
+        const AccountFocus focus = AccountFocus::fromJson(snapshot.value(u"focus"_s)).value_or(AccountFocus());
+        return ok(FolgaUseReply { *folga, focus }.toJson());
     }
     if (request.path == u"/api/folga/earn"_s && request.method == "POST"_ba) {
-        QJsonObject folga = snapshot.value(u"folga"_s).toObject();
-        QJsonArray earned = folga.value(u"earnedToday"_s).toArray();
-        earned.append(body.value(u"mission"_s).toObject().value(u"kind"_s));
-        folga.insert(u"earnedToday"_s, earned);
-        folga.insert(u"available"_s, folga.value(u"available"_s).toInteger() + 1);
-        snapshot.insert(u"folga"_s, folga);
-        return ok({ { u"folga"_s, folga } });
+        AccountFolga folga = AccountFolga::fromJson(snapshot.value(u"folga"_s)).value_or(AccountFolga());
+        const auto mission = AccountMission::fromJson(body.value(u"mission"_s));
+        if (!mission)
+            return status(400, errorBody(u"O pedido veio num formato inesperado."_s));
+        folga.earnedToday.append(mission->kind);
+        folga.available += 1;
+        snapshot.insert(u"folga"_s, folga.toJson());
+        return ok(FolgaEarnReply { folga }.toJson());
     }
     if (request.path == u"/api/folga/history"_s && request.method == "GET"_ba)
-        return ok({ { u"entries"_s, folgaHistory } });
+        return ok(FolgaHistoryReply { folgaHistory }.toJson());
     if (request.path == u"/api/missions"_s && request.method == "PUT"_ba) {
         snapshot.insert(u"missions"_s, body.value(u"missions"_s));
         return ok({});
@@ -265,39 +272,47 @@ QJsonObject AccountApiDouble::decide(const QJsonObject& body)
     const double now = nowMs();
     const double minutesMs = double(body.value(u"minutes"_s).toInteger()) * 60000;
     const bool link = body.contains(u"url"_s);
-    QJsonObject reply { { u"decision"_s, scripted.decision }, { u"reason"_s, scripted.reason } };
-    QJsonObject grant;
-    if (scripted.decision == u"allow"_s) {
-        if (link) {
-            const double end = now + minutesMs;
-            reply.insert(u"grantExpiresAt"_s, end);
+    const bool allow = scripted.decision == u"allow"_s;
+    QJsonObject reply;
+    std::optional<AccountGrant> grant;
+    if (link) {
+        LinkReply decided { scripted.decision, scripted.reason, std::nullopt };
+        if (allow) {
+            decided.grantExpiresAt = now + minutesMs;
             const QString host = QUrl(body.value(u"url"_s).toString()).host();
             const bool youtube = host.endsWith(u"youtube.com"_s) || host.endsWith(u"youtu.be"_s);
-            grant = { { u"site"_s, youtube ? u"platform:youtube"_s : u"platform:x"_s }, { u"expiresAt"_s, end } };
-        } else {
-            const double end = std::min(body.value(u"focusEnd"_s).toDouble(), now + minutesMs);
-            reply.insert(u"requestId"_s, body.value(u"requestId"_s));
-            reply.insert(u"focusId"_s, body.value(u"focusId"_s));
-            reply.insert(u"appId"_s, body.value(u"appId"_s));
-            reply.insert(u"expiresAt"_s, end);
-            if (body.value(u"mode"_s).toString() == u"site"_s)
-                grant = { { u"site"_s, body.value(u"site"_s) }, { u"expiresAt"_s, end } };
+            grant = AccountGrant { youtube ? u"platform:youtube"_s : u"platform:x"_s, *decided.grantExpiresAt,
+                std::nullopt, std::nullopt };
         }
+        reply = decided.toJson();
+    } else {
+        DesktopAccessReply decided { scripted.decision, scripted.reason, std::nullopt, std::nullopt, std::nullopt,
+            std::nullopt };
+        if (allow) {
+            decided.requestId = stringIn(body, u"requestId"_s);
+            decided.focusId = stringIn(body, u"focusId"_s);
+            decided.appId = stringIn(body, u"appId"_s);
+            decided.expiresAt = std::min(body.value(u"focusEnd"_s).toDouble(), now + minutesMs);
+            if (body.value(u"mode"_s).toString() == u"site"_s)
+                grant
+                    = AccountGrant { body.value(u"site"_s).toString(), *decided.expiresAt, std::nullopt, std::nullopt };
+        }
+        reply = decided.toJson();
     }
     if (scripted.edit)
         scripted.edit(reply);
-    if (!grant.isEmpty() && scripted.grant) {
+    if (grant && scripted.grant) {
         // The grant ends when the reply says, also after an edit.
         const QJsonValue end = reply.value(link ? u"grantExpiresAt"_s : u"expiresAt"_s);
         if (end.isDouble())
-            grant.insert(u"expiresAt"_s, end);
-        grant.insert(u"focusId"_s, body.value(u"focusId"_s));
-        grant.insert(u"grantedAt"_s, now);
+            grant->expiresAt = end.toDouble();
+        grant->focusId = stringIn(body, u"focusId"_s);
+        grant->grantedAt = now;
         if (scripted.grantDelay > 0) {
-            m_pendingGrants.append({ scripted.grantDelay, grant });
+            m_pendingGrants.append({ scripted.grantDelay, grant->toJson() });
         } else {
             QJsonArray listed = grants();
-            listed.append(grant);
+            listed.append(grant->toJson());
             snapshot.insert(u"grants"_s, listed);
         }
     }

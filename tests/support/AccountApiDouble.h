@@ -1,5 +1,8 @@
 #pragma once
 
+#include "app/models/AccountFolga.h"
+#include "app/models/AccountRecords.h"
+
 #include <QAbstractHttpServer>
 #include <QByteArray>
 #include <QHash>
@@ -21,7 +24,10 @@ namespace kestravin::testing {
 
 // A loopback stand-in for the account HTTP API. It answers the account
 // endpoints from a small state of its own, logs every request, and takes
-// scripted faults per path for the next requests that reach it.
+// scripted faults per path for the next requests that reach it. Its replies
+// are written by the application's wire records (AccountRecords,
+// AccessRequests); only the account state a test scripts (`snapshot`) is
+// kept as JSON, so that a test may also spoil it.
 class AccountApiDouble final : public QAbstractHttpServer {
 public:
     struct Request {
@@ -89,7 +95,7 @@ public:
     // POST /api/folga change it as the account would.
     QJsonObject snapshot;
     // What GET /api/folga/history lists.
-    QJsonArray folgaHistory;
+    QList<FolgaEntry> folgaHistory;
 
     // One scripted answer of POST /api/decide. The reply is built from the
     // request as an honest account would (echoes, an end within the focus
@@ -114,6 +120,7 @@ private:
     void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
 
     Fault answer(const Request& request);
+    DesktopAccountSession newSession();
     QJsonObject decide(const QJsonObject& body);
     void releaseGrants();
     void respond(QTcpSocket* socket, const Fault& reply);

@@ -40,6 +40,20 @@ QByteArray DesktopAccessRequest::toJsonBytes() const
     return compact(toJson());
 }
 
+QJsonObject DesktopAccessReply::toJson() const
+{
+    QJsonObject object { { u"decision"_s, decision }, { u"reason"_s, reason } };
+    if (requestId)
+        object.insert(u"requestId"_s, *requestId);
+    if (focusId)
+        object.insert(u"focusId"_s, *focusId);
+    if (appId)
+        object.insert(u"appId"_s, *appId);
+    if (expiresAt)
+        object.insert(u"expiresAt"_s, *expiresAt);
+    return object;
+}
+
 std::optional<DesktopAccessReply> DesktopAccessReply::fromJson(const QJsonValue& value, QString* error)
 {
     QJsonObject object;
@@ -69,6 +83,14 @@ QJsonObject LinkRequest::toJson() const
 QByteArray LinkRequest::toJsonBytes() const
 {
     return compact(toJson());
+}
+
+QJsonObject LinkReply::toJson() const
+{
+    QJsonObject object { { u"decision"_s, decision }, { u"reason"_s, reason } };
+    if (grantExpiresAt)
+        object.insert(u"grantExpiresAt"_s, *grantExpiresAt);
+    return object;
 }
 
 std::optional<LinkReply> LinkReply::fromJson(const QJsonValue& value, QString* error)

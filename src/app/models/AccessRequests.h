@@ -41,6 +41,7 @@ struct DesktopAccessReply {
     // Unix milliseconds.
     std::optional<double> expiresAt;
 
+    QJsonObject toJson() const;
     static std::optional<DesktopAccessReply> fromJson(const QJsonValue& value, QString* error = nullptr);
     bool operator==(const DesktopAccessReply&) const = default;
 };
@@ -62,6 +63,7 @@ struct LinkReply {
     // Unix milliseconds.
     std::optional<double> grantExpiresAt;
 
+    QJsonObject toJson() const;
     static std::optional<LinkReply> fromJson(const QJsonValue& value, QString* error = nullptr);
     bool operator==(const LinkReply&) const = default;
 };

@@ -88,6 +88,17 @@ QString FolgaEntry::id() const
     return mission + u'-' + QString::number(qint64(std::trunc(earnedAt)));
 }
 
+QJsonObject FolgaEntry::toJson() const
+{
+    QJsonObject object { { u"mission"_s, mission }, { u"earnedAt"_s, earnedAt }, { u"expiresAt"_s, expiresAt },
+        { u"status"_s, status } };
+    if (usedAt)
+        object.insert(u"usedAt"_s, *usedAt);
+    if (endsAt)
+        object.insert(u"endsAt"_s, *endsAt);
+    return object;
+}
+
 std::optional<FolgaEntry> FolgaEntry::fromJson(const QJsonValue& value, QString* error)
 {
     QJsonObject object;

@@ -58,6 +58,7 @@ struct FolgaEntry {
     // mission + "-" + the integer part of earnedAt.
     QString id() const;
 
+    QJsonObject toJson() const;
     // Refuses an entry whose earnedAt has no integer part in 64 bits, so
     // that every decoded entry has an id.
     static std::optional<FolgaEntry> fromJson(const QJsonValue& value, QString* error = nullptr);

@@ -32,7 +32,28 @@ bool readUrl(const QJsonObject& object, const QString& key, QUrl& out, QString* 
     return true;
 }
 
+void insertOptional(QJsonObject& object, const QString& key, const std::optional<QString>& value)
+{
+    if (value)
+        object.insert(key, *value);
+}
+
+void insertOptional(QJsonObject& object, const QString& key, const std::optional<double>& value)
+{
+    if (value)
+        object.insert(key, *value);
+}
+
 } // namespace
+
+QJsonObject AccountFocus::toJson() const
+{
+    QJsonObject object { { u"enabled"_s, enabled } };
+    insertOptional(object, u"id"_s, id);
+    insertOptional(object, u"endsAt"_s, endsAt);
+    insertOptional(object, u"source"_s, source);
+    return object;
+}
 
 std::optional<AccountFocus> AccountFocus::fromJson(const QJsonValue& value, QString* error)
 {
@@ -69,6 +90,15 @@ std::optional<DesktopAccountSession> DesktopAccountSession::fromJson(const QJson
     return session;
 }
 
+QJsonObject DesktopAccountSnapshot::User::toJson() const
+{
+    QJsonObject object { { u"id"_s, id }, { u"email"_s, email } };
+    insertOptional(object, u"name"_s, name);
+    if (image)
+        object.insert(u"image"_s, image->toString());
+    return object;
+}
+
 std::optional<DesktopAccountSnapshot::User> DesktopAccountSnapshot::User::fromJson(
     const QJsonValue& value, QString* error)
 {
@@ -89,6 +119,24 @@ std::optional<DesktopAccountSnapshot::User> DesktopAccountSnapshot::User::fromJs
     return user;
 }
 
+QJsonObject DesktopAccountSnapshot::toJson() const
+{
+    QJsonObject object {
+        { u"user"_s, user.toJson() },
+        { u"settings"_s, settings.toJson() },
+        { u"revision"_s, revision },
+        { u"focus"_s, focus.toJson() },
+        { u"pausedUntil"_s, pausedUntil },
+    };
+    if (folga)
+        object.insert(u"folga"_s, folga->toJson());
+    if (missions)
+        object.insert(u"missions"_s, AccountJson::toArray(*missions));
+    if (grants)
+        object.insert(u"grants"_s, AccountJson::toArray(*grants));
+    return object;
+}
+
 std::optional<DesktopAccountSnapshot> DesktopAccountSnapshot::fromJson(const QJsonValue& value, QString* error)
 {
     QJsonObject object;
@@ -106,6 +154,12 @@ std::optional<DesktopAccountSnapshot> DesktopAccountSnapshot::fromJson(const QJs
     return snapshot;
 }
 
+QJsonObject DeviceConnection::toJson() const
+{
+    return { { u"code"_s, code }, { u"secret"_s, secret }, { u"expiresAt"_s, expiresAt },
+        { u"webURL"_s, webURL.toString(QUrl::FullyEncoded) } };
+}
+
 std::optional<DeviceConnection> DeviceConnection::fromJson(const QJsonValue& value, QString* error)
 {
     QJsonObject object;
@@ -119,6 +173,14 @@ std::optional<DeviceConnection> DeviceConnection::fromJson(const QJsonValue& val
     return connection;
 }
 
+QJsonObject DevicePoll::toJson() const
+{
+    QJsonObject object { { u"status"_s, status } };
+    if (session)
+        object.insert(u"session"_s, session->toJson());
+    return object;
+}
+
 std::optional<DevicePoll> DevicePoll::fromJson(const QJsonValue& value, QString* error)
 {
     QJsonObject object;
@@ -128,6 +190,13 @@ std::optional<DevicePoll> DevicePoll::fromJson(const QJsonValue& value, QString*
         || !AccountJson::readOptionalRecord(object, u"session"_s, poll.session, error))
         return std::nullopt;
     return poll;
+}
+
+QJsonObject AccountErrorReply::toJson() const
+{
+    QJsonObject object { { u"error"_s, error } };
+    insertOptional(object, u"code"_s, code);
+    return object;
 }
 
 std::optional<AccountErrorReply> AccountErrorReply::fromJson(const QJsonValue& value, QString* error)
@@ -146,6 +215,11 @@ QJsonObject SettingsUpdate::toJson() const
     return { { u"settings"_s, settings.toJson() }, { u"revision"_s, revision } };
 }
 
+QJsonObject SavedSettings::toJson() const
+{
+    return { { u"revision"_s, revision } };
+}
+
 std::optional<SavedSettings> SavedSettings::fromJson(const QJsonValue& value, QString* error)
 {
     QJsonObject object;
@@ -154,6 +228,11 @@ std::optional<SavedSettings> SavedSettings::fromJson(const QJsonValue& value, QS
         || !Json::readInteger(object, u"revision"_s, saved.revision, error))
         return std::nullopt;
     return saved;
+}
+
+QJsonObject FolgaUseReply::toJson() const
+{
+    return { { u"folga"_s, folga.toJson() }, { u"focus"_s, focus.toJson() } };
 }
 
 std::optional<FolgaUseReply> FolgaUseReply::fromJson(const QJsonValue& value, QString* error)
@@ -167,6 +246,11 @@ std::optional<FolgaUseReply> FolgaUseReply::fromJson(const QJsonValue& value, QS
     return reply;
 }
 
+QJsonObject FolgaEarnReply::toJson() const
+{
+    return { { u"folga"_s, folga.toJson() } };
+}
+
 std::optional<FolgaEarnReply> FolgaEarnReply::fromJson(const QJsonValue& value, QString* error)
 {
     QJsonObject object;
@@ -175,6 +259,11 @@ std::optional<FolgaEarnReply> FolgaEarnReply::fromJson(const QJsonValue& value, 
         || !AccountJson::readRecord(object, u"folga"_s, reply.folga, error))
         return std::nullopt;
     return reply;
+}
+
+QJsonObject FolgaHistoryReply::toJson() const
+{
+    return { { u"entries"_s, AccountJson::toArray(entries) } };
 }
 
 std::optional<FolgaHistoryReply> FolgaHistoryReply::fromJson(const QJsonValue& value, QString* error)

@@ -13,7 +13,9 @@
 
 // The records exchanged with the account API. Instants are milliseconds since
 // 1970 carried as JSON numbers; an optional key that is missing or null reads
-// as absent and is left out when written.
+// as absent and is left out when written. Each record writes what it reads
+// (`toJson`), so that whoever answers the client (the tests' double) speaks
+// through the same records.
 namespace kestravin {
 
 // The account's focus state as the account API reports it.
@@ -33,6 +35,7 @@ struct AccountFocus {
     std::optional<QString> source;
     bool operator==(const AccountFocus&) const = default;
 
+    QJsonObject toJson() const;
     static std::optional<AccountFocus> fromJson(const QJsonValue& value, QString* error = nullptr);
 };
 
@@ -59,6 +62,7 @@ struct DesktopAccountSnapshot {
         std::optional<QUrl> image;
         bool operator==(const User&) const = default;
 
+        QJsonObject toJson() const;
         static std::optional<User> fromJson(const QJsonValue& value, QString* error = nullptr);
     };
 
@@ -77,6 +81,7 @@ struct DesktopAccountSnapshot {
     std::optional<QList<AccountGrant>> grants;
     bool operator==(const DesktopAccountSnapshot&) const = default;
 
+    QJsonObject toJson() const;
     static std::optional<DesktopAccountSnapshot> fromJson(const QJsonValue& value, QString* error = nullptr);
 };
 
@@ -88,6 +93,7 @@ struct DeviceConnection {
     QUrl webURL;
     bool operator==(const DeviceConnection&) const = default;
 
+    QJsonObject toJson() const;
     static std::optional<DeviceConnection> fromJson(const QJsonValue& value, QString* error = nullptr);
 };
 
@@ -97,6 +103,7 @@ struct DevicePoll {
     std::optional<DesktopAccountSession> session;
     bool operator==(const DevicePoll&) const = default;
 
+    QJsonObject toJson() const;
     static std::optional<DevicePoll> fromJson(const QJsonValue& value, QString* error = nullptr);
 };
 
@@ -106,6 +113,7 @@ struct AccountErrorReply {
     std::optional<QString> code;
     bool operator==(const AccountErrorReply&) const = default;
 
+    QJsonObject toJson() const;
     static std::optional<AccountErrorReply> fromJson(const QJsonValue& value, QString* error = nullptr);
 };
 
@@ -121,6 +129,7 @@ struct SettingsUpdate {
 struct SavedSettings {
     qint64 revision = 0;
 
+    QJsonObject toJson() const;
     static std::optional<SavedSettings> fromJson(const QJsonValue& value, QString* error = nullptr);
 };
 
@@ -129,6 +138,7 @@ struct FolgaUseReply {
     AccountFolga folga;
     AccountFocus focus;
 
+    QJsonObject toJson() const;
     static std::optional<FolgaUseReply> fromJson(const QJsonValue& value, QString* error = nullptr);
 };
 
@@ -136,6 +146,7 @@ struct FolgaUseReply {
 struct FolgaEarnReply {
     AccountFolga folga;
 
+    QJsonObject toJson() const;
     static std::optional<FolgaEarnReply> fromJson(const QJsonValue& value, QString* error = nullptr);
 };
 
@@ -143,6 +154,7 @@ struct FolgaEarnReply {
 struct FolgaHistoryReply {
     QList<FolgaEntry> entries;
 
+    QJsonObject toJson() const;
     static std::optional<FolgaHistoryReply> fromJson(const QJsonValue& value, QString* error = nullptr);
 };
 

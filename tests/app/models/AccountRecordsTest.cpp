@@ -1,4 +1,5 @@
 #include "app/models/AccountRecords.h"
+#include "app/models/AccessRequests.h"
 #include "app/models/AccountJson.h"
 #include "app/models/Missions.h"
 
@@ -148,6 +149,76 @@ TEST(AccountRecordsTest, WritersLeaveAbsentOptionalsOut)
         R"("platforms":[],"schedule":[],"sites":[],"timezone":""}})"_ba);
     EXPECT_EQ(AccountBodies::focusStart(30), R"({"minutes":30})"_ba);
     EXPECT_EQ(AccountBodies::devicePoll(u"s"_s), R"({"secret":"s"})"_ba);
+}
+
+// Every reply record writes what it reads back equal, each once with its
+// optionals absent (left out, never null) and once with all of them.
+template <typename T> void expectRoundTrip(const T& record, const QStringList& keys)
+{
+    const QJsonObject json = record.toJson();
+    EXPECT_EQ(json.keys(), keys);
+    const auto back = T::fromJson(json);
+    ASSERT_TRUE(back) << QJsonDocument(json).toJson().constData();
+    EXPECT_EQ(*back, record);
+}
+
+TEST(AccountRecordsTest, ReplyWritersRoundTrip)
+{
+    SCOPED_TRACE("focus");
+    expectRoundTrip(AccountFocus(), { u"enabled"_s });
+    expectRoundTrip(AccountFocus(true, 1767225600123.0, u"f1"_s, u"account"_s),
+        { u"enabled"_s, u"endsAt"_s, u"id"_s, u"source"_s });
+
+    SCOPED_TRACE("snapshot");
+    DesktopAccountSnapshot snapshot;
+    snapshot.user = { u"u1"_s, u"ana@example.com"_s, std::nullopt, std::nullopt };
+    snapshot.settings.timezone = u"America/Sao_Paulo"_s;
+    snapshot.revision = 3;
+    expectRoundTrip(snapshot, { u"focus"_s, u"pausedUntil"_s, u"revision"_s, u"settings"_s, u"user"_s });
+    snapshot.user.name = u"Ana"_s;
+    snapshot.user.image = QUrl(u"https://cdn.example.com/a.png"_s);
+    snapshot.folga = AccountFolga { 1, 15, std::nullopt, std::nullopt, std::nullopt, {}, 0 };
+    snapshot.missions = QList<AccountMission> { { u"focus"_s, 60 } };
+    snapshot.grants = QList<AccountGrant> { { u"a.com"_s, 5.5, u"f1"_s, 1.5 } };
+    snapshot.pausedUntil = 1767225600123.0;
+    expectRoundTrip(snapshot,
+        { u"focus"_s, u"folga"_s, u"grants"_s, u"missions"_s, u"pausedUntil"_s, u"revision"_s, u"settings"_s,
+            u"user"_s });
+    EXPECT_EQ(snapshot.user.toJson().keys(), (QStringList { u"email"_s, u"id"_s, u"image"_s, u"name"_s }));
+
+    SCOPED_TRACE("device link");
+    expectRoundTrip(
+        DeviceConnection { u"ABCD-1234"_s, u"s"_s, 1.5, QUrl(u"http://127.0.0.1:1/web/link?code=ABCD-1234"_s) },
+        { u"code"_s, u"expiresAt"_s, u"secret"_s, u"webURL"_s });
+    expectRoundTrip(DevicePoll { u"pending"_s, std::nullopt }, { u"status"_s });
+    expectRoundTrip(
+        DevicePoll { u"connected"_s, DesktopAccountSession { u"a"_s, u"r"_s, 2.0 } }, { u"session"_s, u"status"_s });
+
+    SCOPED_TRACE("errors and small replies");
+    expectRoundTrip(AccountErrorReply { u"Não pode."_s, std::nullopt }, { u"error"_s });
+    expectRoundTrip(AccountErrorReply { u"Revisão antiga."_s, u"stale_revision"_s }, { u"code"_s, u"error"_s });
+    EXPECT_EQ(SavedSettings::fromJson(SavedSettings { 9 }.toJson())->revision, 9);
+    AccountFolga folga { 0, 15, std::nullopt, AccountFolga::Active { u"2026-03-09T14:30:00Z"_s }, std::nullopt,
+        { u"focus"_s }, 25 };
+    const FolgaUseReply used { folga, AccountFocus(true, 4.0) };
+    const auto usedBack = FolgaUseReply::fromJson(used.toJson());
+    ASSERT_TRUE(usedBack);
+    EXPECT_EQ(usedBack->folga, folga);
+    EXPECT_EQ(usedBack->focus, used.focus);
+    EXPECT_EQ(FolgaEarnReply::fromJson(FolgaEarnReply { folga }.toJson())->folga, folga);
+    const QList<FolgaEntry> entries { { u"focus"_s, 1712.9, 1800.0, std::nullopt, std::nullopt, u"available"_s },
+        { u"yoga"_s, 1.0, 2.0, 1.5, 1.75, u"used"_s } };
+    EXPECT_EQ(entries[0].toJson().keys(), (QStringList { u"earnedAt"_s, u"expiresAt"_s, u"mission"_s, u"status"_s }));
+    EXPECT_EQ(FolgaHistoryReply::fromJson(FolgaHistoryReply { entries }.toJson())->entries, entries);
+
+    SCOPED_TRACE("decisions");
+    expectRoundTrip(
+        DesktopAccessReply { u"deny"_s, u"Agora não."_s, std::nullopt, std::nullopt, std::nullopt, std::nullopt },
+        { u"decision"_s, u"reason"_s });
+    expectRoundTrip(DesktopAccessReply { u"allow"_s, u"Pode ir."_s, u"r1"_s, u"f1"_s, u"discord"_s, 3.5 },
+        { u"appId"_s, u"decision"_s, u"expiresAt"_s, u"focusId"_s, u"reason"_s, u"requestId"_s });
+    expectRoundTrip(LinkReply { u"clarify"_s, u"Para quê?"_s, std::nullopt }, { u"decision"_s, u"reason"_s });
+    expectRoundTrip(LinkReply { u"allow"_s, u"Pode ir."_s, 8.0 }, { u"decision"_s, u"grantExpiresAt"_s, u"reason"_s });
 }
 
 TEST(MissionTextTest, DurationsGroupsAndTitles)

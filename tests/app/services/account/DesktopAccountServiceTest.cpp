@@ -399,8 +399,7 @@ TEST(DesktopAccountServiceTest, MissionsAndFolgaHistory)
     a.api.snapshot.insert(u"folga"_s,
         QJsonObject { { u"available"_s, 0 }, { u"minutes"_s, 15 }, { u"earnedToday"_s, QJsonArray {} },
             { u"focusMinutes"_s, 75 } });
-    a.api.folgaHistory = QJsonArray { QJsonObject { { u"mission"_s, u"focus"_s }, { u"earnedAt"_s, 1712.9 },
-        { u"expiresAt"_s, 5000 }, { u"status"_s, u"available"_s } } };
+    a.api.folgaHistory = { FolgaEntry { u"focus"_s, 1712.9, 5000, std::nullopt, std::nullopt, u"available"_s } };
     a.startAndSync();
 
     const QList<AccountMission> missions { { u"focus"_s, 60 }, { u"steps"_s, 8000 } };
