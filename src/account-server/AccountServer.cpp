@@ -204,12 +204,15 @@ void AccountServer::send(const QHttpServerRequest& request, QTcpSocket* socket, 
     QHttpServerResponder responder = makeResponder(request, socket);
     const auto status = QHttpServerResponder::StatusCode(reply.status);
     if (reply.html) {
+        // "same-origin", not "no-referrer": under "no-referrer" a browser
+        // posts the page's own form with "Origin: null", which the
+        // cross-site check of linkForm must refuse.
         responder.write(reply.body,
             { { "Content-Type"_ba, "text/html; charset=utf-8"_ba }, { "Cache-Control"_ba, "no-store"_ba },
                 { "Content-Security-Policy"_ba,
                     "default-src 'none'; style-src 'unsafe-inline'; form-action 'self'; frame-ancestors 'none'"_ba },
                 { "X-Frame-Options"_ba, "DENY"_ba }, { "X-Content-Type-Options"_ba, "nosniff"_ba },
-                { "Referrer-Policy"_ba, "no-referrer"_ba } },
+                { "Referrer-Policy"_ba, "same-origin"_ba } },
             status);
     } else if (!reply.allow.isEmpty()) {
         responder.write(reply.body,
