@@ -78,7 +78,9 @@ bool AccessibleSession::start(QString* error)
         return false;
     }
 
-    QDBusConnection session = m_session->connect(u"kestravin-a11y-probe"_s);
+    // Named after its bus: connection names are shared by the whole process,
+    // and a test may run several sessions.
+    QDBusConnection session = m_session->connect(u"kestravin-a11y-probe "_s + m_session->address());
     const QDBusMessage ask
         = QDBusMessage::createMethodCall(u"org.a11y.Bus"_s, u"/org/a11y/bus"_s, u"org.a11y.Bus"_s, u"GetAddress"_s);
     const QDeadlineTimer deadline(15000);

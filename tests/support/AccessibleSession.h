@@ -28,6 +28,9 @@ public:
 
     // The accessibility bus, as org.a11y.Bus hands it to applications.
     QString accessibilityBusAddress() const { return m_a11yAddress; }
+    // The private session bus and the X display, for programs the test starts.
+    QString sessionBusAddress() const { return m_session->address(); }
+    QString displayName() const { return m_display.name(); }
 
 private:
     std::unique_ptr<kestravin::testing::PrivateBus> m_session;

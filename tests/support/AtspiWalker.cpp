@@ -27,6 +27,7 @@ const QString nullPath = u"/org/a11y/atspi/null"_s;
 const QString accessibleInterface = u"org.a11y.atspi.Accessible"_s;
 const QString actionInterface = u"org.a11y.atspi.Action"_s;
 constexpr int callTimeoutMs = 5000;
+std::atomic<int> walkerCount = 0;
 
 // Roles of elements that take input or react to a press.
 const QStringList interactiveRoles { u"push button"_s, u"toggle button"_s, u"check box"_s, u"radio button"_s, u"text"_s,
@@ -74,14 +75,22 @@ QString AtspiNode::describe() const
 }
 
 AtspiWalker::AtspiWalker(const QString& accessibilityBusAddress)
-    : m_connectionName(u"kestravin-atspi-walker"_s),
-      m_bus(QDBusConnection::connectToBus(accessibilityBusAddress, m_connectionName))
+    // One connection per walker: a test may walk several desktops at once.
+    : m_connectionName(u"kestravin-atspi-walker-"_s + QString::number(++walkerCount)),
+      m_bus(QDBusConnection::connectToBus(accessibilityBusAddress, m_connectionName)),
+      m_processId(::getpid())
 {
 }
 
 AtspiWalker::~AtspiWalker()
 {
     QDBusConnection::disconnectFromBus(m_connectionName);
+}
+
+void AtspiWalker::follow(qint64 processId)
+{
+    m_processId = processId;
+    m_application.clear();
 }
 
 void AtspiWalker::offMainThread(const std::function<void()>& work)
@@ -100,7 +109,8 @@ void AtspiWalker::offMainThread(const std::function<void()>& work)
 
 QString AtspiWalker::ownApplication()
 {
-    // The Qt bridge's connection is the other one this process holds.
+    // The Qt bridge's connection: the other one this process holds, or the
+    // followed process's.
     const QDBusMessage list = QDBusMessage::createMethodCall(
         u"org.freedesktop.DBus"_s, u"/org/freedesktop/DBus"_s, u"org.freedesktop.DBus"_s, u"ListNames"_s);
     const QDBusMessage names = m_bus.call(list, QDBus::Block, callTimeoutMs);
@@ -115,7 +125,7 @@ QString AtspiWalker::ownApplication()
             u"org.freedesktop.DBus"_s, u"GetConnectionUnixProcessID"_s);
         pid << name;
         const QDBusMessage reply = m_bus.call(pid, QDBus::Block, callTimeoutMs);
-        if (!reply.arguments().isEmpty() && reply.arguments().constFirst().toUInt() == uint(::getpid())) {
+        if (!reply.arguments().isEmpty() && reply.arguments().constFirst().toUInt() == uint(m_processId)) {
             return name;
         }
     }

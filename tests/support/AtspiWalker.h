@@ -30,7 +30,8 @@ struct AtspiNode {
     QString describe() const;
 };
 
-// Reads and drives this process's own widgets through the accessibility bus,
+// Reads and drives this process's own widgets (or those of a followed
+// process) through the accessibility bus,
 // the way Orca does: every request is a D-Bus call to the Qt bridge. The
 // bridge answers on the main thread, so each call runs on a worker thread
 // while the main thread keeps processing events; use the walker from the main
@@ -41,6 +42,10 @@ public:
     ~AtspiWalker();
     AtspiWalker(const AtspiWalker&) = delete;
     AtspiWalker& operator=(const AtspiWalker&) = delete;
+
+    // Reads and drives the application of another process from now on (a
+    // program the test started on the same accessibility bus).
+    void follow(qint64 processId);
 
     // The tree of the first top-level window of this application whose tree
     // holds a visible element named `name`, waiting up to `timeoutMs` for it.
@@ -80,6 +85,7 @@ private:
     QString m_connectionName;
     QDBusConnection m_bus;
     QString m_application;
+    qint64 m_processId;
 };
 
 } // namespace kestravin::test
