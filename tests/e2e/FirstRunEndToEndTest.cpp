@@ -18,6 +18,7 @@
 #include "app/models/WeekSchedule.h"
 #include "contract/HelperConstants.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusContext>
@@ -109,14 +110,15 @@ struct HttpReply {
 HttpReply http(const QByteArray& method, const QUrl& url, const QByteArray& body = {},
     const QList<std::pair<QByteArray, QByteArray>>& headers = {})
 {
-    static QNetworkAccessManager network;
+    // Goes with the application object, before the statics.
+    static auto* network = new QNetworkAccessManager(QCoreApplication::instance());
     QNetworkRequest request(url);
     request.setTransferTimeout(30000);
     for (const auto& [name, value] : headers)
         request.setRawHeader(name, value);
     if (!body.isEmpty() && !request.hasRawHeader("Content-Type"_ba))
         request.setHeader(QNetworkRequest::ContentTypeHeader, u"application/json"_s);
-    std::unique_ptr<QNetworkReply> reply(network.sendCustomRequest(request, method, body));
+    std::unique_ptr<QNetworkReply> reply(network->sendCustomRequest(request, method, body));
     waitUntil([&] { return reply->isFinished(); }, 40000);
     return { reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->readAll() };
 }
@@ -317,7 +319,7 @@ public:
     explicit Desktop(QString name) : m_name(std::move(name)) { }
     ~Desktop()
     {
-        endApplication();
+        static_cast<void>(endApplication());
         closeBrowser();
         endProcess(m_keyring);
         m_bus = QDBusConnection(QString());
@@ -407,18 +409,22 @@ exec /usr/bin/chromium --no-sandbox --user-data-dir='%1/profile' --remote-debugg
         m_walker->follow(m_app.processId());
     }
 
-    // Quits as the session's end does (SIGTERM); true when it ended cleanly.
-    bool endApplication()
+    // Quits as the session's end does (SIGTERM); fails unless it ended
+    // cleanly (a sanitizer's report ends it with another code).
+    ::testing::AssertionResult endApplication()
     {
         if (m_app.state() == QProcess::NotRunning)
-            return true;
+            return ::testing::AssertionSuccess();
         m_app.terminate();
         if (!waitUntil([&] { return m_app.state() == QProcess::NotRunning; }, stepMs)) {
             m_app.kill();
             m_app.waitForFinished(5000);
-            return false;
+            return ::testing::AssertionFailure() << m_name.toStdString() << ": SIGTERM did not end the application";
         }
-        return m_app.exitStatus() == QProcess::NormalExit;
+        if (m_app.exitStatus() != QProcess::NormalExit || m_app.exitCode() != 0)
+            return ::testing::AssertionFailure()
+                << m_name.toStdString() << ": the application ended with " << m_app.exitCode();
+        return ::testing::AssertionSuccess();
     }
 
     bool applicationRunning() const { return m_app.state() != QProcess::NotRunning; }
