@@ -24,6 +24,7 @@
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
@@ -676,8 +677,12 @@ TEST(FirstRunEndToEnd, ANewPersonSignsInChoosesAndStaysInStepAcrossTwoHomes)
                 && WeekSchedule::days(configuration->schedule).value(DayOfWeek(DayOfWeek::sunday).index()).size() == 1;
         },
         slowMs));
-    EXPECT_TRUE(waitUntil([&] { return blocks(hostsPath, u"reddit.com"_s); }, slowMs))
-        << readFile(hostsPath).constData();
+    // The last minute of the day lies past the range's end.
+    const QTimeZone zone(settings.value(u"timezone"_s).toString().toUtf8());
+    if (QDateTime::currentDateTime().toTimeZone(zone.isValid() ? zone : QTimeZone::utc()).time() < QTime(23, 58)) {
+        EXPECT_TRUE(waitUntil([&] { return blocks(hostsPath, u"reddit.com"_s); }, slowMs))
+            << readFile(hostsPath).constData();
+    }
 
     // c) The tray item opens the popover.
     ASSERT_TRUE(first.clickTray());
