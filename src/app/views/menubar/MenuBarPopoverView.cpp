@@ -17,6 +17,7 @@
 #include "app/views/brand/BrandTokens.h"
 #include "app/views/brand/Firefly.h"
 #include "app/views/brand/PlainLabel.h"
+#include "app/views/brand/SettledLayout.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -401,6 +402,8 @@ void MenuBarPopoverView::refresh()
     updateTicking();
     updateGeometry();
     if (isWindow()) {
+        // The texts set above count with the lines they wrap into.
+        settleLayouts(this);
         resize(sizeHint());
     }
 }
