@@ -138,7 +138,8 @@ double MessageLabel::layOut(QTextLayout& layout, double width) const
         height += line.height();
     }
     layout.endLayout();
-    return text().isEmpty() ? 0.0 : height;
+    // An empty label keeps one line, as QLabel does.
+    return height;
 }
 
 int MessageLabel::heightForWidth(int width) const
@@ -168,7 +169,7 @@ QSize MessageLabel::minimumSizeHint() const
     const QFontMetricsF metrics(font());
     const QMargins margins = contentsMargins() + QMargins(margin(), margin(), margin(), margin());
     return { margins.left() + margins.right() + 1,
-        text().isEmpty() ? 0 : int(std::ceil(metrics.height())) + margins.top() + margins.bottom() };
+        int(std::ceil(metrics.height())) + margins.top() + margins.bottom() };
 }
 
 void MessageLabel::paintEvent(QPaintEvent*)
