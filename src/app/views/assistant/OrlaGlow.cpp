@@ -65,6 +65,21 @@ void OrlaGlow::setMascotLit(bool lit)
     update();
 }
 
+void OrlaGlow::setMascotShown(bool shown)
+{
+    if (m_mascotShown != shown) {
+        m_mascotShown = shown;
+        update();
+    }
+}
+
+QRectF OrlaGlow::mascotRect() const
+{
+    QRectF square(0, 0, m_mascotSize, m_mascotSize);
+    square.moveCenter(QRectF(rect()).center());
+    return square;
+}
+
 AssistantScenes::GlowFrame OrlaGlow::frame() const
 {
     return AssistantScenes::glowFrame(
@@ -162,9 +177,9 @@ void OrlaGlow::paintEvent(QPaintEvent*)
     painter.setOpacity(shown.opacity);
     painter.drawImage(QRectF(centre.x() - side / 2, centre.y() - side / 2, side, side), light);
 
-    if (m_mascotSize > 0) {
+    if (m_mascotSize > 0 && m_mascotShown) {
         painter.setOpacity(m_lit ? 1.0 : 0.75);
-        painter.drawImage(centre - QPointF(m_mascotSize / 2, m_mascotSize / 2), cachedMascot(ratio));
+        painter.drawImage(mascotRect().topLeft(), cachedMascot(ratio));
     }
 }
 
