@@ -36,6 +36,7 @@ OrlaGlow::OrlaGlow(Mode mode, double mascotSize, QWidget* parent, PikoClock cloc
       m_frames(33)
 {
     BrandAccessibility::setDecorative(this);
+    setAttribute(Qt::WA_OpaquePaintEvent);
     connect(&m_frames, &PikoFrameClock::tick, this, qOverload<>(&QWidget::update));
     connect(&m_opened, &BrandTween::valueChanged, this, qOverload<>(&QWidget::update));
     connect(&Appearance::shared(), &Appearance::changed, this, &OrlaGlow::follow);
@@ -167,12 +168,18 @@ const QImage& OrlaGlow::cachedMascot(double ratio)
 void OrlaGlow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const ColorScheme scheme = BrandPalette::schemeOf(this);
+    // The glow paints the window's backdrop itself, so a breathing frame
+    // repaints this widget alone and not the window and scene behind it.
+    painter.fillRect(rect(), desktopAIBackdrop(scheme));
     const AssistantScenes::GlowFrame shown = frame();
     const QPointF centre = QRectF(rect()).center();
     const double ratio = devicePixelRatioF();
 
-    const QImage& light = cachedLight(BrandPalette::schemeOf(this), ratio);
+    // The light is a soft gradient: scaled without smoothing it looks the same,
+    // at a fraction of the cost (smooth scaling also wakes Qt's painting
+    // threads on every frame).
+    const QImage& light = cachedLight(scheme, ratio);
     const double side = glowSide * shown.scale;
     painter.setOpacity(shown.opacity);
     painter.drawImage(QRectF(centre.x() - side / 2, centre.y() - side / 2, side, side), light);
