@@ -392,6 +392,12 @@ TEST_F(AssistantWindowTest, TheMascotFliesFromTheHeaderIntoTheNewSceneWhichGrows
     EXPECT_FALSE(header->isHidden()) << "the form's mascot is back once its picture is taken";
     EXPECT_LT(transition->enteringLook().scale, 1.0);
     EXPECT_TRUE(transition->enteringLook().anchoredAtTop);
+    // The old scene's picture has no background of its own: the window's
+    // backdrop shows through it, and the mascot is not in it.
+    const QImage leaving = transition->leavingPicture().toImage();
+    EXPECT_EQ(leaving.pixelColor(2, leaving.height() - 2).alpha(), 0);
+    const QPoint mascotCentre = (from.center() * leaving.devicePixelRatio()).toPoint();
+    EXPECT_EQ(leaving.pixelColor(mascotCentre).alpha(), 0);
 
     ASSERT_TRUE(testing_support::waitFor([&] { return !transition->isVisible(); }, 2000));
     EXPECT_TRUE(view->evaluatingGlow()->isMascotShown());

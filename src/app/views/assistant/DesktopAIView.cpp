@@ -32,6 +32,7 @@
 #include <QStackedLayout>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QtMath>
 
 #include <algorithm>
 
@@ -686,15 +687,21 @@ void DesktopAIView::showPage(QWidget* page)
     }
     // The old scene as a picture, without its mascot, which flies.
     const std::optional<QRectF> from = mascotRect(before);
+    const QImage fromPicture = mascotPicture(before);
     setMascotShown(before, false);
-    const QPixmap leaving = before->grab();
+    // Drawn without a background of its own: the window's backdrop stays behind it.
+    QPixmap leaving(before->size() * devicePixelRatioF());
+    leaving.setDevicePixelRatio(devicePixelRatioF());
+    leaving.fill(Qt::transparent);
+    before->render(&leaving, QPoint(), QRegion(), QWidget::DrawChildren);
     setMascotShown(before, true);
     m_pages->setCurrentWidget(page);
     // Laid out now, so that the mascot knows where it lands.
     page->layout()->activate();
     std::optional<SceneTransition::Flight> flight;
     if (const std::optional<QRectF> to = mascotRect(page); from && to) {
-        flight = SceneTransition::Flight { *from, *to, [this, page](bool shown) { setMascotShown(page, shown); } };
+        flight = SceneTransition::Flight { *from, *to, [this, page](bool shown) { setMascotShown(page, shown); },
+            fromPicture, mascotPicture(page) };
     }
     m_transition->play(leaving, page, flight);
 }
@@ -716,6 +723,28 @@ std::optional<QRectF> DesktopAIView::mascotRect(QWidget* page) const
         return within(m_answerGlow, m_answerGlow->mascotRect());
     }
     return std::nullopt;
+}
+
+QImage DesktopAIView::mascotPicture(QWidget* page)
+{
+    if (page == m_evaluatingPage) {
+        return m_evaluatingGlow->mascotPicture();
+    }
+    if (page == m_answerPage) {
+        return m_answerGlow->mascotPicture();
+    }
+    if (page == m_formPage && m_formMascot) {
+        const double ratio = devicePixelRatioF();
+        const double side = m_formMascot->artworkSize();
+        QImage picture(QSize(qCeil(side * ratio), qCeil(side * ratio)), QImage::Format_ARGB32_Premultiplied);
+        picture.setDevicePixelRatio(ratio);
+        picture.fill(Qt::transparent);
+        QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing);
+        Firefly::paint(painter, QPointF(0, 0), side);
+        return picture;
+    }
+    return {};
 }
 
 void DesktopAIView::setMascotShown(QWidget* page, bool shown)

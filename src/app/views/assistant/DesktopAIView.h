@@ -124,6 +124,7 @@ private:
     void showPage(QWidget* page);
     // The mascot's square in a scene (in this view), and hiding it while it flies.
     std::optional<QRectF> mascotRect(QWidget* page) const;
+    QImage mascotPicture(QWidget* page);
     void setMascotShown(QWidget* page, bool shown);
     void stageChanged(Stage from, Stage to);
     void formShown();

@@ -36,7 +36,6 @@ OrlaGlow::OrlaGlow(Mode mode, double mascotSize, QWidget* parent, PikoClock cloc
       m_frames(33)
 {
     BrandAccessibility::setDecorative(this);
-    setAttribute(Qt::WA_OpaquePaintEvent);
     connect(&m_frames, &PikoFrameClock::tick, this, qOverload<>(&QWidget::update));
     connect(&m_opened, &BrandTween::valueChanged, this, qOverload<>(&QWidget::update));
     connect(&Appearance::shared(), &Appearance::changed, this, &OrlaGlow::follow);
@@ -79,6 +78,21 @@ QRectF OrlaGlow::mascotRect() const
     QRectF square(0, 0, m_mascotSize, m_mascotSize);
     square.moveCenter(QRectF(rect()).center());
     return square;
+}
+
+QImage OrlaGlow::mascotPicture()
+{
+    const QImage& mascot = cachedMascot(devicePixelRatioF());
+    if (m_lit) {
+        return mascot;
+    }
+    QImage faded(mascot.size(), QImage::Format_ARGB32_Premultiplied);
+    faded.setDevicePixelRatio(mascot.devicePixelRatio());
+    faded.fill(Qt::transparent);
+    QPainter painter(&faded);
+    painter.setOpacity(0.75);
+    painter.drawImage(QPointF(0, 0), mascot);
+    return faded;
 }
 
 AssistantScenes::GlowFrame OrlaGlow::frame() const
@@ -169,9 +183,6 @@ void OrlaGlow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     const ColorScheme scheme = BrandPalette::schemeOf(this);
-    // The glow paints the window's backdrop itself, so a breathing frame
-    // repaints this widget alone and not the window and scene behind it.
-    painter.fillRect(rect(), desktopAIBackdrop(scheme));
     const AssistantScenes::GlowFrame shown = frame();
     const QPointF centre = QRectF(rect()).center();
     const double ratio = devicePixelRatioF();

@@ -35,8 +35,9 @@ public:
     // Leaves the mascot out while it flies in from another scene.
     void setMascotShown(bool shown);
     bool isMascotShown() const { return m_mascotShown; }
-    // The mascot's square in this widget.
+    // The mascot's square in this widget, and the mascot as it is drawn there.
     QRectF mascotRect() const;
+    QImage mascotPicture();
 
     AssistantScenes::GlowFrame frame() const;
     bool isTicking() const { return m_frames.isRunning(); }

@@ -167,7 +167,16 @@ void SceneTransition::paintEvent(QPaintEvent*)
     }
     if (const auto mascot = mascotRect()) {
         painter.setRenderHint(QPainter::Antialiasing);
-        Firefly::paint(painter, mascot->topLeft(), mascot->width());
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        if (m_flight->fromPicture.isNull() || m_flight->toPicture.isNull()) {
+            Firefly::paint(painter, mascot->topLeft(), mascot->width());
+            return;
+        }
+        const double t = m_progress.value();
+        painter.setOpacity(1.0 - t);
+        painter.drawImage(*mascot, m_flight->fromPicture);
+        painter.setOpacity(t);
+        painter.drawImage(*mascot, m_flight->toPicture);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "app/views/brand/BrandMotion.h"
 
 #include <QGraphicsEffect>
+#include <QImage>
 #include <QPixmap>
 #include <QPointer>
 #include <QWidget>
@@ -67,6 +68,11 @@ public:
         QRectF to;
         // Hides the new scene's own mascot during the flight and shows it on landing.
         std::function<void(bool shown)> showLanded;
+        // The mascot as each scene draws it (in colour, or greyed for a
+        // refusal): the one fades into the other on the way. Without them the
+        // artwork itself flies.
+        QImage fromPicture;
+        QImage toPicture;
     };
 
     // Plays the change from `leaving` (the picture of the old scene) to the live
@@ -80,6 +86,7 @@ public:
     // The mascot's square now (none without a flight or at rest).
     std::optional<QRectF> mascotRect() const;
     SceneLook enteringLook() const;
+    const QPixmap& leavingPicture() const { return m_leaving; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
