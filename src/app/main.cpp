@@ -2,6 +2,7 @@
 #include "app/services/analytics/ProductAnalytics.h"
 #include "app/services/update/BundleUpdateDriver.h"
 #include "app/services/update/InstallLocation.h"
+#include "app/shell/AppServices.h"
 #include "app/shell/AppShell.h"
 #include "app/shell/LiveShellServices.h"
 #include "app/shell/MoveOffer.h"
@@ -24,6 +25,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral(KESTRAVIN_VERSION));
     QApplication::setDesktopFileName(u"com.kestravin.app"_s);
     QApplication::setQuitOnLastWindowClosed(false);
+    installAppServices();
 
     const QStringList arguments = app.arguments().mid(1);
     QDBusConnection session = QDBusConnection::sessionBus();

@@ -1,5 +1,7 @@
 #include "app/services/account/DesktopAccountService.h"
 
+#include "app/platform/SharedInstance.h"
+
 #include "app/models/DesktopAccountPolicy.h"
 #include "app/models/InternetDateTime.h"
 #include "app/models/SiteGrantPolicy.h"
@@ -59,29 +61,7 @@ void DesktopAccountService::attach(Collaborators collaborators)
 
 DesktopAccountService& DesktopAccountService::shared()
 {
-    static auto* service = [] {
-        auto* created = new DesktopAccountService();
-        static QSettings defaults;
-        const AccountEnvironment environment = AccountEnvironment::current();
-        static KeychainSessionStore store(environment.keychainAccount());
-        auto* client = new AccountClient(environment, store, Clock::system(), defaults, created);
-        auto* link = new DeviceLink(
-            *client, Clock::system(), Scheduler::system(), [](const QUrl& url) { QDesktopServices::openUrl(url); },
-            [] { return ProductAnalytics::installId(); }, created);
-        created->attach({
-            client,
-            link,
-            [] { return &ConfigurationManager::shared(); },
-            [] { return &BlockingService::shared(); },
-            [] { return &ScheduleManager::shared(); },
-            [] { return &HelperConnection::shared(); },
-            &Clock::system(),
-            &Scheduler::system(),
-            [] { return QString::fromUtf8(QTimeZone::systemTimeZoneId()); },
-        });
-        return created;
-    }();
-    return *service;
+    return SharedInstance<DesktopAccountService>::get();
 }
 
 void DesktopAccountService::setSnapshot(std::optional<DesktopAccountSnapshot> snapshot)
@@ -117,6 +97,11 @@ bool DesktopAccountService::scheduleSynced() const
 bool DesktopAccountService::focusRuns(const std::optional<DesktopAccountSnapshot>& snapshot, double nowMs)
 {
     return snapshot && snapshot->focus.enabled && nowMs < snapshot->focus.endsAt.value_or(0.0);
+}
+
+bool DesktopAccountService::accountFocusRuns(const QDateTime& now) const
+{
+    return focusRuns(m_snapshot, double(now.toMSecsSinceEpoch()));
 }
 
 DesktopAccountService::Round DesktopAccountService::round() const

@@ -1,5 +1,7 @@
 #include "MissionTracker.h"
 
+#include "app/platform/SharedInstance.h"
+
 #include "DesktopAccountService.h"
 #include "app/platform/Clock.h"
 #include "app/platform/Scheduler.h"
@@ -41,6 +43,11 @@ MissionTracker::MissionTracker(Environment environment, QObject* parent)
         });
     }
     publish();
+}
+
+MissionTracker& MissionTracker::shared()
+{
+    return SharedInstance<MissionTracker>::get();
 }
 
 MissionTracker::~MissionTracker() = default;

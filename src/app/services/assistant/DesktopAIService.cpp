@@ -1,5 +1,7 @@
 #include "app/services/assistant/DesktopAIService.h"
 
+#include "app/platform/SharedInstance.h"
+
 #include "app/models/BrowserBridgePolicy.h"
 #include "app/models/BrowserShieldPolicy.h"
 #include "app/models/Digest.h"
@@ -7,9 +9,6 @@
 #include "app/platform/Clock.h"
 #include "app/platform/Scheduler.h"
 #include "app/services/account/DesktopAccountService.h"
-#include "app/services/core/ConfigurationManager.h"
-#include "app/services/core/ScheduleManager.h"
-#include "app/services/daemon/HelperInstaller.h"
 
 #include <QDesktopServices>
 #include <QPointer>
@@ -102,33 +101,7 @@ DesktopAIService::~DesktopAIService()
 
 DesktopAIService& DesktopAIService::shared()
 {
-    static auto* service = [] {
-        static QSettings defaults;
-        Environment environment;
-        environment.account = &DesktopAccountService::shared();
-        environment.configuration = [] { return ConfigurationManager::shared().configuration(); };
-        environment.manualOverride = [] { return ScheduleManager::shared().manualOverride(); };
-        environment.supportsTemporaryAccess = [] { return HelperInstaller::shared().supportsTemporaryAccess(); };
-        environment.grantScheduledAccess
-            = [](const QString& platform, const QDateTime& expiresAt, const HelperScheduleConfig& expected,
-                  HelperConnection::Completion done) {
-                  HelperConnection::shared().grantScheduledAccess(platform, expiresAt, expected, std::move(done));
-              };
-        environment.browserSyncEnabled = [] { return DesktopBrowserBridge::shared().enabled(); };
-        environment.extensionConnected = [] { return DesktopBrowserBridge::shared().connected(); };
-        environment.extensionRequest = [](const QString& url, const QString& reason, int minutes,
-                                           std::function<void(DesktopBrowserBridge::LinkOutcome)> completion) {
-            return DesktopBrowserBridge::shared().requestURL(url, reason, minutes, std::move(completion));
-        };
-        environment.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
-        environment.clock = &Clock::system();
-        environment.scheduler = &Scheduler::system();
-        environment.timeZone = [] { return QTimeZone::systemTimeZone(); };
-        environment.defaults = &defaults;
-        environment.locale = QLocale::system();
-        return new DesktopAIService(std::move(environment));
-    }();
-    return *service;
+    return SharedInstance<DesktopAIService>::get();
 }
 
 // Published state --------------------------------------------------------

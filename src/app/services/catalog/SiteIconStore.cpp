@@ -1,5 +1,7 @@
 #include "app/services/catalog/SiteIconStore.h"
 
+#include "app/platform/SharedInstance.h"
+
 #include "app/models/SiteCatalog.h"
 #include "app/platform/AtomicWrite.h"
 
@@ -46,8 +48,7 @@ SiteIconStore::~SiteIconStore() = default;
 
 SiteIconStore& SiteIconStore::shared()
 {
-    static auto* instance = new SiteIconStore(Options {});
-    return *instance;
+    return SharedInstance<SiteIconStore>::get();
 }
 
 QString SiteIconStore::defaultFolder()

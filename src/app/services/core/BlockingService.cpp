@@ -1,5 +1,7 @@
 #include "app/services/core/BlockingService.h"
 
+#include "app/platform/SharedInstance.h"
+
 #include "app/models/SiteCatalog.h"
 #include "app/platform/AtomicWrite.h"
 #include "app/platform/Diagnostics.h"
@@ -56,9 +58,7 @@ BlockingService::BlockingService(HelperConnection& connection, HelperInstaller& 
 
 BlockingService& BlockingService::shared()
 {
-    static auto* service = new BlockingService(
-        HelperConnection::shared(), HelperInstaller::shared(), Clock::system(), Scheduler::system(), defaultPaths());
-    return *service;
+    return SharedInstance<BlockingService>::get();
 }
 
 BlockingService::Paths BlockingService::defaultPaths()

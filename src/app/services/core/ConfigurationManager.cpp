@@ -1,9 +1,10 @@
 #include "app/services/core/ConfigurationManager.h"
 
+#include "app/platform/SharedInstance.h"
+
 #include "app/models/AppBlockPolicy.h"
 #include "app/models/SiteCatalog.h"
 #include "app/platform/Diagnostics.h"
-#include "app/services/account/DesktopAccountService.h"
 #include "app/services/core/BlockingService.h"
 #include "app/services/core/ScheduleManager.h"
 
@@ -22,7 +23,7 @@ const QString ConfigurationManager::lockedNoticeText
     = u"Durante o foco, dá para acrescentar, não tirar. Mude depois que ele terminar."_s;
 
 ConfigurationManager::ConfigurationManager(QString dataFolder, BlockingService& blocking,
-    DesktopAccountService& account, Clock& clock, Scheduler& scheduler, QTimeZone timeZone, QObject* parent)
+    const AccountFocusProbe& account, Clock& clock, Scheduler& scheduler, QTimeZone timeZone, QObject* parent)
     : QObject(parent),
       m_blocking(blocking),
       m_account(account),
@@ -36,9 +37,7 @@ ConfigurationManager::ConfigurationManager(QString dataFolder, BlockingService& 
 
 ConfigurationManager& ConfigurationManager::shared()
 {
-    static auto* manager = new ConfigurationManager(defaultDataFolder(), BlockingService::shared(),
-        DesktopAccountService::shared(), Clock::system(), Scheduler::system());
-    return *manager;
+    return SharedInstance<ConfigurationManager>::get();
 }
 
 QString ConfigurationManager::defaultDataFolder()
@@ -138,7 +137,7 @@ bool ConfigurationManager::removalsLocked() const
     if (m_configuration.enabled && m_configuration.schedule.isActiveNow(now, m_timeZone)) {
         return true;
     }
-    if (DesktopAccountService::focusRuns(m_account.snapshot(), double(now.toMSecsSinceEpoch()))) {
+    if (m_account.accountFocusRuns(now)) {
         return true;
     }
     return m_blocking.isBlocking();

@@ -1,9 +1,9 @@
 #include "app/services/core/ScheduleManager.h"
 
+#include "app/platform/SharedInstance.h"
+
 #include "app/models/FocusCountdown.h"
 #include "app/platform/Diagnostics.h"
-#include "app/platform/linux/FreedesktopNotifications.h"
-#include "app/services/bridge/DesktopBrowserBridge.h"
 #include "app/services/core/AppEvents.h"
 #include "app/services/core/BlockingService.h"
 #include "app/services/core/ConfigurationManager.h"
@@ -93,11 +93,7 @@ ScheduleManager::~ScheduleManager()
 
 ScheduleManager& ScheduleManager::shared()
 {
-    static auto* notifications = new FreedesktopNotifications(QDBusConnection::sessionBus());
-    static auto* manager = new ScheduleManager(ConfigurationManager::shared(), BlockingService::shared(),
-        HelperInstaller::shared(), *notifications, Clock::system(), Scheduler::system(),
-        { QTimeZone::systemTimeZone(), [] { return DesktopBrowserBridge::storedSyncEnabled(); } });
-    return *manager;
+    return SharedInstance<ScheduleManager>::get();
 }
 
 void ScheduleManager::setScheduleActive(bool value)

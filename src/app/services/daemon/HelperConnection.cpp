@@ -1,5 +1,7 @@
 #include "app/services/daemon/HelperConnection.h"
 
+#include "app/platform/SharedInstance.h"
+
 #include "app/platform/Diagnostics.h"
 #include "contract/HelperConstants.h"
 
@@ -60,9 +62,7 @@ HelperConnection::~HelperConnection()
 
 HelperConnection& HelperConnection::shared()
 {
-    // Lives until the process ends, like every shared service.
-    static auto* instance = new HelperConnection(systemBusFactory(), Scheduler::system());
-    return *instance;
+    return SharedInstance<HelperConnection>::get();
 }
 
 HelperConnection::BusFactory HelperConnection::systemBusFactory()

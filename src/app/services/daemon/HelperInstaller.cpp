@@ -1,8 +1,8 @@
 #include "app/services/daemon/HelperInstaller.h"
 
+#include "app/platform/SharedInstance.h"
+
 #include "app/platform/Diagnostics.h"
-#include "app/platform/linux/PkexecRunner.h"
-#include "app/platform/linux/SystemdRegistration.h"
 #include "app/services/daemon/HelperConnection.h"
 #include "contract/HelperConstants.h"
 
@@ -26,8 +26,6 @@ using namespace Qt::StringLiterals;
 namespace kestravin {
 
 namespace {
-
-const QString unitName = HelperConstants::machServiceName + u".service"_s;
 
 // Single-quotes a constant for the scripts: the system root and the markers,
 // never anything that comes from outside.
@@ -64,16 +62,13 @@ HelperInstaller::HelperInstaller(HelperConnection& connection, DaemonRegistratio
     checkHelperStatus();
 }
 
+const QString HelperInstaller::unitName = HelperConstants::machServiceName + u".service"_s;
+
 HelperInstaller::~HelperInstaller() = default;
 
 HelperInstaller& HelperInstaller::shared()
 {
-    static auto* runner = new PkexecRunner();
-    static auto* registration
-        = new SystemdRegistration(QDBusConnection::systemBus(), unitName, HelperConstants::packagedUnitPath);
-    static auto* instance = new HelperInstaller(
-        HelperConnection::shared(), *registration, *runner, Clock::system(), Scheduler::system(), defaultEnvironment());
-    return *instance;
+    return SharedInstance<HelperInstaller>::get();
 }
 
 HelperInstaller::Environment HelperInstaller::defaultEnvironment()
