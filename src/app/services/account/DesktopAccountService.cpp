@@ -1,12 +1,11 @@
 #include "app/services/account/DesktopAccountService.h"
 
-#include "app/platform/SharedInstance.h"
-
 #include "app/models/DesktopAccountPolicy.h"
 #include "app/models/InternetDateTime.h"
 #include "app/models/SiteGrantPolicy.h"
 #include "app/platform/Clock.h"
 #include "app/platform/Scheduler.h"
+#include "app/platform/SharedInstance.h"
 #include "app/services/account/SessionStore.h"
 #include "app/services/analytics/ProductAnalytics.h"
 #include "app/services/core/BlockingService.h"

@@ -1,10 +1,9 @@
 #include "MissionTracker.h"
 
-#include "app/platform/SharedInstance.h"
-
 #include "DesktopAccountService.h"
 #include "app/platform/Clock.h"
 #include "app/platform/Scheduler.h"
+#include "app/platform/SharedInstance.h"
 
 #include <QJsonDocument>
 #include <QPointer>

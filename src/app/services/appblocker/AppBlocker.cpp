@@ -1,7 +1,6 @@
 #include "app/services/appblocker/AppBlocker.h"
 
 #include "app/platform/SharedInstance.h"
-
 #include "app/platform/Workspace.h"
 
 #include <QPointer>

@@ -1,13 +1,12 @@
 #include "app/services/assistant/DesktopAIService.h"
 
-#include "app/platform/SharedInstance.h"
-
 #include "app/models/BrowserBridgePolicy.h"
 #include "app/models/BrowserShieldPolicy.h"
 #include "app/models/Digest.h"
 #include "app/models/SiteGrantPolicy.h"
 #include "app/platform/Clock.h"
 #include "app/platform/Scheduler.h"
+#include "app/platform/SharedInstance.h"
 #include "app/services/account/DesktopAccountService.h"
 
 #include <QDesktopServices>

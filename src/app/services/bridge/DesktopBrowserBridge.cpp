@@ -1,10 +1,9 @@
 #include "app/services/bridge/DesktopBrowserBridge.h"
 
-#include "app/platform/SharedInstance.h"
-
 #include "app/models/BrowserBridgePolicy.h"
 #include "app/models/FocusCountdown.h"
 #include "app/platform/AtomicWrite.h"
+#include "app/platform/SharedInstance.h"
 #include "app/services/bridge/BrowserBridgeAccount.h"
 
 #include <QDir>

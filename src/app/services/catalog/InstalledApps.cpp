@@ -1,9 +1,8 @@
 #include "app/services/catalog/InstalledApps.h"
 
-#include "app/platform/SharedInstance.h"
-
 #include "app/models/AppBlockPolicy.h"
 #include "app/platform/DesktopEntryIndex.h"
+#include "app/platform/SharedInstance.h"
 
 #include <QCollator>
 #include <QFileInfo>

@@ -1,9 +1,8 @@
 #include "app/services/catalog/SiteIconStore.h"
 
-#include "app/platform/SharedInstance.h"
-
 #include "app/models/SiteCatalog.h"
 #include "app/platform/AtomicWrite.h"
+#include "app/platform/SharedInstance.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,10 +1,9 @@
 #include "app/services/core/BlockingService.h"
 
-#include "app/platform/SharedInstance.h"
-
 #include "app/models/SiteCatalog.h"
 #include "app/platform/AtomicWrite.h"
 #include "app/platform/Diagnostics.h"
+#include "app/platform/SharedInstance.h"
 #include "app/services/core/AppEvents.h"
 #include "app/services/daemon/HelperConnection.h"
 #include "app/services/daemon/HelperInstaller.h"

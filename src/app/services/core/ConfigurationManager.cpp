@@ -1,10 +1,9 @@
 #include "app/services/core/ConfigurationManager.h"
 
-#include "app/platform/SharedInstance.h"
-
 #include "app/models/AppBlockPolicy.h"
 #include "app/models/SiteCatalog.h"
 #include "app/platform/Diagnostics.h"
+#include "app/platform/SharedInstance.h"
 #include "app/services/core/BlockingService.h"
 #include "app/services/core/ScheduleManager.h"
 

@@ -1,9 +1,8 @@
 #include "app/services/core/ScheduleManager.h"
 
-#include "app/platform/SharedInstance.h"
-
 #include "app/models/FocusCountdown.h"
 #include "app/platform/Diagnostics.h"
+#include "app/platform/SharedInstance.h"
 #include "app/services/core/AppEvents.h"
 #include "app/services/core/BlockingService.h"
 #include "app/services/core/ConfigurationManager.h"

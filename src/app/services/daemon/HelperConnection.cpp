@@ -1,8 +1,7 @@
 #include "app/services/daemon/HelperConnection.h"
 
-#include "app/platform/SharedInstance.h"
-
 #include "app/platform/Diagnostics.h"
+#include "app/platform/SharedInstance.h"
 #include "contract/HelperConstants.h"
 
 #include <QDBusError>

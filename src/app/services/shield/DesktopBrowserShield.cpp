@@ -1,8 +1,7 @@
 #include "app/services/shield/DesktopBrowserShield.h"
 
-#include "app/platform/SharedInstance.h"
-
 #include "app/models/StrictUrl.h"
+#include "app/platform/SharedInstance.h"
 
 #include <QDir>
 #include <QElapsedTimer>
