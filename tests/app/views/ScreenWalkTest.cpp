@@ -500,7 +500,13 @@ TEST_F(AssistantWalkTest, TheFormIsSentTheQuestionAnsweredAndTheAnswerClosedByNa
     ASSERT_EQ(port.calls.size(), 1);
     EXPECT_EQ(port.calls[0].target, u"tiktok"_s);
     EXPECT_EQ(port.calls[0].minutes, 15);
-    tree = rewalk(u"TikTok · 15 min"_s);
+    // The evaluating scene is one element: its title, with the request as its description.
+    tree = rewalk(u"A Orla está avaliando seu pedido"_s);
+    const auto judging = AtspiWalker::find(tree, u"A Orla está avaliando seu pedido"_s, u"label"_s);
+    ASSERT_TRUE(judging);
+    EXPECT_EQ(judging->childCount, 0);
+    EXPECT_EQ(judging->description, u"TikTok · 15 min\n“preciso ver uma aula”"_s);
+    EXPECT_FALSE(AtspiWalker::find(tree, u"TikTok · 15 min"_s));
 
     port.answer(u"clarify"_s, u"Qual aula?"_s);
     tree = rewalk(u"A ORLA PRECISA DE MAIS CONTEXTO"_s);
