@@ -1,6 +1,5 @@
 #include "app/services/daemon/HelperInstaller.h"
 
-#include "app/platform/Diagnostics.h"
 #include "app/platform/SharedInstance.h"
 #include "app/services/daemon/HelperConnection.h"
 #include "contract/HelperConstants.h"
@@ -10,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QPointer>
 #include <QSaveFile>
 #include <QUuid>
@@ -25,6 +25,8 @@ using namespace Qt::StringLiterals;
 namespace kestravin {
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcInstaller, "com.kestravin.app.HelperInstaller")
 
 QString currentUserName()
 {
@@ -224,7 +226,7 @@ bool HelperInstaller::installWithApproval(Completion completion)
         QString error;
         if (!m_registration.registerDaemon(&error)
             && m_registration.status() != DaemonRegistration::Status::requiresApproval) {
-            printDiagnostic(u"HelperInstaller: registration failed: "_s + error);
+            qCInfo(lcInstaller).noquote() << u"HelperInstaller: registration failed: "_s + error;
             return false;
         }
     }
@@ -371,12 +373,12 @@ void HelperInstaller::executeWithAdminPrivileges(
     m_runner.runScript(path, arguments, [self, removeScript, completion](PrivilegedRunner::Result result) {
         removeScript();
         if (result.success) {
-            printDiagnostic(
-                u"Helper installation succeeded: "_s + (result.output.isEmpty() ? u"no output"_s : result.output));
+            qCInfo(lcInstaller).noquote()
+                << (u"Helper installation succeeded: "_s + (result.output.isEmpty() ? u"no output"_s : result.output));
             completion(true, QString());
         } else {
-            printDiagnostic(
-                u"Helper installation failed: "_s + (result.message.isEmpty() ? u"unknown error"_s : result.message));
+            qCInfo(lcInstaller).noquote()
+                << u"Helper installation failed: "_s + (result.message.isEmpty() ? u"unknown error"_s : result.message);
             completion(false, result.message);
         }
     });
