@@ -2,8 +2,6 @@
 
 #include <QtGlobal>
 
-#include <typeinfo>
-
 namespace kestravin {
 
 // The application's one instance of a service, behind its `shared()`: the
@@ -16,12 +14,11 @@ public:
     using Builder = T& (*)();
 
     static void install(Builder build) { s_build = build; }
-    static bool installed() { return s_build != nullptr; }
 
     static T& get()
     {
         if (!s_build) {
-            qFatal("%s::shared() was used before the composition root installed it", typeid(T).name());
+            qFatal("%s: a service's shared() was used before the composition root installed it", Q_FUNC_INFO);
         }
         return s_build();
     }
