@@ -11,12 +11,80 @@ namespace kestravin {
 
 namespace {
 
+// A leaf of the grid (a block or the empty hour under the keyboard): a
+// button with no children of its own whose press acts on the grid's model.
+class WeekCellAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
+public:
+    explicit WeekCellAccessible(WeekGridWidget* grid) : m_grid(grid) { }
+
+    QObject* object() const override { return nullptr; }
+    QWindow* window() const override { return m_grid ? m_grid->window()->windowHandle() : nullptr; }
+    QAccessibleInterface* focusChild() const override { return nullptr; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(m_grid.data()); }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name) {
+            return name();
+        }
+        if (t == QAccessible::Description) {
+            return description();
+        }
+        return {};
+    }
+    void setText(QAccessible::Text, const QString&) override { }
+    QRect rect() const override
+    {
+        if (!m_grid) {
+            return {};
+        }
+        const QRect local = m_grid->blockRect(column(), range()).toAlignedRect();
+        return QRect(m_grid->mapToGlobal(local.topLeft()), local.size());
+    }
+    QAccessible::Role role() const override { return QAccessible::Button; }
+    QAccessible::State state() const override
+    {
+        QAccessible::State state;
+        state.focusable = true;
+        state.invalid = !isValid();
+        // A cell is on screen exactly when its grid is (a hidden settings
+        // window takes its blocks with it).
+        state.invisible = !m_grid || !m_grid->isVisible();
+        return state;
+    }
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
+    }
+
+    QStringList actionNames() const override { return { pressAction() }; }
+    void doAction(const QString& name) override
+    {
+        if (name == pressAction() && isValid()) {
+            press();
+        }
+    }
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+protected:
+    virtual QString name() const = 0;
+    virtual QString description() const = 0;
+    virtual int column() const = 0;
+    virtual MinuteRange range() const = 0;
+    virtual void press() = 0;
+
+    QPointer<WeekGridWidget> m_grid;
+};
+
 // One block of the grid as assistive technology sees it: a button named by
 // its day and hours whose press selects it.
-class WeekBlockAccessible final : public QAccessibleInterface, public QAccessibleActionInterface {
+class WeekBlockAccessible final : public WeekCellAccessible {
 public:
     WeekBlockAccessible(WeekGridWidget* grid, PlacedBlock block, int column)
-        : m_grid(grid), m_block(block), m_column(column)
+        : WeekCellAccessible(grid), m_block(block), m_column(column)
     {
     }
 
@@ -28,46 +96,13 @@ public:
         const WeekSchedule::Week week = m_grid->model().week();
         return m_block.day < week.size() && week[m_block.day].contains(m_block.range);
     }
-    QObject* object() const override { return nullptr; }
-    QWindow* window() const override { return m_grid ? m_grid->window()->windowHandle() : nullptr; }
-    QAccessibleInterface* focusChild() const override { return nullptr; }
-    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
-    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(m_grid.data()); }
-    QAccessibleInterface* child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-    QString text(QAccessible::Text t) const override
-    {
-        if (t == QAccessible::Name) {
-            return WeekGridWidget::blockName(m_block);
-        }
-        if (t == QAccessible::Description) {
-            return u"Bloco de foco"_s;
-        }
-        return {};
-    }
-    void setText(QAccessible::Text, const QString&) override { }
-    QRect rect() const override
-    {
-        if (!m_grid) {
-            return {};
-        }
-        const QRect local = m_grid->blockRect(m_column, m_block.range).toAlignedRect();
-        return QRect(m_grid->mapToGlobal(local.topLeft()), local.size());
-    }
-    QAccessible::Role role() const override { return QAccessible::Button; }
     QAccessible::State state() const override
     {
-        QAccessible::State state;
+        QAccessible::State state = WeekCellAccessible::state();
         state.selectable = true;
         state.selected = m_grid && m_grid->model().selection() == BlockRef { m_block.day, m_block.range.start };
-        state.invalid = !isValid();
-        // A block is on screen exactly when its grid is (a hidden settings
-        // window takes its blocks with it).
-        state.invisible = !m_grid || !m_grid->isVisible();
         // Each block takes the keyboard in turn: the selected one, or the one
         // under the grid's keyboard place.
-        state.focusable = true;
         if (m_grid && m_grid->hasFocus()) {
             const std::optional<PlacedBlock> keyed
                 = m_grid->model().isActive() ? m_grid->model().selectedBlock() : m_grid->keyBlock();
@@ -75,87 +110,42 @@ public:
         }
         return state;
     }
-    void* interface_cast(QAccessible::InterfaceType type) override
-    {
-        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
-    }
-
-    QStringList actionNames() const override { return { pressAction() }; }
-    void doAction(const QString& name) override
-    {
-        if (name == pressAction() && isValid()) {
-            m_grid->model().setSelection(BlockRef { m_block.day, m_block.range.start });
-        }
-    }
-    QStringList keyBindingsForAction(const QString&) const override { return {}; }
 
 private:
-    QPointer<WeekGridWidget> m_grid;
+    QString name() const override { return WeekGridWidget::blockName(m_block); }
+    QString description() const override { return u"Bloco de foco"_s; }
+    int column() const override { return m_column; }
+    MinuteRange range() const override { return m_block.range; }
+    void press() override { m_grid->model().setSelection(BlockRef { m_block.day, m_block.range.start }); }
+
     PlacedBlock m_block;
     int m_column;
 };
 
 // The hour without a block under the grid's keyboard place: a button named
 // by its day and hour whose press makes a one-hour block there, as Return does.
-class WeekEmptyHourAccessible final : public QAccessibleInterface, public QAccessibleActionInterface {
+class WeekEmptyHourAccessible final : public WeekCellAccessible {
 public:
-    WeekEmptyHourAccessible(WeekGridWidget* grid, WeekGridWidget::KeyPlace place) : m_grid(grid), m_place(place) { }
+    WeekEmptyHourAccessible(WeekGridWidget* grid, WeekGridWidget::KeyPlace place)
+        : WeekCellAccessible(grid), m_place(place)
+    {
+    }
 
     bool isValid() const override { return m_grid && m_grid->emptyKeyPlace() == m_place; }
-    QObject* object() const override { return nullptr; }
-    QWindow* window() const override { return m_grid ? m_grid->window()->windowHandle() : nullptr; }
-    QAccessibleInterface* focusChild() const override { return nullptr; }
-    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
-    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(m_grid.data()); }
-    QAccessibleInterface* child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-    QString text(QAccessible::Text t) const override
-    {
-        if (t == QAccessible::Name) {
-            return WeekGridWidget::emptyHourName(m_place);
-        }
-        if (t == QAccessible::Description) {
-            return u"Hora sem bloco. Enter cria um bloco de uma hora."_s;
-        }
-        return {};
-    }
-    void setText(QAccessible::Text, const QString&) override { }
-    QRect rect() const override
-    {
-        if (!m_grid) {
-            return {};
-        }
-        const QRect local
-            = m_grid->blockRect(m_place.day, MinuteRange { m_place.minute, m_place.minute + 60 }).toAlignedRect();
-        return QRect(m_grid->mapToGlobal(local.topLeft()), local.size());
-    }
-    QAccessible::Role role() const override { return QAccessible::Button; }
     QAccessible::State state() const override
     {
-        QAccessible::State state;
-        state.focusable = true;
+        QAccessible::State state = WeekCellAccessible::state();
         state.focused = isValid();
-        state.invalid = !isValid();
-        state.invisible = !m_grid || !m_grid->isVisible();
         return state;
     }
-    void* interface_cast(QAccessible::InterfaceType type) override
-    {
-        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
-    }
-
-    QStringList actionNames() const override { return { pressAction() }; }
-    void doAction(const QString& name) override
-    {
-        if (name == pressAction() && isValid()) {
-            m_grid->model().addBlock(m_place.day, MinuteRange { m_place.minute, m_place.minute + 60 });
-        }
-    }
-    QStringList keyBindingsForAction(const QString&) const override { return {}; }
 
 private:
-    QPointer<WeekGridWidget> m_grid;
+    QString name() const override { return WeekGridWidget::emptyHourName(m_place); }
+    QString description() const override { return u"Hora sem bloco. Enter cria um bloco de uma hora."_s; }
+    int column() const override { return m_place.day; }
+    MinuteRange range() const override { return MinuteRange { m_place.minute, m_place.minute + 60 }; }
+    void press() override { m_grid->model().addBlock(m_place.day, range()); }
+
     WeekGridWidget::KeyPlace m_place;
 };
 
