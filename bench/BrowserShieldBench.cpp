@@ -12,9 +12,9 @@
 // Chromium's own work is in its processes and is not counted.
 
 #include "app/platform/Clock.h"
+#include "app/platform/DesktopEntryIndex.h"
 #include "app/platform/Scheduler.h"
 #include "app/platform/linux/AtspiTree.h"
-#include "app/platform/linux/DesktopEntryIndex.h"
 #include "app/platform/linux/X11BrowserWindows.h"
 #include "app/platform/linux/X11Workspace.h"
 #include "app/services/shield/DesktopBrowserShield.h"

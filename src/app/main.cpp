@@ -2,6 +2,7 @@
 #include "app/services/analytics/ProductAnalytics.h"
 #include "app/services/update/BundleUpdateDriver.h"
 #include "app/services/update/InstallLocation.h"
+#include "app/shell/AppServices.h"
 #include "app/shell/AppShell.h"
 #include "app/shell/LiveShellServices.h"
 #include "app/shell/MoveOffer.h"
@@ -10,11 +11,16 @@
 
 #include <QApplication>
 #include <QDBusConnection>
-
-#include <cstdio>
+#include <QLoggingCategory>
 
 using namespace Qt::StringLiterals;
 using namespace kestravin;
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcMain, "com.kestravin.app")
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -24,6 +30,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral(KESTRAVIN_VERSION));
     QApplication::setDesktopFileName(u"com.kestravin.app"_s);
     QApplication::setQuitOnLastWindowClosed(false);
+    installAppServices();
 
     const QStringList arguments = app.arguments().mid(1);
     QDBusConnection session = QDBusConnection::sessionBus();
@@ -44,12 +51,12 @@ int main(int argc, char** argv)
         if (SingleInstance::handOver(session, arguments, &error)) {
             return 0;
         }
-        std::fprintf(
-            stderr, "kestravin: another instance holds com.kestravin.app but did not answer: %s\n", qPrintable(error));
+        qCCritical(
+            lcMain, "kestravin: another instance holds com.kestravin.app but did not answer: %s", qPrintable(error));
         return 1;
     }
     if (!session.isConnected()) {
-        std::fprintf(stderr, "kestravin: no session bus; running without the tray watcher and single instance\n");
+        qCWarning(lcMain, "kestravin: no session bus; running without the tray watcher and single instance");
     }
 
     const auto accountUserId = []() -> std::optional<QString> {

@@ -31,9 +31,6 @@ namespace {
 
 using Locker = QMutexLocker<QRecursiveMutex>;
 
-const QString manualSitesKey = u"manualBlockSites"_s;
-const QString manualEndsAtKey = u"manualBlockEndsAt"_s;
-
 Instant systemNow()
 {
     using namespace std::chrono;
@@ -97,7 +94,7 @@ QStringList unite(const QStringList& first, const QStringList& second)
 
 HelperService::HelperService(Options options)
     : m_hostsPath(std::move(options.hostsPath)),
-      m_configPath(std::move(options.configPath)),
+      m_store(std::move(options.configPath)),
       m_currentDate(std::move(options.currentDate)),
       m_dnsFlush(std::move(options.dnsFlush)),
       m_log(std::move(options.log)),
@@ -120,7 +117,7 @@ HelperService::HelperService(Options options)
         m_timeZone = QTimeZone::utc();
     // A daemon killed while writing leaves its temporary copy behind; nothing
     // else removes them, so each start does, before its first write.
-    const int leftovers = AtomicFile::removeLeftovers(m_hostsPath) + AtomicFile::removeLeftovers(m_configPath);
+    const int leftovers = AtomicFile::removeLeftovers(m_hostsPath) + AtomicFile::removeLeftovers(m_store.path());
     if (leftovers > 0)
         log(u"Removed %1 leftover temporary files"_s.arg(leftovers));
     loadConfiguration();
@@ -315,17 +312,12 @@ void HelperService::flushDNSCache()
 
 void HelperService::loadConfiguration()
 {
-    QByteArray bytes;
-    if (!AtomicFile::read(m_configPath, bytes, nullptr)) {
+    const std::optional<HelperConfigStore::Contents> contents = m_store.read();
+    if (!contents) {
         log(u"No config found or failed to decode"_s);
         return;
     }
-    const QJsonDocument document = QJsonDocument::fromJson(bytes);
-    const QJsonObject object = document.object();
-
-    std::optional<HelperScheduleConfig> config;
-    if (document.isObject())
-        config = HelperScheduleConfig::fromJson(object);
+    std::optional<HelperScheduleConfig> config = contents->config;
     if (config) {
         config->blockedSites = checkedHosts(config->blockedSites);
         m_currentConfig = config;
@@ -334,29 +326,14 @@ void HelperService::loadConfiguration()
         log(u"No config found or failed to decode"_s);
     }
 
-    const QJsonValue sites = object.value(manualSitesKey);
-    const QJsonValue endsAt = object.value(manualEndsAtKey);
-    if (sites.isArray() && endsAt.isDouble()) {
-        QStringList list;
-        for (const QJsonValue& site : sites.toArray())
-            list.append(site.toString());
-        list = withoutRepeats(checkedHosts(list));
+    if (contents->manualBlock) {
+        const QStringList list = withoutRepeats(checkedHosts(contents->manualBlock->sites));
         if (!list.isEmpty()) {
-            m_manualBlock = ManualBlock { list, Instant(endsAt.toDouble()) };
-            m_manualOnlyFile = !config;
+            m_manualBlock = ManualBlock { list, contents->manualBlock->endsAt };
+            m_store.setManualOnly(!config);
             log(u"Loaded manual block with %1 sites"_s.arg(list.size()));
         }
     }
-}
-
-QByteArray HelperService::encodeConfigurationFile(const std::optional<HelperScheduleConfig>& config) const
-{
-    QJsonObject object = config ? config->toJson() : QJsonObject();
-    if (m_manualBlock) {
-        object.insert(manualSitesKey, QJsonArray::fromStringList(m_manualBlock->sites));
-        object.insert(manualEndsAtKey, m_manualBlock->endsAt.secondsSinceReference);
-    }
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
 bool HelperService::writeConfigurationFile(
@@ -366,16 +343,7 @@ bool HelperService::writeConfigurationFile(
         *error = u"the daemon is being uninstalled"_s;
         return false;
     }
-    const QString folder = QFileInfo(m_configPath).absolutePath();
-    if (createFolder && !QFileInfo::exists(folder)) {
-        // Only root reads the daemon's state.
-        if (QDir().mkpath(folder))
-            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-    if (!AtomicFile::write(m_configPath, encodeConfigurationFile(config), 0600, error))
-        return false;
-    m_manualOnlyFile = !config && m_manualBlock;
-    return true;
+    return m_store.write(config, m_manualBlock, createFolder, error);
 }
 
 bool HelperService::saveConfiguration()
@@ -384,10 +352,8 @@ bool HelperService::saveConfiguration()
         return false;
     if (!m_currentConfig && !m_manualBlock) {
         // A file that only carried a finished manual block must not bring it back.
-        if (m_manualOnlyFile) {
-            QFile::remove(m_configPath);
-            m_manualOnlyFile = false;
-        }
+        if (m_store.manualOnly())
+            m_store.remove();
         return true;
     }
     QString error;
@@ -956,7 +922,7 @@ HelperReply HelperService::uninstallHelper()
     performDeactivateBlocking();
     m_manualBlock.reset();
     m_uninstalled = true;
-    QFile::remove(m_configPath);
+    m_store.remove();
     QTimer::singleShot(500, this, [this] { m_exitProcess(0); });
     return HelperReply::ok();
 }

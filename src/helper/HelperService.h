@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HelperConfigStore.h"
 #include "HelperTicker.h"
 #include "contract/FileStamp.h"
 #include "contract/HelperConstants.h"
@@ -26,14 +27,6 @@ struct HelperReply {
     static HelperReply ok() { return {}; }
     static HelperReply failure(QString message) { return { false, std::move(message) }; }
     bool operator==(const HelperReply&) const = default;
-};
-
-// A manual focus with an end: these hosts stay blocked until `endsAt`,
-// whatever the weekly hours say.
-struct ManualBlock {
-    QStringList sites;
-    Instant endsAt;
-    bool operator==(const ManualBlock&) const = default;
 };
 
 // The daemon's one service: it owns the block section of the hosts file, keeps
@@ -130,7 +123,7 @@ public:
     Instant nextScheduleCheck() const { return m_nextScheduleCheck; }
     bool isTimerRunning() const { return m_ticker->isActive(); }
     const QString& hostsPath() const { return m_hostsPath; }
-    const QString& configPath() const { return m_configPath; }
+    const QString& configPath() const { return m_store.path(); }
     static QStringList blockLoopbackAddresses();
     const QTimeZone& timeZone() const { return m_timeZone; }
 
@@ -161,7 +154,6 @@ private:
     bool sectionHolds(const QStringList& sites, bool exactly) const;
     // Whether the hosts file shows what the check enforces for the current state.
     bool hostsMatchEnforcedState();
-    QByteArray encodeConfigurationFile(const std::optional<HelperScheduleConfig>& config) const;
     bool writeConfigurationFile(const std::optional<HelperScheduleConfig>& config, bool createFolder, QString* error);
     std::optional<HelperScheduleConfig> decodeExpected(const QByteArray& data) const;
     // The schedule's hosts followed by the manual block's, remembered for the
@@ -170,7 +162,7 @@ private:
     QStringList withManualSites(const QStringList& scheduled, const QStringList& manual) const;
 
     QString m_hostsPath;
-    QString m_configPath;
+    HelperConfigStore m_store;
     std::function<Instant()> m_currentDate;
     std::function<void()> m_dnsFlush;
     std::function<void(const QString&)> m_log;
@@ -183,8 +175,6 @@ private:
     std::optional<HelperScheduleConfig> m_currentConfig;
     std::optional<ManualBlock> m_manualBlock;
     bool m_uninstalled = false;
-    // The file holds only a manual block (no schedule was ever received).
-    bool m_manualOnlyFile = false;
     // Set by a full check that left the hosts file as the state wants it;
     // cleared by every change of the state. While it matches the file, the
     // per-second look of a manual focus has nothing to compare.

@@ -1,5 +1,6 @@
 #include "Shot.h"
 
+#include "app/shell/AppServices.h"
 #include "app/views/brand/Appearance.h"
 
 #include <QApplication>
@@ -57,6 +58,9 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
+    // The screens that use their default wiring reach the application's
+    // services, as in the application.
+    installAppServices();
     QCommandLineParser parser;
     parser.setApplicationDescription(u"Pictures of every Kestravin screen, light and dark."_s);
     parser.addHelpOption();

@@ -1,9 +1,8 @@
 #include "app/shell/LaunchAtLogin.h"
 
-#include "app/platform/Diagnostics.h"
-
 #include <QDir>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QSaveFile>
 #include <QStandardPaths>
 
@@ -11,6 +10,8 @@ using namespace Qt::StringLiterals;
 
 namespace kestravin::LaunchAtLogin {
 namespace {
+
+Q_LOGGING_CATEGORY(lcLaunchAtLogin, "com.kestravin.app.LaunchAtLogin")
 
 struct ExistingEntry {
     bool exists = false;
@@ -109,10 +110,10 @@ Result enable(const QString& folder, const QString& executable)
         }
     }
     if (!error.isEmpty()) {
-        printDiagnostic(u"Failed to register launch at login: "_s + error);
+        qCInfo(lcLaunchAtLogin).noquote() << u"Failed to register launch at login: "_s + error;
         return { Outcome::failed, error };
     }
-    printDiagnostic(u"Kestravin registered to launch at login"_s);
+    qCInfo(lcLaunchAtLogin).noquote() << u"Kestravin registered to launch at login"_s;
     return { Outcome::registered, {} };
 }
 

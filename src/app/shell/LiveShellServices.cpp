@@ -1,6 +1,5 @@
 #include "app/shell/LiveShellServices.h"
 
-#include "app/platform/Diagnostics.h"
 #include "app/platform/linux/FreedesktopNotifications.h"
 #include "app/services/account/DesktopAccountService.h"
 #include "app/services/account/MissionTracker.h"
@@ -30,11 +29,18 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QLoggingCategory>
 #include <QWidget>
 
 using namespace Qt::StringLiterals;
 
 namespace kestravin {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcShell, "com.kestravin.app.Shell")
+
+} // namespace
 
 qreal measureStatusTitle(const QString& text)
 {
@@ -74,7 +80,8 @@ void LiveShellServices::requestNotificationPermission()
 {
     static auto* notifications = new FreedesktopNotifications(m_sessionBus, qApp);
     notifications->requestAuthorization([](bool granted) {
-        printDiagnostic(granted ? u"✅ Notification permission granted"_s : u"⚠️ Notification permission denied"_s);
+        qCInfo(lcShell).noquote() << (granted ? u"✅ Notification permission granted"_s
+                                              : u"⚠️ Notification permission denied"_s);
     });
 }
 

@@ -7,6 +7,7 @@
 #include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -16,6 +17,12 @@
 using namespace Qt::StringLiterals;
 
 namespace kestravin {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcMove, "com.kestravin.app.InstallLocation")
+
+} // namespace
 
 std::unique_ptr<QMessageBox> moveOfferBox()
 {
@@ -67,7 +74,7 @@ bool LiveMoveServices::quitOtherInstances(std::chrono::milliseconds limit)
     QDeadlineTimer deadline(limit);
     while (m_bus.interface()->isServiceRegistered(name)) {
         if (deadline.hasExpired()) {
-            qWarning("InstallLocation: another instance is still running");
+            qCWarning(lcMove, "InstallLocation: another instance is still running");
             return false;
         }
         // The bus answers through the event loop; nothing else of the

@@ -2,6 +2,7 @@
 // appearances.
 #include "app/views/blocker/AppBlockView.h"
 #include "app/models/WeekSchedule.h"
+#include "app/platform/SharedInstance.h"
 #include "app/services/account/DesktopAccountService.h"
 #include "app/views/blocker/ApprovalGuide.h"
 #include "app/views/blocker/FolgaLine.h"
@@ -34,9 +35,18 @@ const SchemeColors schemes[] = {
     { ColorScheme::Dark, QColor(0xFAF7F1), QColor(0x282623), QColor(0xBDB6AC), QColor(0xF8BD52) },
 };
 
+// The break line follows the application's account: here one without a
+// session, holding only the snapshot a test sets.
+DesktopAccountService& signedOutAccount()
+{
+    static auto* account = new DesktopAccountService();
+    return *account;
+}
+
 std::unique_ptr<AppBlockView> makeView(const QString& name, const QIcon& icon = {},
     std::optional<QDateTime> endsAt = std::nullopt, std::function<void()> onReturn = {})
 {
+    SharedInstance<DesktopAccountService>::install(&signedOutAccount);
     auto view = std::make_unique<AppBlockView>(
         name, icon, endsAt, [] {}, std::move(onReturn));
     view->resize(view->sizeHint());

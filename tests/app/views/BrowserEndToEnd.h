@@ -5,9 +5,9 @@
 // AT-SPI, the page requests the loopback server saw, and the rig of a shield
 // on the real desktop with its panel.
 #include "app/platform/Clock.h"
+#include "app/platform/DesktopEntryIndex.h"
 #include "app/platform/Scheduler.h"
 #include "app/platform/linux/AtspiTree.h"
-#include "app/platform/linux/DesktopEntryIndex.h"
 #include "app/platform/linux/X11BrowserWindows.h"
 #include "app/platform/linux/X11Workspace.h"
 #include "app/services/shield/DesktopBrowserShield.h"

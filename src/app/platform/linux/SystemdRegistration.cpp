@@ -5,13 +5,16 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusReply>
 #include <QFileInfo>
-#include <QTextStream>
+#include <QLoggingCategory>
 
 using namespace Qt::StringLiterals;
 
 namespace kestravin {
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcSystemd, "com.kestravin.app.SystemdRegistration")
+
 const QString systemdService = u"org.freedesktop.systemd1"_s;
 const QString systemdPath = u"/org/freedesktop/systemd1"_s;
 const QString managerInterface = u"org.freedesktop.systemd1.Manager"_s;
@@ -123,7 +126,7 @@ bool SystemdRegistration::registerDaemon(QString* error)
         call->deleteLater();
         m_awaitingAuthorization = false;
         if (call->isError()) {
-            QTextStream(stdout) << "SystemdRegistration: enabling failed: " << call->error().message() << Qt::endl;
+            qCInfo(lcSystemd).noquote() << u"SystemdRegistration: enabling failed: "_s + call->error().message();
             return;
         }
         m_bus.call(

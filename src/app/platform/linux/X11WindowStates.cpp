@@ -129,3 +129,32 @@ bool compositingManagerRunning()
 }
 
 } // namespace kestravin::X11WindowStates
+
+namespace kestravin {
+
+bool X11WindowStateRequests::keepAboveOnEveryDesktop(QWindow* window)
+{
+    return X11WindowStates::keepAboveOnEveryDesktop(window);
+}
+
+bool X11WindowStateRequests::requestActivation(QWindow* window)
+{
+    return X11WindowStates::requestActivation(window);
+}
+
+bool X11WindowStateRequests::setAbove(QWindow* window, bool above)
+{
+    return X11WindowStates::setAbove(window, above);
+}
+
+bool X11WindowStateRequests::restackAbove(QWindow* window, unsigned int sibling)
+{
+    return X11WindowStates::restackAbove(window, sibling);
+}
+
+bool X11WindowStateRequests::compositingManagerRunning()
+{
+    return X11WindowStates::compositingManagerRunning();
+}
+
+} // namespace kestravin

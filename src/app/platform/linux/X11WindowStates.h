@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/platform/WindowStates.h"
+
 class QWindow;
 
 namespace kestravin {
@@ -31,5 +33,16 @@ bool restackAbove(QWindow* window, unsigned int sibling);
 bool compositingManagerRunning();
 
 } // namespace X11WindowStates
+
+// The platform's window states on X11: each request is the function of the
+// same name above.
+class X11WindowStateRequests final : public WindowStates {
+public:
+    bool keepAboveOnEveryDesktop(QWindow* window) override;
+    bool requestActivation(QWindow* window) override;
+    bool setAbove(QWindow* window, bool above) override;
+    bool restackAbove(QWindow* window, unsigned int sibling) override;
+    bool compositingManagerRunning() override;
+};
 
 } // namespace kestravin

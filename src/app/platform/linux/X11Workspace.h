@@ -1,7 +1,7 @@
 #pragma once
 
+#include "app/platform/DesktopEntryIndex.h"
 #include "app/platform/Workspace.h"
-#include "app/platform/linux/DesktopEntryIndex.h"
 
 #include <QRect>
 

@@ -4,6 +4,7 @@
 #include "app/platform/Scheduler.h"
 #include "app/services/account/AccountClient.h"
 #include "app/services/account/DeviceLink.h"
+#include "app/services/core/AccountFocusProbe.h"
 
 #include <QObject>
 
@@ -24,7 +25,7 @@ class Scheduler;
 // the sync that keeps this computer's sites and hours in step with the
 // account. Everything runs on the GUI thread; network results are checked
 // against the epoch and the local edit counter before they touch state.
-class DesktopAccountService : public QObject {
+class DesktopAccountService : public QObject, public AccountFocusProbe {
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds syncInterval { 10000 };
@@ -81,6 +82,8 @@ public:
 
     // Whether the account's focus runs at `nowMs` (milliseconds since 1970).
     static bool focusRuns(const std::optional<DesktopAccountSnapshot>& snapshot, double nowMs);
+    // The same for the snapshot held now.
+    bool accountFocusRuns(const QDateTime& now) const override;
 
     // Reads the stored session once, starts the 10 s sync (once, however
     // often it is called) and syncs now. While the keyring does not answer,

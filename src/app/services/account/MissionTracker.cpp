@@ -3,6 +3,7 @@
 #include "DesktopAccountService.h"
 #include "app/platform/Clock.h"
 #include "app/platform/Scheduler.h"
+#include "app/platform/SharedInstance.h"
 
 #include <QJsonDocument>
 #include <QPointer>
@@ -41,6 +42,11 @@ MissionTracker::MissionTracker(Environment environment, QObject* parent)
         });
     }
     publish();
+}
+
+MissionTracker& MissionTracker::shared()
+{
+    return SharedInstance<MissionTracker>::get();
 }
 
 MissionTracker::~MissionTracker() = default;

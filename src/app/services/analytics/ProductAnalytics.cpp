@@ -1,10 +1,9 @@
 #include "app/services/analytics/ProductAnalytics.h"
 
-#include "app/platform/Diagnostics.h"
-
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -20,6 +19,8 @@ using namespace Qt::StringLiterals;
 
 namespace kestravin::ProductAnalytics {
 namespace {
+
+Q_LOGGING_CATEGORY(lcAnalytics, "com.kestravin.app.ProductAnalytics")
 
 struct State {
     Environment environment;
@@ -56,7 +57,8 @@ void send(const QJsonObject& body, std::function<void(bool accepted)> done)
     if (s.environment.captureBase.isEmpty()) {
         if (!s.loggedDisabled) {
             s.loggedDisabled = true;
-            printDiagnostic(u"ProductAnalytics: no capture address configured; events are not sent"_s);
+            qCInfo(lcAnalytics).noquote()
+                << (u"ProductAnalytics: no capture address configured; events are not sent"_s);
         }
         return;
     }

@@ -1,5 +1,6 @@
 #include "app/services/appblocker/AppBlocker.h"
 
+#include "app/platform/SharedInstance.h"
 #include "app/platform/Workspace.h"
 
 #include <QPointer>
@@ -50,6 +51,11 @@ AppBlocker::AppBlocker(Workspace& workspace, AppBlockerInputs& inputs, AppBlockP
             QTimer::singleShot(delayMs, context, std::move(work));
         };
     }
+}
+
+AppBlocker& AppBlocker::shared()
+{
+    return SharedInstance<AppBlocker>::get();
 }
 
 AppBlocker::~AppBlocker()

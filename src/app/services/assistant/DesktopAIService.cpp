@@ -6,10 +6,8 @@
 #include "app/models/SiteGrantPolicy.h"
 #include "app/platform/Clock.h"
 #include "app/platform/Scheduler.h"
+#include "app/platform/SharedInstance.h"
 #include "app/services/account/DesktopAccountService.h"
-#include "app/services/core/ConfigurationManager.h"
-#include "app/services/core/ScheduleManager.h"
-#include "app/services/daemon/HelperInstaller.h"
 
 #include <QDesktopServices>
 #include <QPointer>
@@ -102,33 +100,7 @@ DesktopAIService::~DesktopAIService()
 
 DesktopAIService& DesktopAIService::shared()
 {
-    static auto* service = [] {
-        static QSettings defaults;
-        Environment environment;
-        environment.account = &DesktopAccountService::shared();
-        environment.configuration = [] { return ConfigurationManager::shared().configuration(); };
-        environment.manualOverride = [] { return ScheduleManager::shared().manualOverride(); };
-        environment.supportsTemporaryAccess = [] { return HelperInstaller::shared().supportsTemporaryAccess(); };
-        environment.grantScheduledAccess
-            = [](const QString& platform, const QDateTime& expiresAt, const HelperScheduleConfig& expected,
-                  HelperConnection::Completion done) {
-                  HelperConnection::shared().grantScheduledAccess(platform, expiresAt, expected, std::move(done));
-              };
-        environment.browserSyncEnabled = [] { return DesktopBrowserBridge::shared().enabled(); };
-        environment.extensionConnected = [] { return DesktopBrowserBridge::shared().connected(); };
-        environment.extensionRequest = [](const QString& url, const QString& reason, int minutes,
-                                           std::function<void(DesktopBrowserBridge::LinkOutcome)> completion) {
-            return DesktopBrowserBridge::shared().requestURL(url, reason, minutes, std::move(completion));
-        };
-        environment.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
-        environment.clock = &Clock::system();
-        environment.scheduler = &Scheduler::system();
-        environment.timeZone = [] { return QTimeZone::systemTimeZone(); };
-        environment.defaults = &defaults;
-        environment.locale = QLocale::system();
-        return new DesktopAIService(std::move(environment));
-    }();
-    return *service;
+    return SharedInstance<DesktopAIService>::get();
 }
 
 // Published state --------------------------------------------------------

@@ -3,12 +3,8 @@
 #include "app/models/BrowserBridgePolicy.h"
 #include "app/models/FocusCountdown.h"
 #include "app/platform/AtomicWrite.h"
-#include "app/services/account/DesktopAccountService.h"
+#include "app/platform/SharedInstance.h"
 #include "app/services/bridge/BrowserBridgeAccount.h"
-#include "app/services/core/ConfigurationManager.h"
-#include "app/services/core/ScheduleManager.h"
-#include "app/services/daemon/HelperConnection.h"
-#include "app/services/daemon/HelperInstaller.h"
 
 #include <QDir>
 #include <QFile>
@@ -162,23 +158,7 @@ DesktopBrowserBridge::~DesktopBrowserBridge()
 
 DesktopBrowserBridge& DesktopBrowserBridge::shared()
 {
-    static auto* account = new AccountServiceBridgeAccount(DesktopAccountService::shared());
-    static auto* bridge = new DesktopBrowserBridge(Environment {
-        defaultDirectory(),
-        &Clock::system(),
-        &Scheduler::system(),
-        QTimeZone::systemTimeZone(),
-        [] { return ConfigurationManager::shared().configuration(); },
-        [] { return HelperInstaller::shared().supportsBrowserSync(); },
-        [](const BrowserHelperControl& control, const HelperScheduleConfig& expected, DaemonCompletion done) {
-            HelperConnection::shared().updateBrowserControl(control, expected, std::move(done));
-        },
-        account,
-        [](const QDateTime& end) { ScheduleManager::shared().setSessionEndTime(end); },
-        [](const QString& text) { ScheduleManager::shared().setRemainingTime(text); },
-        QString(),
-    });
-    return *bridge;
+    return SharedInstance<DesktopBrowserBridge>::get();
 }
 
 bool DesktopBrowserBridge::storedSyncEnabled()

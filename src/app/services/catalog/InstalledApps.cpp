@@ -1,7 +1,8 @@
 #include "app/services/catalog/InstalledApps.h"
 
 #include "app/models/AppBlockPolicy.h"
-#include "app/platform/linux/DesktopEntryIndex.h"
+#include "app/platform/DesktopEntryIndex.h"
+#include "app/platform/SharedInstance.h"
 
 #include <QCollator>
 #include <QFileInfo>
@@ -43,9 +44,7 @@ InstalledApps::InstalledApps(
 
 InstalledApps& InstalledApps::shared()
 {
-    static auto* instance
-        = new InstalledApps([] { return DesktopEntryIndex::standardApplicationDirs(); }, u"com.kestravin.app"_s);
-    return *instance;
+    return SharedInstance<InstalledApps>::get();
 }
 
 QList<InstalledApp> InstalledApps::scan(const QStringList& applicationDirs, const std::optional<QString>& ownBundleID)

@@ -2,6 +2,7 @@
 
 #include "app/models/SiteCatalog.h"
 #include "app/platform/AtomicWrite.h"
+#include "app/platform/SharedInstance.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -46,8 +47,7 @@ SiteIconStore::~SiteIconStore() = default;
 
 SiteIconStore& SiteIconStore::shared()
 {
-    static auto* instance = new SiteIconStore(Options {});
-    return *instance;
+    return SharedInstance<SiteIconStore>::get();
 }
 
 QString SiteIconStore::defaultFolder()

@@ -2,7 +2,7 @@
 
 #include "app/models/SiteCatalog.h"
 #include "app/platform/AtomicWrite.h"
-#include "app/platform/Diagnostics.h"
+#include "app/platform/SharedInstance.h"
 #include "app/services/core/AppEvents.h"
 #include "app/services/daemon/HelperConnection.h"
 #include "app/services/daemon/HelperInstaller.h"
@@ -12,12 +12,19 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QPointer>
 #include <QStandardPaths>
 
 using namespace Qt::StringLiterals;
 
 namespace kestravin {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcBlocking, "com.kestravin.app.BlockingService")
+
+} // namespace
 
 const QString BlockingService::blockMarkerStart = HelperConstants::blockMarkerStart;
 const QString BlockingService::notInstalledMessage = u"Falta a permissão do sistema para bloquear."_s;
@@ -56,9 +63,7 @@ BlockingService::BlockingService(HelperConnection& connection, HelperInstaller& 
 
 BlockingService& BlockingService::shared()
 {
-    static auto* service = new BlockingService(
-        HelperConnection::shared(), HelperInstaller::shared(), Clock::system(), Scheduler::system(), defaultPaths());
-    return *service;
+    return SharedInstance<BlockingService>::get();
 }
 
 BlockingService::Paths BlockingService::defaultPaths()
@@ -147,7 +152,7 @@ void BlockingService::activateBlocking(const QStringList& sites)
     const QStringList hosts = hostsFor(sites);
     writeManualScripts(hosts);
     if (m_isActivationInProgress) {
-        printDiagnostic(inProgressLine);
+        qCInfo(lcBlocking).noquote() << inProgressLine;
         return;
     }
     m_isActivationInProgress = true;
@@ -182,7 +187,7 @@ void BlockingService::activateBlockingWithScheduledEnd(const QStringList& sites,
 {
     const QStringList hosts = hostsFor(sites);
     if (m_isActivationInProgress) {
-        printDiagnostic(inProgressLine);
+        qCInfo(lcBlocking).noquote() << inProgressLine;
         completion(false);
         return;
     }
@@ -193,7 +198,7 @@ void BlockingService::activateBlockingWithScheduledEnd(const QStringList& sites,
     if (!m_installer.isHelperInstalled()) {
         checkCurrentStatus(); // reads the hosts file at once
         if (m_isBlocking) {
-            printDiagnostic(alreadyBlockingLine);
+            qCInfo(lcBlocking).noquote() << alreadyBlockingLine;
             completion(true);
             return;
         }
@@ -284,10 +289,10 @@ void BlockingService::syncScheduleToHelper(const Configuration& configuration)
     }
     m_connection.updateSchedule(configuration.helperScheduleConfig(), [](bool success, QString message) {
         if (success) {
-            printDiagnostic(u"Schedule synced to helper successfully"_s);
+            qCInfo(lcBlocking).noquote() << u"Schedule synced to helper successfully"_s;
         } else {
-            printDiagnostic(
-                u"Failed to sync schedule to helper: "_s + (message.isEmpty() ? u"unknown error"_s : message));
+            qCInfo(lcBlocking).noquote() << u"Failed to sync schedule to helper: "_s
+                    + (message.isEmpty() ? u"unknown error"_s : message);
         }
     });
 }
@@ -310,7 +315,7 @@ void BlockingService::writeManualScripts(const QStringList& hosts)
         if (!writeFileAtomically(m_paths.dataFolder + u"/"_s + name, text.toUtf8(), executable, &error)) {
             // Written again with the next host list; the block itself never
             // depends on these scripts.
-            printDiagnostic(u"Could not write a manual script: "_s + error);
+            qCInfo(lcBlocking).noquote() << u"Could not write a manual script: "_s + error;
             m_scriptHosts.reset();
         }
     }

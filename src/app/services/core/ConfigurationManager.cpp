@@ -2,13 +2,13 @@
 
 #include "app/models/AppBlockPolicy.h"
 #include "app/models/SiteCatalog.h"
-#include "app/platform/Diagnostics.h"
-#include "app/services/account/DesktopAccountService.h"
+#include "app/platform/SharedInstance.h"
 #include "app/services/core/BlockingService.h"
 #include "app/services/core/ScheduleManager.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QSaveFile>
 #include <QStandardPaths>
 
@@ -18,11 +18,17 @@ using namespace Qt::StringLiterals;
 
 namespace kestravin {
 
+namespace {
+
+Q_LOGGING_CATEGORY(lcConfiguration, "com.kestravin.app.ConfigurationManager")
+
+} // namespace
+
 const QString ConfigurationManager::lockedNoticeText
     = u"Durante o foco, dá para acrescentar, não tirar. Mude depois que ele terminar."_s;
 
 ConfigurationManager::ConfigurationManager(QString dataFolder, BlockingService& blocking,
-    DesktopAccountService& account, Clock& clock, Scheduler& scheduler, QTimeZone timeZone, QObject* parent)
+    const AccountFocusProbe& account, Clock& clock, Scheduler& scheduler, QTimeZone timeZone, QObject* parent)
     : QObject(parent),
       m_blocking(blocking),
       m_account(account),
@@ -36,9 +42,7 @@ ConfigurationManager::ConfigurationManager(QString dataFolder, BlockingService& 
 
 ConfigurationManager& ConfigurationManager::shared()
 {
-    static auto* manager = new ConfigurationManager(defaultDataFolder(), BlockingService::shared(),
-        DesktopAccountService::shared(), Clock::system(), Scheduler::system());
-    return *manager;
+    return SharedInstance<ConfigurationManager>::get();
 }
 
 QString ConfigurationManager::defaultDataFolder()
@@ -62,13 +66,13 @@ void ConfigurationManager::load()
         // Unreadable is not empty: the user's file stays as it is, and
         // nothing is saved over it while the application runs.
         m_loadError = u"Failed to read configuration: "_s + file.errorString();
-        printDiagnostic(m_loadError);
+        qCInfo(lcConfiguration).noquote() << m_loadError;
         return;
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         m_loadError = u"Failed to read configuration: "_s + file.errorString();
-        printDiagnostic(m_loadError);
+        qCInfo(lcConfiguration).noquote() << m_loadError;
         return;
     }
     file.close();
@@ -80,10 +84,10 @@ void ConfigurationManager::load()
     // A file that does not decode is kept aside for the user before the
     // defaults take its place.
     const QString aside = m_configPath + u".corrupt-"_s + m_clock.now().toUTC().toString(u"yyyyMMdd'T'HHmmss'Z'"_s);
-    printDiagnostic(u"Configuration could not be decoded ("_s + error + u"), moved to: "_s + aside);
+    qCInfo(lcConfiguration).noquote() << u"Configuration could not be decoded ("_s + error + u"), moved to: "_s + aside;
     if (!QFile::rename(m_configPath, aside)) {
         m_loadError = u"Failed to move the undecodable configuration aside"_s;
-        printDiagnostic(m_loadError);
+        qCInfo(lcConfiguration).noquote() << m_loadError;
         return;
     }
     saveConfiguration();
@@ -98,20 +102,21 @@ void ConfigurationManager::setConfiguration(const Configuration& configuration)
 void ConfigurationManager::saveConfiguration()
 {
     if (!m_loadError.isEmpty()) {
-        printDiagnostic(u"Failed to save configuration: the file could not be read at start and is left as it is"_s);
+        qCInfo(lcConfiguration).noquote()
+            << (u"Failed to save configuration: the file could not be read at start and is left as it is"_s);
         return;
     }
     const QByteArray bytes = m_configuration.toJsonBytes(QJsonDocument::Indented);
     if (bytes.isEmpty()) {
-        printDiagnostic(u"Failed to encode configuration"_s);
+        qCInfo(lcConfiguration).noquote() << u"Failed to encode configuration"_s;
         return;
     }
     QSaveFile file(m_configPath);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        printDiagnostic(u"Failed to save configuration: "_s + file.errorString());
+        qCInfo(lcConfiguration).noquote() << u"Failed to save configuration: "_s + file.errorString();
         return;
     }
-    printDiagnostic(u"Configuration saved to: "_s + m_configPath);
+    qCInfo(lcConfiguration).noquote() << u"Configuration saved to: "_s + m_configPath;
 }
 
 void ConfigurationManager::refreshBlockingIfActive()
@@ -138,7 +143,7 @@ bool ConfigurationManager::removalsLocked() const
     if (m_configuration.enabled && m_configuration.schedule.isActiveNow(now, m_timeZone)) {
         return true;
     }
-    if (DesktopAccountService::focusRuns(m_account.snapshot(), double(now.toMSecsSinceEpoch()))) {
+    if (m_account.accountFocusRuns(now)) {
         return true;
     }
     return m_blocking.isBlocking();

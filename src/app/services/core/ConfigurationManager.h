@@ -5,6 +5,7 @@
 #include "app/models/WeekSchedule.h"
 #include "app/platform/Clock.h"
 #include "app/platform/Scheduler.h"
+#include "app/services/core/AccountFocusProbe.h"
 
 #include <QObject>
 #include <QTimeZone>
@@ -14,7 +15,6 @@
 namespace kestravin {
 
 class BlockingService;
-class DesktopAccountService;
 class ScheduleManager;
 
 // Owns the user's Configuration while the application runs: loads
@@ -30,7 +30,7 @@ public:
     static constexpr std::chrono::milliseconds refreshDelay { 600 };
     static constexpr std::chrono::milliseconds noticeDuration { 4000 };
 
-    ConfigurationManager(QString dataFolder, BlockingService& blocking, DesktopAccountService& account, Clock& clock,
+    ConfigurationManager(QString dataFolder, BlockingService& blocking, const AccountFocusProbe& account, Clock& clock,
         Scheduler& scheduler, QTimeZone timeZone = QTimeZone::systemTimeZone(), QObject* parent = nullptr);
 
     static ConfigurationManager& shared();
@@ -76,7 +76,7 @@ private:
     void setLockNotice(const QString& notice);
 
     BlockingService& m_blocking;
-    DesktopAccountService& m_account;
+    const AccountFocusProbe& m_account;
     ScheduleManager* m_scheduleManager = nullptr;
     Clock& m_clock;
     Scheduler& m_scheduler;

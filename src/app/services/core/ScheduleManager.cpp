@@ -1,9 +1,7 @@
 #include "app/services/core/ScheduleManager.h"
 
 #include "app/models/FocusCountdown.h"
-#include "app/platform/Diagnostics.h"
-#include "app/platform/linux/FreedesktopNotifications.h"
-#include "app/services/bridge/DesktopBrowserBridge.h"
+#include "app/platform/SharedInstance.h"
 #include "app/services/core/AppEvents.h"
 #include "app/services/core/BlockingService.h"
 #include "app/services/core/ConfigurationManager.h"
@@ -93,11 +91,7 @@ ScheduleManager::~ScheduleManager()
 
 ScheduleManager& ScheduleManager::shared()
 {
-    static auto* notifications = new FreedesktopNotifications(QDBusConnection::sessionBus());
-    static auto* manager = new ScheduleManager(ConfigurationManager::shared(), BlockingService::shared(),
-        HelperInstaller::shared(), *notifications, Clock::system(), Scheduler::system(),
-        { QTimeZone::systemTimeZone(), [] { return DesktopBrowserBridge::storedSyncEnabled(); } });
-    return *manager;
+    return SharedInstance<ScheduleManager>::get();
 }
 
 void ScheduleManager::setScheduleActive(bool value)
@@ -258,7 +252,8 @@ void ScheduleManager::handConfiguration(const Configuration& configuration)
             syncSchedule(configuration);
             return;
         }
-        printDiagnostic(u"Configuration changed during active session - will sync after session ends"_s);
+        qCInfo(scheduleLog).noquote()
+            << (u"Configuration changed during active session - will sync after session ends"_s);
         m_hasPendingScheduleChanges = true;
         return;
     }
@@ -296,7 +291,7 @@ void ScheduleManager::storeHandedSchedule(const HelperScheduleConfig& schedule)
         // Without the record a restart treats the daemon's schedule as
         // unknown, which only holds back more changes, never fewer.
         QFile::remove(handedSchedulePath());
-        printDiagnostic(u"Could not record the schedule handed to the helper: "_s + file.errorString());
+        qCInfo(scheduleLog).noquote() << u"Could not record the schedule handed to the helper: "_s + file.errorString();
     }
 }
 
@@ -305,7 +300,7 @@ void ScheduleManager::syncPendingChangesIfNeeded()
     if (!m_hasPendingScheduleChanges) {
         return;
     }
-    printDiagnostic(u"Syncing pending schedule changes to helper..."_s);
+    qCInfo(scheduleLog).noquote() << u"Syncing pending schedule changes to helper..."_s;
     syncSchedule(m_configManager.configuration());
     m_hasPendingScheduleChanges = false;
 }
@@ -313,20 +308,21 @@ void ScheduleManager::syncPendingChangesIfNeeded()
 void ScheduleManager::blockForDuration(int minutes)
 {
     if (minutes < 1) {
-        printDiagnostic(u"Invalid duration: %1 minutes"_s.arg(minutes));
+        qCInfo(scheduleLog).noquote() << u"Invalid duration: %1 minutes"_s.arg(minutes);
         return;
     }
-    printDiagnostic(u"Starting focus session for %1 minutes"_s.arg(minutes));
+    qCInfo(scheduleLog).noquote() << u"Starting focus session for %1 minutes"_s.arg(minutes);
     QPointer<ScheduleManager> self(this);
     m_blocking.activateBlockingWithScheduledEnd(
         m_configManager.configuration().blockedSites, minutes, [self, minutes](bool success) {
-            printDiagnostic(u"Focus session activation completed: "_s + (success ? u"true"_s : u"false"_s));
+            qCInfo(scheduleLog).noquote()
+                << (u"Focus session activation completed: "_s + (success ? u"true"_s : u"false"_s));
             if (!self) {
-                printDiagnostic(u"Self was nil in completion"_s);
+                qCInfo(scheduleLog).noquote() << u"Self was nil in completion"_s;
                 return;
             }
             if (!success) {
-                printDiagnostic(u"Focus session failed to start"_s);
+                qCInfo(scheduleLog).noquote() << u"Focus session failed to start"_s;
                 // A session that still runs keeps running: the daemon still
                 // holds its block until its own end.
                 if (self->m_sessionEndTime.isValid() && self->m_sessionEndTime > self->m_clock.now()) {
@@ -349,7 +345,7 @@ void ScheduleManager::startSession(const QDateTime& end, int minutes)
     setManualOverride(true);
     startCountdown();
     sendSessionStartNotification(minutes);
-    printDiagnostic(u"Focus session started successfully"_s);
+    qCInfo(scheduleLog).noquote() << u"Focus session started successfully"_s;
     Q_EMIT AppEvents::shared().blockingStatusChanged();
     // A later session replaces this one: only the latest end counts.
     const int generation = ++m_sessionGeneration;

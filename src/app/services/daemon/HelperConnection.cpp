@@ -1,11 +1,12 @@
 #include "app/services/daemon/HelperConnection.h"
 
-#include "app/platform/Diagnostics.h"
+#include "app/platform/SharedInstance.h"
 #include "contract/HelperConstants.h"
 
 #include <QDBusError>
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
+#include <QLoggingCategory>
 
 #include <climits>
 
@@ -14,6 +15,8 @@ using namespace Qt::StringLiterals;
 namespace kestravin {
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcConnection, "com.kestravin.app.HelperConnection")
 
 // Our own timers decide when a call is given up; the bus must not give up first.
 constexpr int noBusTimeout = INT_MAX;
@@ -39,7 +42,8 @@ std::optional<std::pair<bool, QString>> resultOf(const QDBusMessage& reply)
 
 void printProxyError(const QDBusError& error)
 {
-    printDiagnostic(u"HelperConnection: Remote object proxy error: "_s + error.name() + u": "_s + error.message());
+    qCInfo(lcConnection).noquote() << u"HelperConnection: Remote object proxy error: "_s + error.name() + u": "_s
+            + error.message();
 }
 
 } // namespace
@@ -60,9 +64,7 @@ HelperConnection::~HelperConnection()
 
 HelperConnection& HelperConnection::shared()
 {
-    // Lives until the process ends, like every shared service.
-    static auto* instance = new HelperConnection(systemBusFactory(), Scheduler::system());
-    return *instance;
+    return SharedInstance<HelperConnection>::get();
 }
 
 HelperConnection::BusFactory HelperConnection::systemBusFactory()
@@ -77,7 +79,7 @@ std::optional<QDBusConnection> HelperConnection::getConnection()
         // test); the next call gets a fresh connection. The diagnostic keeps
         // the wording that log readers already search for.
         invalidateConnection();
-        printDiagnostic(u"HelperConnection: XPC connection invalidated"_s);
+        qCInfo(lcConnection).noquote() << u"HelperConnection: XPC connection invalidated"_s;
     }
     if (!m_connection) {
         ++m_connectionsOpened;

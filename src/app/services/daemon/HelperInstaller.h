@@ -39,6 +39,9 @@ class HelperInstaller : public QObject {
 public:
     using Completion = std::function<void(bool success, QString message)>;
 
+    // The daemon's systemd unit.
+    static const QString unitName;
+
     // Where the installer looks and what it runs; tests point it at a
     // temporary root.
     struct Environment {

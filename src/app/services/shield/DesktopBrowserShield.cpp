@@ -1,6 +1,7 @@
 #include "app/services/shield/DesktopBrowserShield.h"
 
 #include "app/models/StrictUrl.h"
+#include "app/platform/SharedInstance.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -105,6 +106,11 @@ DesktopBrowserShield::DesktopBrowserShield(AccessibilityTree& tree, BrowserWindo
         ask<bool>([](BrowserPageReader& reader) { return reader.tree().isEnabled(); },
             [this](bool enabled) { setPermission(enabled && m_windows.isAvailable()); });
     }
+}
+
+DesktopBrowserShield& DesktopBrowserShield::shared()
+{
+    return SharedInstance<DesktopBrowserShield>::get();
 }
 
 DesktopBrowserShield::~DesktopBrowserShield()

@@ -1,6 +1,6 @@
 #include "app/services/update/AppUpdater.h"
 
-#include "app/services/update/BundleUpdateDriver.h"
+#include "app/platform/SharedInstance.h"
 
 #include <QUrl>
 
@@ -21,9 +21,7 @@ AppUpdater::~AppUpdater() = default;
 
 AppUpdater& AppUpdater::shared()
 {
-    static auto* instance = new AppUpdater(
-        configuredFeedUrl(), [](const QUrl& feedUrl) { return BundleUpdateDriver::forRunningBundle(feedUrl); });
-    return *instance;
+    return SharedInstance<AppUpdater>::get();
 }
 
 QString AppUpdater::configuredFeedUrl()

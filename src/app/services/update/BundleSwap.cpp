@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 
 #include <cerrno>
 #include <cstdio>
@@ -15,6 +16,8 @@ using namespace Qt::StringLiterals;
 namespace kestravin::BundleSwap {
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcUpdate, "com.kestravin.app.Update")
 
 QString sibling(const QString& bundlePath, const QString& suffix)
 {
@@ -108,9 +111,9 @@ void recover(const QString& bundlePath)
     const QString bundle = QDir::cleanPath(bundlePath);
     if (!present(bundle)) {
         if (QFileInfo(stagedBundle(bundle)).isDir() && renamePath(stagedBundle(bundle), bundle)) {
-            qInfo("BundleSwap: finished an interrupted update");
+            qCInfo(lcUpdate, "BundleSwap: finished an interrupted update");
         } else if (QFileInfo(oldFolder(bundle)).isDir() && renamePath(oldFolder(bundle), bundle)) {
-            qInfo("BundleSwap: rolled back an interrupted update");
+            qCInfo(lcUpdate, "BundleSwap: rolled back an interrupted update");
         }
     }
     if (!present(bundle)) {

@@ -5,6 +5,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -14,6 +15,12 @@
 using namespace Qt::StringLiterals;
 
 namespace kestravin {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcMove, "com.kestravin.app.InstallLocation")
+
+} // namespace
 
 const QString InstallLocation::moveTitle = u"Mova o Kestravin para a pasta Applications"_s;
 const QString InstallLocation::moveText
@@ -158,14 +165,14 @@ bool InstallLocation::offerMove(const QString& bundlePath, const Environment& en
     const QString copy = staging.path() + u"/Kestravin"_s;
     QString error;
     if (!copyTree(bundlePath, copy, &error)) {
-        qWarning("InstallLocation: the copy failed: %s", qPrintable(error));
+        qCWarning(lcMove, "InstallLocation: the copy failed: %s", qPrintable(error));
         return failed();
     }
     if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
         // The trash lives in the data folder, which a fresh home may lack.
         QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
         if (!QFile::moveToTrash(target)) {
-            qWarning("InstallLocation: the older copy could not be moved to the trash");
+            qCWarning(lcMove, "InstallLocation: the older copy could not be moved to the trash");
             return failed();
         }
     }
@@ -174,7 +181,7 @@ bool InstallLocation::offerMove(const QString& bundlePath, const Environment& en
     }
     // Nothing like a quarantine mark exists here: nothing to clear.
     if (!services.launch(target + u'/' + executableName.toString(), &error)) {
-        qWarning("InstallLocation: the moved copy did not start: %s", qPrintable(error));
+        qCWarning(lcMove, "InstallLocation: the moved copy did not start: %s", qPrintable(error));
         return failed();
     }
     services.terminate();

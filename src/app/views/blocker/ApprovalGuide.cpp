@@ -1,6 +1,6 @@
 #include "app/views/blocker/ApprovalGuide.h"
 
-#include "app/platform/linux/X11WindowStates.h"
+#include "app/platform/WindowStates.h"
 #include "app/services/daemon/HelperInstaller.h"
 #include "app/views/blocker/FloatingPanel.h"
 #include "app/views/brand/Appearance.h"
@@ -152,7 +152,7 @@ void ApprovalGuide::show()
     }
     m_panel->show();
     m_panel->raise();
-    X11WindowStates::keepAboveOnEveryDesktop(m_panel->windowHandle());
+    WindowStates::current().keepAboveOnEveryDesktop(m_panel->windowHandle());
 }
 
 void ApprovalGuide::hide()

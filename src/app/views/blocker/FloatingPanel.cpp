@@ -1,6 +1,6 @@
 #include "app/views/blocker/FloatingPanel.h"
 
-#include "app/platform/linux/X11WindowStates.h"
+#include "app/platform/WindowStates.h"
 #include "app/views/brand/BrandShapes.h"
 #include "app/views/brand/BrandTokens.h"
 
@@ -17,7 +17,7 @@ namespace {
 
 bool translucent()
 {
-    return QGuiApplication::platformName() != u"xcb"_s || X11WindowStates::compositingManagerRunning();
+    return QGuiApplication::platformName() != u"xcb"_s || WindowStates::current().compositingManagerRunning();
 }
 
 } // namespace

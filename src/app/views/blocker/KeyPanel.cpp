@@ -1,6 +1,6 @@
 #include "app/views/blocker/KeyPanel.h"
 
-#include "app/platform/linux/X11WindowStates.h"
+#include "app/platform/WindowStates.h"
 #include "app/views/blocker/AppBlockView.h"
 #include "app/views/blocker/FloatingPanel.h"
 #include "app/views/brand/Appearance.h"
@@ -90,10 +90,10 @@ void KeyPanel::show(const Content& content)
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
-    X11WindowStates::keepAboveOnEveryDesktop(m_window->windowHandle());
+    WindowStates::current().keepAboveOnEveryDesktop(m_window->windowHandle());
     // Window managers that prevent focus stealing refuse the application's
     // own request; the panel must hold the keyboard all the same.
-    X11WindowStates::requestActivation(m_window->windowHandle());
+    WindowStates::current().requestActivation(m_window->windowHandle());
     m_view->setFocus(Qt::ActiveWindowFocusReason);
 }
 

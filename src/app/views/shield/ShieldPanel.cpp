@@ -1,6 +1,6 @@
 #include "app/views/shield/ShieldPanel.h"
 
-#include "app/platform/linux/X11WindowStates.h"
+#include "app/platform/WindowStates.h"
 #include "app/views/blocker/FloatingPanel.h"
 
 #include <QGuiApplication>
@@ -51,11 +51,11 @@ void ShieldPanel::show(const Content& content, const std::optional<QRect>& frame
     }
     m_window->setGeometry(geometry);
     m_window->show();
-    X11WindowStates::setAbove(m_window->windowHandle(), true);
+    WindowStates::current().setAbove(m_window->windowHandle(), true);
     m_raised = true;
     m_window->raise();
     m_window->activateWindow();
-    X11WindowStates::requestActivation(m_window->windowHandle());
+    WindowStates::current().requestActivation(m_window->windowHandle());
     m_view->setFocus(Qt::ActiveWindowFocusReason);
 }
 
@@ -96,7 +96,7 @@ void ShieldPanel::raiseFloating()
         m_window->show();
     }
     if (!m_raised) {
-        X11WindowStates::setAbove(m_window->windowHandle(), true);
+        WindowStates::current().setAbove(m_window->windowHandle(), true);
         m_raised = true;
     }
     m_window->raise();
@@ -111,10 +111,10 @@ void ShieldPanel::glueAbove(quint32 window)
         m_window->show();
     }
     if (m_raised) {
-        X11WindowStates::setAbove(m_window->windowHandle(), false);
+        WindowStates::current().setAbove(m_window->windowHandle(), false);
         m_raised = false;
     }
-    X11WindowStates::restackAbove(m_window->windowHandle(), window);
+    WindowStates::current().restackAbove(m_window->windowHandle(), window);
 }
 
 void ShieldPanel::orderOut()

@@ -1,4 +1,4 @@
-#include "app/platform/linux/DesktopEntryIndex.h"
+#include "app/platform/DesktopEntryIndex.h"
 
 #include <QDir>
 #include <QDirIterator>
