@@ -26,7 +26,9 @@ namespace kestravin {
 // Watches the frontmost web browser through its accessibility tree and, while
 // the page it shows belongs to a host in the daemon's block section of the
 // hosts file, covers the browser window with the shield panel. The panel's
-// actions (close the tab, go back, use a break, ask Orla) live here too.
+// actions (close the tab, go back, use a break, ask Orla) are in
+// DesktopBrowserShieldActions.cpp; the browser and message tables in the
+// models' `BrowserShieldTables`.
 // Every platform facility is injected: the tree, the desktop's windows, the
 // key sender, the panel, the clock and delayed work. The tree is read through
 // `ShieldReads`: in the application on a thread of its own, so that a slow
@@ -229,5 +231,15 @@ private:
     qint64 m_lastHoldMs = 0;
     qint64 m_lastShowMs = 0;
 };
+
+template <typename T>
+void DesktopBrowserShield::ask(std::function<T(BrowserPageReader&)> read, std::function<void(T)> then)
+{
+    BrowserPageReader* reader = m_reader.get();
+    m_reads.run(this, [reader, read = std::move(read), then = std::move(then)]() mutable -> ShieldReads::Apply {
+        auto result = std::make_shared<T>(read(*reader));
+        return [then = std::move(then), result] { then(std::move(*result)); };
+    });
+}
 
 } // namespace kestravin
