@@ -135,6 +135,7 @@ public:
         tree.at(b.field).text = displayed(url);
         tree.at(b.web).url = url;
         tree.at(b.window).name = title;
+        tree.at(b.web).name = title;
     }
 
     QTemporaryDir dir;
@@ -239,6 +240,24 @@ TEST_F(BrowserShieldTest, WhileThePanelHoldsTheKeyboardTheCoveredWindowIsStillRe
     tree.reads = 0;
     shield().observe();
     EXPECT_EQ(tree.reads, 0);
+}
+
+// A closed tab's document can stay in the tree for a while, still showing
+// (Firefox): the window's title no longer begins with its name, and the page
+// now in front is read from its own document.
+TEST_F(BrowserShieldTest, AClosedTabsDocumentLeftShowingIsNotRead)
+{
+    const Browser b = makeBrowser(2, 1, u"http://blocked.test:8080/"_s, u"blocked.test — Mozilla Firefox"_s);
+    tree.at(b.web).name = u"blocked.test"_s;
+    shield().observe();
+    ASSERT_TRUE(panel.exists());
+    tree.at(b.field).text = u"http://other.test:8080/"_s;
+    tree.at(b.window).name = u"other.test — Mozilla Firefox"_s;
+    tree.add(u"/web2"_s, FakeTree::Node::with(AxRole::WebArea, u"other.test"_s, {}, {}, u"http://other.test:8080/"_s),
+        b.window);
+    shield().observe();
+    shield().observe();
+    EXPECT_FALSE(panel.exists());
 }
 
 TEST_F(BrowserShieldTest, WhatTheReadingTrusts)
@@ -764,11 +783,20 @@ TEST_F(BrowserShieldTest, TheSteadyPassReadsOnlyWhatItRemembers)
 }
 
 // The address bar names the page first (a page asked for before its document
-// exists), then the title's head (an error page), then the document; but where
-// the bar is the document's host without its "www." (Chromium leaves it out),
-// the document says which host it is, and such a page is not held covered.
+// exists), then the title's head (an error page), then the document; but a bar
+// without a scheme (Chromium's) also leaves out "www." and "m.": where such a
+// longer host is not blocked, only the document or the title tells that the
+// page is the blocked host, and a www. page (loaded or still loading) is not
+// covered.
 TEST_F(BrowserShieldTest, TheDocumentTellsTheHostABarLeftWwwOutOf)
 {
+    writeHosts("# Kestravin START - DO NOT EDIT THIS SECTION\n"
+               "127.0.0.1 www.youtube.com\n"
+               "127.0.0.1 blocked.test\n"
+               "127.0.0.1 every.test\n"
+               "127.0.0.1 www.every.test\n"
+               "127.0.0.1 m.every.test\n"
+               "# Kestravin END\n");
     struct Case {
         QString bar, document, title;
         std::optional<QString> covered;
@@ -777,7 +805,13 @@ TEST_F(BrowserShieldTest, TheDocumentTellsTheHostABarLeftWwwOutOf)
         { u"blocked.test"_s, u"http://www.blocked.test/"_s, u"www.blocked.test - Chromium"_s, std::nullopt },
         { u"youtube.com/watch"_s, u"https://www.youtube.com/watch"_s, u"YouTube"_s, u"www.youtube.com"_s },
         { u"www.youtube.com/watch"_s, u"https://example.org/"_s, u"Example"_s, u"www.youtube.com"_s },
-        { u"blocked.test"_s, u"https://example.org/"_s, u"Example"_s, u"blocked.test"_s },
+        // The bar of a page still loading over the page before: a www. page
+        // may be behind it, unless every longer form is blocked as well.
+        { u"blocked.test"_s, u"https://example.org/"_s, u"Example"_s, std::nullopt },
+        { u"blocked.test"_s, QString(), u"www.blocked.test/"_s, std::nullopt },
+        { u"every.test"_s, u"https://example.org/"_s, u"Example"_s, u"every.test"_s },
+        { u"blocked.test"_s, u"http://blocked.test/"_s, u"blocked.test - Chromium"_s, u"blocked.test"_s },
+        { u"http://blocked.test:8080"_s, u"https://example.org/"_s, u"Example"_s, u"blocked.test"_s },
         { u"example.org"_s, u"https://blocked.test/a"_s, u"Example"_s, u"blocked.test"_s },
         { u"www.youtube.com/Notícias"_s, QString(), u"Notícias"_s, u"www.youtube.com"_s },
         { u"example.org"_s, u"chrome-error://chromewebdata/"_s, u"blocked.test"_s, u"blocked.test"_s },
@@ -789,6 +823,7 @@ TEST_F(BrowserShieldTest, TheDocumentTellsTheHostABarLeftWwwOutOf)
         panel.content.reset();
         tree.at(b.field).text = c.bar;
         tree.at(b.web).url = c.document;
+        tree.at(b.web).name = c.title.section(u" - "_s, 0, 0);
         tree.at(b.window).name = c.title;
         // A window not covered yet is read without searching for its
         // document; the covered one is searched, and a page the bar misnamed
