@@ -21,6 +21,13 @@ Q_LOGGING_CATEGORY(lcShield, "com.kestravin.app.BrowserShield")
 namespace {
 
 constexpr qint64 logLimit = 50000;
+// The scan's period while it reads a browser or covers a window; over an
+// allowed page of a browser that announces its changes, the slower one.
+constexpr auto scanPeriod = 500ms;
+constexpr auto steadyPeriod = 2000ms;
+// Announcements come in bursts (a page loading renames its elements): one
+// pass after the first of them.
+constexpr auto announcementDelay = 40ms;
 
 QString pathOf(const QString& address)
 {
@@ -115,6 +122,9 @@ void DesktopBrowserShield::start()
         return;
     }
     m_started = true;
+    if (m_events && m_events->listen()) {
+        m_announcements = connect(m_events, &AccessibilityEvents::announced, this, &DesktopBrowserShield::announced);
+    }
     wake();
     m_activation = connect(&m_windows, &BrowserWindows::applicationActivated, this, [this](const FrontApp& app) {
         if (app.pid == m_windows.ownPid()) {
@@ -134,9 +144,53 @@ void DesktopBrowserShield::wake()
         return;
     }
     QPointer<DesktopBrowserShield> self(this);
-    m_timer = m_scheduler.startTimer(500ms, true, [self] {
+    m_timerPeriod = period();
+    m_timer = m_scheduler.startTimer(m_timerPeriod, true, [self] {
         if (self) {
             self->observe();
+        }
+    });
+}
+
+std::chrono::milliseconds DesktopBrowserShield::period() const
+{
+    return m_browserAnnounces && !m_shownWindow ? steadyPeriod : scanPeriod;
+}
+
+void DesktopBrowserShield::pace()
+{
+    if (m_timer && m_timerPeriod != period()) {
+        m_timer.reset();
+        wake();
+    }
+}
+
+void DesktopBrowserShield::follow(AccessibilityEvents& events)
+{
+    m_events = &events;
+}
+
+void DesktopBrowserShield::announced(const QString& service)
+{
+    // Only the browser read last counts: other applications (this one
+    // included) announce their own changes. A browser new in front is
+    // announced by the desktop.
+    if (!m_enabled || m_browserService.isEmpty() || service != m_browserService) {
+        return;
+    }
+    if (!m_browserAnnounces) {
+        qCDebug(lcShield).noquote() << u"the browser in front announces its changes: steady passes every 2 s"_s;
+        m_browserAnnounces = true;
+        pace();
+    }
+    if (m_announcedPass) {
+        return;
+    }
+    m_announcedPass = true;
+    m_scheduler.runLater(announcementDelay, this, [this] {
+        m_announcedPass = false;
+        if (m_started) {
+            observe();
         }
     });
 }
@@ -148,6 +202,12 @@ void DesktopBrowserShield::stop()
     m_passAgain = false;
     dismiss();
     disconnect(m_activation);
+    disconnect(m_announcements);
+    if (m_events) {
+        m_events->stop();
+    }
+    m_browserService.clear();
+    m_browserAnnounces = false;
     // Nothing of this shield reads the tree after it stopped.
     m_reads.drain();
 }
@@ -351,6 +411,12 @@ void DesktopBrowserShield::apply(
         return;
     }
     setDetail(QString());
+    if (sight.window && sight.window->service != m_browserService) {
+        // Another browser: whether it announces its changes is to be seen.
+        m_browserService = sight.window->service;
+        m_browserAnnounces = false;
+        pace();
+    }
     if (!sight.window) {
         passState(identity + u" in front, no focused window"_s);
         note(identity + u": sem janela em foco"_s);
@@ -518,6 +584,7 @@ void DesktopBrowserShield::show(const QString& host, const QString& address, con
     m_shownAddress = address;
     m_blockedPage = page;
     m_clearReads = 0;
+    pace();
 }
 
 void DesktopBrowserShield::dismiss()
@@ -531,6 +598,7 @@ void DesktopBrowserShield::dismiss()
     m_shownAddress.reset();
     m_blockedPage = {};
     m_clearReads = 0;
+    pace();
 }
 
 bool DesktopBrowserShield::closed(const CoveredFacts& facts) const

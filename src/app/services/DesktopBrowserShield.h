@@ -15,6 +15,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -81,6 +82,12 @@ public:
     // other platforms' identifiers, kept as data).
     static const QSet<QString>& browsers();
     static const QStringList& messages();
+
+    // Follows what the browsers announce in their trees (see
+    // `AccessibilityEvents`): an announcement of the browser in front runs a
+    // pass at once, and once the browser has announced anything the steady
+    // pass over an allowed page runs every 2 s instead of twice a second.
+    void follow(AccessibilityEvents& events);
 
     void start();
     void stop();
@@ -151,6 +158,12 @@ private:
     void pass();
     // Runs the scan's timer again after it slept for want of a browser.
     void wake();
+    // The scan's period now: slower over an allowed page of a browser whose
+    // announcements are followed.
+    std::chrono::milliseconds period() const;
+    // Starts the running timer again when its period no longer fits.
+    void pace();
+    void announced(const QString& service);
     void apply(const std::optional<QString>& hosts, const std::optional<FrontApp>& front, const Sight& sight);
     void note(const QString& text);
     // The debug line of what a pass found, written when it differs from the
@@ -209,6 +222,14 @@ private:
     bool m_started = false;
     // Runs while a browser is in front or a window is covered.
     std::unique_ptr<Timer> m_timer;
+    std::chrono::milliseconds m_timerPeriod { 0 };
+    AccessibilityEvents* m_events = nullptr;
+    QMetaObject::Connection m_announcements;
+    // The bus name of the browser read last, and whether it announced
+    // anything since.
+    QString m_browserService;
+    bool m_browserAnnounces = false;
+    bool m_announcedPass = false;
     QMetaObject::Connection m_activation;
     BrowserShieldAttempts m_attempts;
     std::optional<QString> m_shownHost;

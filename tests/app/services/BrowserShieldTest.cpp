@@ -749,6 +749,57 @@ TEST_F(BrowserShieldTest, WithoutABrowserTheScanSleeps)
     EXPECT_GE(panel.glued.size(), glued + 3);
 }
 
+class FakeEvents final : public AccessibilityEvents {
+public:
+    bool listen() override { return listening = true; }
+    void stop() override { listening = false; }
+    bool listening = false;
+};
+
+// What the browser in front announces runs a pass at once; once it announces,
+// the steady pass over an allowed page slows to every 2 s. Other
+// applications' announcements run nothing, and a covered window is read
+// twice a second again.
+TEST_F(BrowserShieldTest, AnnouncementsOfTheBrowserRunAPassAndSlowTheSteadyOne)
+{
+    const Browser b = makeBrowser(1, 0, u"https://example.org/"_s, u"Example - Chromium"_s);
+    FakeEvents announcements;
+    shield().follow(announcements);
+    shield().start();
+    EXPECT_TRUE(announcements.listening);
+    time.advance(1s);
+    ASSERT_GT(tree.reads, 0);
+
+    tree.reads = 0;
+    Q_EMIT announcements.announced(u":1.99"_s);
+    time.advance(40ms);
+    EXPECT_EQ(tree.reads, 0) << "another application's announcement";
+
+    Q_EMIT announcements.announced(b.app.service);
+    time.advance(40ms);
+    EXPECT_GT(tree.reads, 0) << "the browser's announcement runs a pass";
+    tree.reads = 0;
+    time.advance(1900ms);
+    EXPECT_EQ(tree.reads, 0) << "the steady pass waits 2 s";
+    time.advance(100ms);
+    EXPECT_GT(tree.reads, 0);
+
+    navigate(b, u"https://blocked.test/"_s, u"blocked.test - Chromium"_s);
+    Q_EMIT announcements.announced(b.app.service);
+    time.advance(40ms);
+    ASSERT_TRUE(panel.exists());
+    tree.reads = 0;
+    time.advance(600ms);
+    EXPECT_GT(tree.reads, 0) << "a covered window is read twice a second";
+
+    shield().stop();
+    EXPECT_FALSE(announcements.listening);
+    tree.reads = 0;
+    Q_EMIT announcements.announced(b.app.service);
+    time.advance(1s);
+    EXPECT_EQ(tree.reads, 0);
+}
+
 // Twice a second over an allowed page, a pass reads what it remembered of the
 // window (its address bar, its document) and searches nothing.
 TEST_F(BrowserShieldTest, TheSteadyPassReadsOnlyWhatItRemembers)

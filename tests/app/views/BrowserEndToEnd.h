@@ -6,6 +6,7 @@
 // on the real desktop with its panel.
 #include "app/platform/Clock.h"
 #include "app/platform/Scheduler.h"
+#include "app/platform/linux/AtspiEvents.h"
 #include "app/platform/linux/AtspiTree.h"
 #include "app/platform/linux/DesktopEntryIndex.h"
 #include "app/platform/linux/X11BrowserWindows.h"
@@ -223,6 +224,7 @@ public:
             DesktopBrowserShield::Environment {
                 hostsPath(), logPath(), dir.filePath(u"settings.ini"_s), searchScale() },
             std::move(collaborators), reads);
+        shield->follow(events);
         return {};
     }
 
@@ -342,6 +344,7 @@ public:
     kestravin::testing::LoopbackHttpServer server;
     AtspiTree tree;
     AtspiTree shieldTree;
+    AtspiEvents events;
     ThreadShieldReads reads;
     XTestKeySender keys;
     std::unique_ptr<X11Workspace> workspace;

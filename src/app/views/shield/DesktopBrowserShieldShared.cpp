@@ -4,6 +4,7 @@
 #include "app/services/DesktopBrowserShield.h"
 
 #include "app/models/SiteCatalog.h"
+#include "app/platform/linux/AtspiEvents.h"
 #include "app/platform/linux/AtspiTree.h"
 #include "app/platform/linux/X11BrowserWindows.h"
 #include "app/services/ConfigurationManager.h"
@@ -92,8 +93,10 @@ DesktopBrowserShield& DesktopBrowserShield::shared()
             }
             return std::nullopt;
         };
-        return new DesktopBrowserShield(*tree, *windows, *keys, *panel, Clock::system(), Scheduler::system(),
+        auto* made = new DesktopBrowserShield(*tree, *windows, *keys, *panel, Clock::system(), Scheduler::system(),
             Environment { u"/etc/hosts"_s, shieldLogPath(), QString(), atspiBudgetScale }, std::move(c), *reads);
+        made->follow(*new AtspiEvents());
+        return made;
     }();
     return *shield;
 }
