@@ -19,6 +19,16 @@ const QSet<QString>& browsers()
     return ids;
 }
 
+bool chromiumBased(const QString& id)
+{
+    static const QSet<QString> ids
+        = { u"chromium"_s, u"chromium-browser"_s, u"org.chromium.Chromium"_s, u"google-chrome"_s,
+              u"google-chrome-beta"_s, u"google-chrome-unstable"_s, u"com.google.Chrome"_s, u"microsoft-edge"_s,
+              u"microsoft-edge-beta"_s, u"microsoft-edge-dev"_s, u"com.microsoft.Edge"_s, u"brave-browser"_s,
+              u"com.brave.Browser"_s, u"vivaldi-stable"_s, u"com.vivaldi.Vivaldi"_s, u"opera"_s, u"com.opera.Opera"_s };
+    return ids.contains(id);
+}
+
 const QStringList& messages()
 {
     static const QStringList list

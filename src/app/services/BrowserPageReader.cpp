@@ -639,6 +639,7 @@ BrowserPageReader::Sight BrowserPageReader::survey(const Look& look)
     sight.window = *focused.value;
     sight.same = look.covered && look.covered->pid == *look.browserPid && look.covered->window == *sight.window;
     sight.reading = read(*sight.window, look.hosts, sight.same, look.blocked);
+    sight.titleOnly = !remembered(m_addressFields, *sight.window) && !remembered(m_documents, *sight.window);
     if (sight.reading.kind != Reading::Kind::Blocked) {
         return withCovered();
     }

@@ -410,7 +410,19 @@ void DesktopBrowserShield::apply(
         glue(sight.covered);
         return;
     }
-    setDetail(QString());
+    if (sight.window && sight.titleOnly) {
+        // Its pages cannot be read, only its windows' titles: a blocked page
+        // whose title does not name its host stays uncovered. Said, as for
+        // a browser that cannot be read at all.
+        const QString name = front->app.name.isEmpty() ? identity : front->app.name;
+        note(identity + u": só os títulos das janelas"_s);
+        setDetail(BrowserShieldTables::chromiumBased(identity)
+                ? u"A tela da Orla vê só os títulos das janelas do %1. Para ela ler o endereço de cada página, "
+                  u"abra o %1 com a opção --force-renderer-accessibility."_s.arg(name)
+                : u"A tela da Orla vê só os títulos das janelas do %1. Feche e abra o navegador de novo."_s.arg(name));
+    } else {
+        setDetail(QString());
+    }
     if (sight.window && sight.window->service != m_browserService) {
         // Another browser: whether it announces its changes is to be seen.
         m_browserService = sight.window->service;

@@ -260,6 +260,37 @@ TEST_F(BrowserShieldTest, AClosedTabsDocumentLeftShowingIsNotRead)
     EXPECT_FALSE(panel.exists());
 }
 
+// A browser that shows only its windows' titles (Chromium started without
+// its renderer's accessibility) still has a blocked page covered where the
+// title names the host, and the shield says what it cannot read and what to
+// do about it.
+TEST_F(BrowserShieldTest, ABrowserReadOnlyByItsTitlesIsSaid)
+{
+    const AxElement app = tree.add(u"/app"_s, FakeTree::Node::with(AxRole::Application));
+    const AxElement window
+        = tree.add(u"/win"_s, FakeTree::Node::with(AxRole::Window, u"blocked.test - Chromium"_s), app);
+    tree.apps.insert(browserPid, app);
+    tree.focused.insert(app, window);
+    shield().observe();
+    EXPECT_TRUE(panel.exists());
+    EXPECT_EQ(shield().detail(),
+        u"A tela da Orla vê só os títulos das janelas do chromium. Para ela ler o endereço de cada página, abra o "
+        u"chromium com a opção --force-renderer-accessibility."_s);
+
+    windows.front = frontApp(8, u"firefox-esr"_s, browserPid);
+    windows.front->app.name = u"Firefox ESR"_s;
+    shield().observe();
+    EXPECT_EQ(shield().detail(),
+        u"A tela da Orla vê só os títulos das janelas do Firefox ESR. Feche e abra o navegador de novo."_s);
+
+    // Its pages readable again: nothing to say.
+    tree.add(u"/field"_s, FakeTree::Node::with(AxRole::TextField, {}, u"Address and search bar"_s, u"example.org"_s),
+        window);
+    tree.at(window).name = u"Example - Chromium"_s;
+    shield().observe();
+    EXPECT_EQ(shield().detail(), QString());
+}
+
 TEST_F(BrowserShieldTest, WhatTheReadingTrusts)
 {
     const Browser b = makeBrowser(1, 0, u"https://example.org/"_s, u"Example - Chromium"_s);
