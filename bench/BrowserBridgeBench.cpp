@@ -1,8 +1,8 @@
 // One tick of the browser bridge with 20 extension receipts and nothing
 // changed: it lists the folder, reads every receipt and rewrites state.json.
 
-#include "app/services/BrowserBridgeAccount.h"
-#include "app/services/DesktopBrowserBridge.h"
+#include "app/services/bridge/BrowserBridgeAccount.h"
+#include "app/services/bridge/DesktopBrowserBridge.h"
 
 #include <QFile>
 #include <QJsonDocument>

@@ -19,8 +19,8 @@
 #include "app/platform/linux/DesktopEntryIndex.h"
 #include "app/platform/linux/X11BrowserWindows.h"
 #include "app/platform/linux/X11Workspace.h"
-#include "app/services/DesktopBrowserShield.h"
-#include "app/services/ShieldReads.h"
+#include "app/services/shield/DesktopBrowserShield.h"
+#include "app/services/shield/ShieldReads.h"
 #include "app/views/shield/ShieldPanel.h"
 
 #include "AccessibleSession.h"

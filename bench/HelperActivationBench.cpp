@@ -2,7 +2,7 @@
 // system bus with the real daemon binary writing a temporary hosts file.
 
 #include "app/platform/Scheduler.h"
-#include "app/services/HelperConnection.h"
+#include "app/services/daemon/HelperConnection.h"
 
 #include "HelperDaemonProcess.h"
 #include "PrivateSystemBus.h"

@@ -6,8 +6,8 @@
 #include "app/platform/Scheduler.h"
 #include "app/platform/linux/X11ActivityProbe.h"
 #include "app/platform/linux/X11Workspace.h"
-#include "app/services/DesktopAccountService.h"
-#include "app/services/MissionTracker.h"
+#include "app/services/account/DesktopAccountService.h"
+#include "app/services/account/MissionTracker.h"
 #include "support/XDisplay.h"
 #include "support/XTestClient.h"
 

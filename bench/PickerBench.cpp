@@ -3,7 +3,7 @@
 // every key), and the installed-apps scan of 2,000 desktop entries.
 #include "app/models/SiteCatalog.h"
 #include "app/models/SitePickerModel.h"
-#include "app/services/InstalledApps.h"
+#include "app/services/catalog/InstalledApps.h"
 
 #include <QDir>
 #include <QFile>

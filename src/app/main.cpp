@@ -1,5 +1,5 @@
-#include "app/services/DesktopAccountService.h"
-#include "app/services/ProductAnalytics.h"
+#include "app/services/account/DesktopAccountService.h"
+#include "app/services/analytics/ProductAnalytics.h"
 #include "app/services/update/BundleUpdateDriver.h"
 #include "app/services/update/InstallLocation.h"
 #include "app/shell/AppShell.h"

@@ -11,7 +11,7 @@
 
 #include "app/platform/Clock.h"
 #include "app/platform/Scheduler.h"
-#include "app/services/DesktopAIService.h"
+#include "app/services/assistant/DesktopAIService.h"
 
 #include <QElapsedTimer>
 #include <QSettings>

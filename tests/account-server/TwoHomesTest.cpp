@@ -5,7 +5,7 @@
 #include "AccountServerFixture.h"
 #include "ServiceRig.h"
 
-#include "app/services/DesktopAccountService.h"
+#include "app/services/account/DesktopAccountService.h"
 
 #include <QSettings>
 #include <QUrlQuery>

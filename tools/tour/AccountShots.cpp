@@ -6,10 +6,10 @@
 
 #include "app/platform/Clock.h"
 #include "app/platform/Scheduler.h"
-#include "app/services/BrowserBridgeAccount.h"
-#include "app/services/DesktopBrowserBridge.h"
-#include "app/services/MissionTracker.h"
+#include "app/services/account/MissionTracker.h"
 #include "app/services/account/SessionStore.h"
+#include "app/services/bridge/BrowserBridgeAccount.h"
+#include "app/services/bridge/DesktopBrowserBridge.h"
 #include "app/views/account/FolgaStatementView.h"
 #include "app/views/account/FolgasView.h"
 #include "app/views/account/MissionsView.h"

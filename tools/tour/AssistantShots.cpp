@@ -6,7 +6,7 @@
 #include "app/platform/Clock.h"
 #include "app/platform/Scheduler.h"
 #include "app/platform/ScreenReader.h"
-#include "app/services/SiteIconStore.h"
+#include "app/services/catalog/SiteIconStore.h"
 #include "app/views/assistant/AssistantPort.h"
 #include "app/views/assistant/DesktopAIWindow.h"
 #include "app/views/brand/BrandTextField.h"

@@ -4,13 +4,13 @@
 #include "app/platform/DaemonRegistration.h"
 #include "app/platform/PrivilegedRunner.h"
 #include "app/platform/Scheduler.h"
-#include "app/services/BlockingService.h"
-#include "app/services/ConfigurationManager.h"
-#include "app/services/DesktopAccountService.h"
-#include "app/services/HelperConnection.h"
-#include "app/services/HelperInstaller.h"
-#include "app/services/InstalledApps.h"
-#include "app/services/SiteIconStore.h"
+#include "app/services/account/DesktopAccountService.h"
+#include "app/services/catalog/InstalledApps.h"
+#include "app/services/catalog/SiteIconStore.h"
+#include "app/services/core/BlockingService.h"
+#include "app/services/core/ConfigurationManager.h"
+#include "app/services/daemon/HelperConnection.h"
+#include "app/services/daemon/HelperInstaller.h"
 
 #include <QDBusConnection>
 #include <QTemporaryDir>

@@ -6,7 +6,7 @@
 #include "Shot.h"
 
 #include "app/models/WeekSchedule.h"
-#include "app/services/MissionTracker.h"
+#include "app/services/account/MissionTracker.h"
 #include "app/views/onboarding/OnboardingView.h"
 
 #include <QSettings>

@@ -1,6 +1,6 @@
 #include "app/shell/LaunchAtLogin.h"
 
-#include "app/services/Diagnostics.h"
+#include "app/platform/Diagnostics.h"
 
 #include <QDir>
 #include <QFile>

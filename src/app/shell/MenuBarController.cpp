@@ -1,6 +1,6 @@
 #include "app/shell/MenuBarController.h"
 
-#include "app/services/AppEvents.h"
+#include "app/services/core/AppEvents.h"
 #include "app/shell/PopoverWindow.h"
 #include "app/shell/TrayItem.h"
 

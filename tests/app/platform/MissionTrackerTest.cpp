@@ -1,11 +1,11 @@
 // The mission tracker: on a real X server for the app in front and the
 // screensaver's idle time, and on a scripted desktop for the claims; time is
 // virtual throughout.
-#include "app/services/MissionTracker.h"
+#include "app/services/account/MissionTracker.h"
 #include "FakeTime.h"
 #include "app/platform/linux/X11ActivityProbe.h"
 #include "app/platform/linux/X11Workspace.h"
-#include "app/services/DesktopAccountService.h"
+#include "app/services/account/DesktopAccountService.h"
 #include "support/EventLoop.h"
 #include "support/XDisplay.h"
 #include "support/XTestClient.h"

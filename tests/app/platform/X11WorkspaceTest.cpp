@@ -1,7 +1,7 @@
 // The X11 workspace and the app blocker on a real X server: Xvfb with openbox,
 // real client windows, identities from desktop entries in a temporary folder.
 #include "app/platform/linux/X11Workspace.h"
-#include "app/services/AppBlocker.h"
+#include "app/services/appblocker/AppBlocker.h"
 #include "support/EventLoop.h"
 #include "support/XDisplay.h"
 #include "support/XTestClient.h"

@@ -1,7 +1,7 @@
 // Product analytics against a loopback capture service: the event bodies, the
 // identify event's once-per-user rule, and that nothing goes out without a
 // configured address.
-#include "app/services/ProductAnalytics.h"
+#include "app/services/analytics/ProductAnalytics.h"
 #include "support/EventLoop.h"
 #include "support/LoopbackHttpServer.h"
 

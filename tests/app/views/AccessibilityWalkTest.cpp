@@ -3,9 +3,9 @@
 #include "BridgeRig.h"
 #include "FakeTime.h"
 
-#include "app/services/DesktopAccountService.h"
-#include "app/services/InstalledApps.h"
-#include "app/services/MissionTracker.h"
+#include "app/services/account/DesktopAccountService.h"
+#include "app/services/account/MissionTracker.h"
+#include "app/services/catalog/InstalledApps.h"
 #include "app/views/account/FolgaStatementView.h"
 #include "app/views/account/MissionsView.h"
 #include "app/views/account/OrlaAccountView.h"

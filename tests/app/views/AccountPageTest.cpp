@@ -5,7 +5,7 @@
 #include "ViewsTestSupport.h"
 
 #include "app/models/DesktopAccessError.h"
-#include "app/services/DesktopAccountService.h"
+#include "app/services/account/DesktopAccountService.h"
 #include "app/views/account/AccountWidgets.h"
 #include "app/views/account/OrlaAccountView.h"
 #include "app/views/brand/BrandButton.h"

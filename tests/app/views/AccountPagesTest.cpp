@@ -1,9 +1,9 @@
 #include "FakeTime.h"
 #include "ViewsTestSupport.h"
 
-#include "app/services/DesktopAccountService.h"
-#include "app/services/InstalledApps.h"
-#include "app/services/MissionTracker.h"
+#include "app/services/account/DesktopAccountService.h"
+#include "app/services/account/MissionTracker.h"
+#include "app/services/catalog/InstalledApps.h"
 #include "app/views/account/AccountWidgets.h"
 #include "app/views/account/FolgaStatementView.h"
 #include "app/views/account/FolgasView.h"

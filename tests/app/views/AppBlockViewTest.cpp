@@ -2,7 +2,7 @@
 // appearances.
 #include "app/views/blocker/AppBlockView.h"
 #include "app/models/WeekSchedule.h"
-#include "app/services/DesktopAccountService.h"
+#include "app/services/account/DesktopAccountService.h"
 #include "app/views/blocker/ApprovalGuide.h"
 #include "app/views/blocker/FolgaLine.h"
 #include "app/views/brand/BrandButton.h"

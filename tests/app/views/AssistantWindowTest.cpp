@@ -6,7 +6,7 @@
 #include "ViewsTestSupport.h"
 
 #include "app/platform/ScreenReader.h"
-#include "app/services/SiteIconStore.h"
+#include "app/services/catalog/SiteIconStore.h"
 #include "app/views/assistant/DesktopAIView.h"
 #include "app/views/assistant/DesktopAIWindow.h"
 #include "app/views/assistant/DesktopAIWindowController.h"

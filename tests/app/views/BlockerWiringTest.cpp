@@ -1,8 +1,8 @@
 // The app blocker's inputs read from the real services, and the approval
 // guide following the real installer, on the services' test rig (private
 // bus, temporary files, a clock the test moves).
-#include "app/services/AppBlockerServiceInputs.h"
-#include "app/services/DesktopBrowserBridge.h"
+#include "app/services/appblocker/AppBlockerServiceInputs.h"
+#include "app/services/bridge/DesktopBrowserBridge.h"
 #include "app/views/blocker/ApprovalGuide.h"
 
 #include "BridgeRig.h"

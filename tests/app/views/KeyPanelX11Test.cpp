@@ -3,7 +3,7 @@
 // it with the panel, which must be centred, above everything, on every
 // desktop and holding the keyboard.
 #include "app/platform/linux/X11Workspace.h"
-#include "app/services/AppBlocker.h"
+#include "app/services/appblocker/AppBlocker.h"
 #include "app/views/blocker/AppBlockView.h"
 #include "app/views/blocker/ApprovalGuide.h"
 #include "app/views/blocker/KeyPanel.h"

@@ -2,9 +2,9 @@
 
 #include "ServiceRig.h"
 
-#include "app/services/InstalledApps.h"
-#include "app/services/MissionTracker.h"
-#include "app/services/SiteIconStore.h"
+#include "app/services/account/MissionTracker.h"
+#include "app/services/catalog/InstalledApps.h"
+#include "app/services/catalog/SiteIconStore.h"
 #include "app/views/onboarding/OnboardingSteps.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 // The two pickers on the offscreen platform, over the real configuration
 // manager (temporary folder, a clock the test moves).
 #include "app/models/SiteCatalog.h"
-#include "app/services/InstalledApps.h"
-#include "app/services/SiteIconStore.h"
+#include "app/services/catalog/InstalledApps.h"
+#include "app/services/catalog/SiteIconStore.h"
 #include "app/views/brand/BrandTokens.h"
 #include "app/views/brand/RollingText.h"
 #include "app/views/pickers/BlockedAppsView.h"

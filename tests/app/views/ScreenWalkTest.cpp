@@ -4,8 +4,8 @@
 // (private bus, scripted daemon, temporary files, a clock the test moves).
 #include "app/models/InternetDateTime.h"
 #include "app/platform/ScreenReader.h"
-#include "app/services/InstalledApps.h"
-#include "app/services/SiteIconStore.h"
+#include "app/services/catalog/InstalledApps.h"
+#include "app/services/catalog/SiteIconStore.h"
 #include "app/views/assistant/DesktopAIWindow.h"
 #include "app/views/assistant/DesktopAIWindowController.h"
 #include "app/views/brand/Appearance.h"

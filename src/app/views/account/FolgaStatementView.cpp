@@ -2,7 +2,7 @@
 
 #include "AccountWidgets.h"
 #include "app/models/FolgaStatement.h"
-#include "app/services/DesktopAccountService.h"
+#include "app/services/account/DesktopAccountService.h"
 #include "app/views/brand/Appearance.h"
 #include "app/views/brand/BrandAssets.h"
 #include "app/views/brand/BrandButton.h"

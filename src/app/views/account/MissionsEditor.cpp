@@ -2,7 +2,7 @@
 
 #include "app/models/MissionGoals.h"
 #include "app/platform/Scheduler.h"
-#include "app/services/DesktopAccountService.h"
+#include "app/services/account/DesktopAccountService.h"
 
 #include <QPointer>
 

@@ -1,10 +1,10 @@
 #include "app/views/assistant/DesktopAssistantPort.h"
 
-#include "app/services/BlockingService.h"
-#include "app/services/ConfigurationManager.h"
-#include "app/services/DesktopAIService.h"
-#include "app/services/DesktopAccountService.h"
-#include "app/services/DesktopBrowserBridge.h"
+#include "app/services/account/DesktopAccountService.h"
+#include "app/services/assistant/DesktopAIService.h"
+#include "app/services/bridge/DesktopBrowserBridge.h"
+#include "app/services/core/BlockingService.h"
+#include "app/services/core/ConfigurationManager.h"
 
 namespace kestravin {
 

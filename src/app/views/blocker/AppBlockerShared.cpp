@@ -1,16 +1,16 @@
 // The app blocker of the running application, wired to the real workspace,
 // services and covering panel. It lives with the views because the panel is
 // a window; the blocker's rules know it only as an AppBlockPanel.
-#include "app/services/AppBlocker.h"
+#include "app/services/appblocker/AppBlocker.h"
 
 #include "app/models/AppBlockPolicy.h"
 #include "app/platform/linux/X11Workspace.h"
-#include "app/services/AppBlockerServiceInputs.h"
-#include "app/services/BlockingService.h"
-#include "app/services/ConfigurationManager.h"
-#include "app/services/DesktopBrowserBridge.h"
-#include "app/services/ProductAnalytics.h"
-#include "app/services/ScheduleManager.h"
+#include "app/services/analytics/ProductAnalytics.h"
+#include "app/services/appblocker/AppBlockerServiceInputs.h"
+#include "app/services/bridge/DesktopBrowserBridge.h"
+#include "app/services/core/BlockingService.h"
+#include "app/services/core/ConfigurationManager.h"
+#include "app/services/core/ScheduleManager.h"
 #include "app/views/blocker/KeyPanel.h"
 #include "app/views/blocker/SharedWorkspace.h"
 

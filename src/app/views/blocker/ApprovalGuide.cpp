@@ -1,7 +1,7 @@
 #include "app/views/blocker/ApprovalGuide.h"
 
 #include "app/platform/linux/X11WindowStates.h"
-#include "app/services/HelperInstaller.h"
+#include "app/services/daemon/HelperInstaller.h"
 #include "app/views/blocker/FloatingPanel.h"
 #include "app/views/brand/Appearance.h"
 #include "app/views/brand/BrandFonts.h"

@@ -1,7 +1,7 @@
 #include "app/views/blocker/FolgaLine.h"
 
 #include "app/models/FolgaMenuState.h"
-#include "app/services/DesktopAccountService.h"
+#include "app/services/account/DesktopAccountService.h"
 #include "app/views/brand/Appearance.h"
 #include "app/views/brand/BrandButton.h"
 #include "app/views/brand/BrandFonts.h"

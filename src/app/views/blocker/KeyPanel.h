@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/services/AppBlockPanel.h"
+#include "app/services/appblocker/AppBlockPanel.h"
 #include "app/views/blocker/AppBlockView.h"
 
 #include <QPointer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/services/DesktopAccountService.h"
+#include "app/services/account/DesktopAccountService.h"
 
 #include <QObject>
 #include <QString>

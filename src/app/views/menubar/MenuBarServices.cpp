@@ -5,11 +5,11 @@
 #include "MenuShieldPort.h"
 #include "UpdatePhaseSource.h"
 
-#include "app/services/BlockingService.h"
-#include "app/services/ConfigurationManager.h"
-#include "app/services/DesktopBrowserBridge.h"
-#include "app/services/HelperInstaller.h"
-#include "app/services/ScheduleManager.h"
+#include "app/services/bridge/DesktopBrowserBridge.h"
+#include "app/services/core/BlockingService.h"
+#include "app/services/core/ConfigurationManager.h"
+#include "app/services/core/ScheduleManager.h"
+#include "app/services/daemon/HelperInstaller.h"
 #include "app/views/assistant/DesktopAIWindowController.h"
 #include "app/views/settings/SettingsWindowController.h"
 

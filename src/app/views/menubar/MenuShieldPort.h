@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/services/DesktopBrowserShield.h"
+#include "app/services/shield/DesktopBrowserShield.h"
 
 #include <QObject>
 

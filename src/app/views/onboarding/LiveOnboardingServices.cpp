@@ -2,11 +2,11 @@
 
 #include "app/platform/Clock.h"
 #include "app/platform/Scheduler.h"
-#include "app/services/BlockingService.h"
-#include "app/services/ConfigurationManager.h"
-#include "app/services/DesktopAccountService.h"
-#include "app/services/HelperInstaller.h"
-#include "app/services/ScheduleManager.h"
+#include "app/services/account/DesktopAccountService.h"
+#include "app/services/core/BlockingService.h"
+#include "app/services/core/ConfigurationManager.h"
+#include "app/services/core/ScheduleManager.h"
+#include "app/services/daemon/HelperInstaller.h"
 #include "app/views/brand/Appearance.h"
 #include "app/views/onboarding/OnboardingWindowController.h"
 

@@ -1,6 +1,6 @@
 #include "app/views/onboarding/NightScreens.h"
 
-#include "app/services/DesktopAccountService.h"
+#include "app/services/account/DesktopAccountService.h"
 #include "app/views/brand/BrandAccessibility.h"
 #include "app/views/brand/BrandAssets.h"
 #include "app/views/brand/BrandButton.h"

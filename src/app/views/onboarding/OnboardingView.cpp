@@ -1,7 +1,7 @@
 #include "app/views/onboarding/OnboardingView.h"
 
 #include "app/models/OnboardingPolicy.h"
-#include "app/services/ConfigurationManager.h"
+#include "app/services/core/ConfigurationManager.h"
 #include "app/views/brand/BrandAccessibility.h"
 #include "app/views/brand/BrandTokens.h"
 #include "app/views/brand/KeyDownMonitor.h"

@@ -1,8 +1,8 @@
 #include "app/views/pickers/BlockedAppsView.h"
 
-#include "app/services/ConfigurationManager.h"
-#include "app/services/DesktopAccountService.h"
-#include "app/services/InstalledApps.h"
+#include "app/services/account/DesktopAccountService.h"
+#include "app/services/catalog/InstalledApps.h"
+#include "app/services/core/ConfigurationManager.h"
 #include "app/views/brand/BrandFonts.h"
 #include "app/views/brand/RollingText.h"
 #include "app/views/pickers/PickerPage.h"

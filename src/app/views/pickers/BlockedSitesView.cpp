@@ -1,8 +1,8 @@
 #include "app/views/pickers/BlockedSitesView.h"
 
-#include "app/services/ConfigurationManager.h"
-#include "app/services/DesktopAccountService.h"
-#include "app/services/SiteIconStore.h"
+#include "app/services/account/DesktopAccountService.h"
+#include "app/services/catalog/SiteIconStore.h"
+#include "app/services/core/ConfigurationManager.h"
 #include "app/views/brand/BrandAssets.h"
 #include "app/views/brand/BrandFonts.h"
 #include "app/views/brand/BrandShapes.h"

@@ -1,7 +1,7 @@
 #include "app/views/pickers/PickerHosts.h"
 
-#include "app/services/ConfigurationManager.h"
-#include "app/services/DesktopAccountService.h"
+#include "app/services/account/DesktopAccountService.h"
+#include "app/services/core/ConfigurationManager.h"
 #include "app/views/brand/Appearance.h"
 
 #include <QTimer>

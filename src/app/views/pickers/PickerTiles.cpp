@@ -1,7 +1,7 @@
 #include "app/views/pickers/PickerTiles.h"
 
-#include "app/services/InstalledApps.h"
-#include "app/services/SiteIconStore.h"
+#include "app/services/catalog/InstalledApps.h"
+#include "app/services/catalog/SiteIconStore.h"
 #include "app/views/brand/BrandAssets.h"
 #include "app/views/brand/BrandShapes.h"
 #include "app/views/brand/BrandTokens.h"

@@ -1,6 +1,6 @@
 #include "app/views/pickers/SiteIcon.h"
 
-#include "app/services/SiteIconStore.h"
+#include "app/services/catalog/SiteIconStore.h"
 #include "app/views/brand/BrandAssets.h"
 #include "app/views/brand/BrandFonts.h"
 #include "app/views/brand/BrandShapes.h"

@@ -1,7 +1,7 @@
 #include "SettingsPages.h"
 
 #include "WeekScheduleEditor.h"
-#include "app/services/HelperInstaller.h"
+#include "app/services/daemon/HelperInstaller.h"
 #include "app/views/account/FolgasView.h"
 #include "app/views/account/OrlaAccountView.h"
 #include "app/views/brand/BrandButton.h"

@@ -1,8 +1,8 @@
 #include "WeekEditorModel.h"
 
-#include "app/services/BlockingService.h"
-#include "app/services/ConfigurationManager.h"
-#include "app/services/ScheduleManager.h"
+#include "app/services/core/BlockingService.h"
+#include "app/services/core/ConfigurationManager.h"
+#include "app/services/core/ScheduleManager.h"
 
 #include <QPointer>
 

@@ -1,18 +1,18 @@
 // The browser shield of the running application, wired to the desktop's
 // accessibility bus, the shared X11 workspace, XTest, the covering panel and
 // the services. It lives with the views because the panel is a window.
-#include "app/services/DesktopBrowserShield.h"
+#include "app/services/shield/DesktopBrowserShield.h"
 
 #include "app/models/SiteCatalog.h"
 #include "app/platform/linux/AtspiEvents.h"
 #include "app/platform/linux/AtspiTree.h"
 #include "app/platform/linux/X11BrowserWindows.h"
-#include "app/services/ConfigurationManager.h"
-#include "app/services/DesktopAIService.h"
-#include "app/services/DesktopAccountService.h"
-#include "app/services/DesktopBrowserBridge.h"
-#include "app/services/ProductAnalytics.h"
-#include "app/services/ScheduleManager.h"
+#include "app/services/account/DesktopAccountService.h"
+#include "app/services/analytics/ProductAnalytics.h"
+#include "app/services/assistant/DesktopAIService.h"
+#include "app/services/bridge/DesktopBrowserBridge.h"
+#include "app/services/core/ConfigurationManager.h"
+#include "app/services/core/ScheduleManager.h"
 #include "app/views/assistant/DesktopAIWindowController.h"
 #include "app/views/blocker/SharedWorkspace.h"
 #include "app/views/shield/ShieldPanel.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/services/ShieldPanelHost.h"
+#include "app/services/shield/ShieldPanelHost.h"
 #include "app/views/shield/BrowserShieldView.h"
 
 #include <QPointer>

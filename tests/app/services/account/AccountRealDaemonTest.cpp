@@ -8,7 +8,7 @@
 #include "ServiceRig.h"
 #include "TestFiles.h"
 
-#include "app/services/DesktopAccountService.h"
+#include "app/services/account/DesktopAccountService.h"
 
 #include <QFile>
 #include <QJsonArray>

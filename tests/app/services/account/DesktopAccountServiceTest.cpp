@@ -2,8 +2,8 @@
 #include "EventLoop.h"
 #include "ServiceRig.h"
 
-#include "app/services/BrowserBridgeAccount.h"
-#include "app/services/DesktopAccountService.h"
+#include "app/services/account/DesktopAccountService.h"
+#include "app/services/bridge/BrowserBridgeAccount.h"
 
 #include <QFileInfo>
 #include <QJsonArray>

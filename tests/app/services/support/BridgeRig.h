@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/services/BrowserBridgeAccount.h"
-#include "app/services/DesktopBrowserBridge.h"
+#include "app/services/bridge/BrowserBridgeAccount.h"
+#include "app/services/bridge/DesktopBrowserBridge.h"
 
 #include "FakeTime.h"
 

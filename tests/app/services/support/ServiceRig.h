@@ -1,11 +1,11 @@
 #pragma once
 
-#include "app/services/BlockingService.h"
-#include "app/services/ConfigurationManager.h"
-#include "app/services/DesktopAccountService.h"
-#include "app/services/HelperConnection.h"
-#include "app/services/HelperInstaller.h"
-#include "app/services/ScheduleManager.h"
+#include "app/services/account/DesktopAccountService.h"
+#include "app/services/core/BlockingService.h"
+#include "app/services/core/ConfigurationManager.h"
+#include "app/services/core/ScheduleManager.h"
+#include "app/services/daemon/HelperConnection.h"
+#include "app/services/daemon/HelperInstaller.h"
 
 #include "FakeHelperDaemon.h"
 #include "FakeTime.h"
