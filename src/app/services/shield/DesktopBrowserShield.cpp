@@ -122,9 +122,7 @@ void DesktopBrowserShield::start()
         return;
     }
     m_started = true;
-    if (m_events && m_events->listen()) {
-        m_announcements = connect(m_events, &AccessibilityEvents::announced, this, &DesktopBrowserShield::announced);
-    }
+    listen();
     wake();
     m_activation = connect(&m_windows, &BrowserWindows::applicationActivated, this, [this](const FrontApp& app) {
         if (app.pid == m_windows.ownPid()) {
@@ -203,6 +201,7 @@ void DesktopBrowserShield::stop()
     dismiss();
     disconnect(m_activation);
     disconnect(m_announcements);
+    m_announcements = {};
     if (m_events) {
         m_events->stop();
     }
@@ -246,11 +245,23 @@ void DesktopBrowserShield::requestPermission()
         });
 }
 
+void DesktopBrowserShield::listen()
+{
+    // Without the accessibility bus (the switch off) nothing is announced:
+    // tried again once the permission comes.
+    if (m_started && m_events && !m_announcements && m_events->listen()) {
+        m_announcements = connect(m_events, &AccessibilityEvents::announced, this, &DesktopBrowserShield::announced);
+    }
+}
+
 void DesktopBrowserShield::setPermission(bool value)
 {
     if (m_hasPermission != value) {
         m_hasPermission = value;
         Q_EMIT hasPermissionChanged();
+    }
+    if (value) {
+        listen();
     }
 }
 

@@ -164,6 +164,8 @@ private:
     // Starts the running timer again when its period no longer fits.
     void pace();
     void announced(const QString& service);
+    // Listens to the announcements while started, where the bus allows.
+    void listen();
     void apply(const std::optional<QString>& hosts, const std::optional<FrontApp>& front, const Sight& sight);
     void note(const QString& text);
     // The debug line of what a pass found, written when it differs from the

@@ -782,8 +782,10 @@ TEST_F(BrowserShieldTest, WithoutABrowserTheScanSleeps)
 
 class FakeEvents final : public AccessibilityEvents {
 public:
-    bool listen() override { return listening = true; }
+    bool listen() override { return listening = available; }
     void stop() override { listening = false; }
+    // The accessibility bus can be reached.
+    bool available = true;
     bool listening = false;
 };
 
@@ -829,6 +831,17 @@ TEST_F(BrowserShieldTest, AnnouncementsOfTheBrowserRunAPassAndSlowTheSteadyOne)
     Q_EMIT announcements.announced(b.app.service);
     time.advance(1s);
     EXPECT_EQ(tree.reads, 0);
+
+    // Started with the switch off, the shield listens once it is on.
+    tree.enabled = false;
+    announcements.available = false;
+    shield().start();
+    time.advance(1s);
+    EXPECT_FALSE(announcements.listening);
+    tree.enabled = true;
+    announcements.available = true;
+    time.advance(6s);
+    EXPECT_TRUE(announcements.listening);
 }
 
 // Twice a second over an allowed page, a pass reads what it remembered of the
