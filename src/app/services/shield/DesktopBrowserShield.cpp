@@ -607,6 +607,10 @@ void DesktopBrowserShield::show(const QString& host, const QString& address, con
     m_shownAddress = address;
     m_blockedPage = page;
     m_clearReads = 0;
+    // A close under way guards its own panel against a second press; this
+    // panel covers another page, whose close must not wait for it (its
+    // checks read the page again and never close this one by mistake).
+    m_closingTab.reset();
     pace();
 }
 

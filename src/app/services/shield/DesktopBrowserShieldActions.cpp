@@ -121,7 +121,12 @@ void DesktopBrowserShield::closeTab()
                 closing = *tab;
             }
             m_closingTab = closing;
-            m_scheduler.runLater(closeGuard, this, [this] { m_closingTab.reset(); });
+            m_scheduler.runLater(closeGuard, this, [this, closing] {
+                // Only this close's guard: a later panel's close keeps its own.
+                if (m_closingTab == closing) {
+                    m_closingTab.reset();
+                }
+            });
             if (const auto number = windowNumber(target)) {
                 m_windows.activateWindow(*number);
             }

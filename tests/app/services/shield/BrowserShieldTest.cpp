@@ -469,6 +469,29 @@ TEST_F(BrowserShieldTest, CloseTabSendsOneKeyOnlyToTheBlockedTab)
     EXPECT_EQ(beeps, 2);
 }
 
+// A close guards against a second press on its own panel only: the panel of
+// the next blocked page, up within a second, closes its tab too.
+TEST_F(BrowserShieldTest, TheNextPanelClosesItsTabAtOnce)
+{
+    const Browser b = makeBrowser(3, 1, u"https://blocked.test/one"_s, u"blocked.test - Chromium"_s);
+    shield().observe();
+    ASSERT_TRUE(panel.exists());
+    panel.content->onCloseTab();
+    time.advance(300ms);
+    ASSERT_EQ(keys.sent, std::vector<ShieldKey> { ShieldKey::CloseTab });
+
+    // The tab went; the one now in front shows another blocked page.
+    tree.at(b.tabs[1]).states.selected = false;
+    tree.at(b.tabs[2]).states.selected = true;
+    navigate(b, u"https://blocked.test/two"_s, u"blocked.test - Chromium"_s);
+    shield().observe();
+    ASSERT_TRUE(panel.exists());
+    panel.content->onCloseTab();
+    time.advance(300ms);
+    EXPECT_EQ(keys.sent, (std::vector<ShieldKey> { ShieldKey::CloseTab, ShieldKey::CloseTab }));
+    EXPECT_EQ(beeps, 0);
+}
+
 TEST_F(BrowserShieldTest, CloseTabInASingleTabWindowAndNeverIntoAnotherWindow)
 {
     makeBrowser(0, std::nullopt, u"https://blocked.test/"_s, u"blocked.test - Chromium"_s);
