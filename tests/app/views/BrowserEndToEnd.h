@@ -398,7 +398,15 @@ inline void closeTheCoveredTwin(ShieldRig& rig, const std::function<QList<X11Wor
                 }
                 return blockedWindow.has_value();
             },
-            10000));
+            10000))
+            << [&] {
+                   std::string titles;
+                   for (const auto& window : windows()) {
+                       const auto info = rig.windows->windowInfo(window.id);
+                       titles += (info ? info->title.toStdString() : std::string("?")) + "; ";
+                   }
+                   return titles;
+               }();
         if (rig.workspace->activeWindow() != blockedWindow) {
             rig.workspace->activateWindow(*blockedWindow);
         }
