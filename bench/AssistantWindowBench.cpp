@@ -1,7 +1,9 @@
-// The assistant window's two costs that a person can feel: building and
-// drawing the window the first time it is shown (the form, with its header and
-// chips), and one frame of the breathing glow, which redraws 30 times a second
-// while a request is judged. Painted at device pixel ratio 2.
+// The assistant window's costs that a person can feel: building and drawing
+// the window the first time it is shown (the form, with its header and chips),
+// one frame of the breathing glow, which redraws 30 times a second while a
+// request is judged (painted at device pixel ratio 2), and the share of one
+// core the shown window takes while it judges (the glow breathing on screen;
+// with reduced motion nothing should run).
 #include "AssistantFakes.h"
 
 #include "app/platform/Clock.h"
@@ -10,13 +12,19 @@
 #include "app/services/catalog/SiteIconStore.h"
 #include "app/views/assistant/DesktopAIWindow.h"
 #include "app/views/assistant/OrlaGlow.h"
+#include "app/views/brand/Appearance.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
+
+#include <ctime>
 
 using namespace kestravin;
 using namespace Qt::StringLiterals;
@@ -59,6 +67,48 @@ void BM_BreathingGlowFrame(benchmark::State& state)
     }
 }
 BENCHMARK(BM_BreathingGlowFrame)->Unit(benchmark::kMicrosecond);
+
+double processCpuSeconds()
+{
+    timespec now {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// Arg 0: full motion; 1: reduced motion.
+void BM_EvaluatingCpuShare(benchmark::State& state)
+{
+    const bool reduced = state.range(0) != 0;
+    Appearance::shared().overrideReduceMotion(reduced);
+    testing_support::FakeAssistantPort port;
+    FixedScreenReader reader;
+    QTemporaryDir folder;
+    SiteIconStore icons({ folder.path(), [](const QString&, const QString&) { return QUrl(); }, 8000 });
+    DesktopAIView::Services services { &port, &Clock::system(), &Scheduler::system(), &reader, &icons,
+        QLocale(QLocale::Portuguese, QLocale::Brazil), QTimeZone::utc(), [] {} };
+    DesktopAIWindow window(services);
+    window.show();
+    port.request(u"tiktok"_s, u"preciso ver uma aula"_s, 10);
+    port.publish();
+    // Past the change of scene.
+    QEventLoop settle;
+    QTimer::singleShot(800, &settle, &QEventLoop::quit);
+    settle.exec();
+    for (auto _ : state) {
+        QElapsedTimer wall;
+        wall.start();
+        const double cpuBefore = processCpuSeconds();
+        QEventLoop loop;
+        QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+        loop.exec();
+        const double cpu = processCpuSeconds() - cpuBefore;
+        const double seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
+        state.SetIterationTime(seconds);
+        state.counters["cpu_pct_of_core"] = 100.0 * cpu / seconds;
+    }
+    Appearance::shared().overrideReduceMotion(false);
+}
+BENCHMARK(BM_EvaluatingCpuShare)->Arg(0)->Arg(1)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 

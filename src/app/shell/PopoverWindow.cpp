@@ -2,6 +2,7 @@
 
 #include "app/shell/PopoverPlacement.h"
 #include "app/views/brand/Appearance.h"
+#include "app/views/brand/SettledLayout.h"
 
 #include <QCursor>
 #include <QEvent>
@@ -9,7 +10,6 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
-#include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
 
@@ -25,13 +25,10 @@ QColor background()
 } // namespace
 
 PopoverWindow::PopoverWindow(Clock& clock, QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      m_clock(clock),
-      m_layout(new QVBoxLayout(this))
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_clock(clock)
 {
     setWindowTitle(u"Kestravin"_s);
     setAccessibleName(u"Kestravin"_s);
-    m_layout->setContentsMargins(0, 0, 0, 0);
     setFixedWidth(popoverWidth);
     connect(&Appearance::shared(), &Appearance::colorSchemeChanged, this, qOverload<>(&QWidget::update));
 }
@@ -39,12 +36,15 @@ PopoverWindow::PopoverWindow(Clock& clock, QWidget* parent)
 void PopoverWindow::setContent(QWidget* content)
 {
     if (m_content) {
-        m_layout->removeWidget(m_content);
         m_content->deleteLater();
     }
     m_content = content;
     if (content) {
-        m_layout->addWidget(content);
+        // Placed by hand, not by a layout: a layout centres a column that is
+        // shorter than the window, and the window follows the column anyway.
+        content->setParent(this);
+        content->setGeometry(rect());
+        content->show();
     }
 }
 
@@ -63,24 +63,50 @@ void PopoverWindow::toggle(QPoint anchor)
 
 void PopoverWindow::showAt(QPoint anchor)
 {
-    if (anchor.isNull()) {
-        anchor = QCursor::pos();
-    }
-    QScreen* screen = QGuiApplication::screenAt(anchor);
-    if (!screen) {
-        screen = QGuiApplication::primaryScreen();
-    }
-    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
-    const int contentHeight = m_content ? m_content->sizeHint().height() : 0;
-    const int height = std::clamp(contentHeight, 1, std::min(maximumHeight, available.height()));
-    setFixedHeight(height);
-    setGeometry(popoverGeometry(anchor, QSize(popoverWidth, height), available));
+    m_anchor = anchor.isNull() ? QCursor::pos() : anchor;
+    fitToContent();
     show();
+    // Showing refreshes the content (its texts follow the clock): measure again.
+    fitToContent();
     raise();
     activateWindow();
     if (m_content) {
         m_content->setFocus(Qt::PopupFocusReason);
     }
+}
+
+void PopoverWindow::fitToContent()
+{
+    QScreen* screen = QGuiApplication::screenAt(m_anchor);
+    if (!screen) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    int contentHeight = 0;
+    if (m_content) {
+        // Settle the content's pending layout work first, so that a text set
+        // a moment ago counts with the lines it wraps into.
+        settleLayouts(m_content);
+        contentHeight
+            = m_content->hasHeightForWidth() ? m_content->heightForWidth(popoverWidth) : m_content->sizeHint().height();
+    }
+    const int height = std::clamp(contentHeight, 1, std::min(maximumHeight, available.height()));
+    const QRect geometry = popoverGeometry(m_anchor, QSize(popoverWidth, height), available);
+    if (geometry != this->geometry() || height != minimumHeight() || height != QWidget::maximumHeight()) {
+        setFixedHeight(height);
+        setGeometry(geometry);
+    }
+}
+
+bool PopoverWindow::event(QEvent* event)
+{
+    const bool handled = QWidget::event(event);
+    // The content changed what it needs (a section came or went, a text
+    // wrapped): the open window follows.
+    if (event->type() == QEvent::LayoutRequest && isVisible()) {
+        fitToContent();
+    }
+    return handled;
 }
 
 void PopoverWindow::changeEvent(QEvent* event)
@@ -101,6 +127,14 @@ void PopoverWindow::keyPressEvent(QKeyEvent* event)
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void PopoverWindow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (m_content) {
+        m_content->setGeometry(rect());
+    }
 }
 
 void PopoverWindow::paintEvent(QPaintEvent*)

@@ -6,14 +6,14 @@
 #include <QPointer>
 #include <QWidget>
 
-class QVBoxLayout;
-
 namespace kestravin {
 
 // The frameless window under the tray item that hosts the popover's view.
 // It closes when it loses the focus; a tray click that arrives right after
 // such a close (the click that took the focus away) does not reopen it.
-// Escape closes it too, as it closes a menu.
+// Escape closes it too, as it closes a menu. While open it follows the
+// height its content asks for, so a line that wraps or a section that goes
+// never leaves the column clipped or a gap below it.
 class PopoverWindow : public QWidget {
     Q_OBJECT
 public:
@@ -34,15 +34,20 @@ public:
     void showAt(QPoint anchor);
 
 protected:
+    bool event(QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Sizes the window to its content and places it for the last anchor.
+    void fitToContent();
+
     Clock& m_clock;
-    QVBoxLayout* m_layout;
     QPointer<QWidget> m_content;
     QDateTime m_closedByFocusLossAt;
+    QPoint m_anchor;
 };
 
 } // namespace kestravin

@@ -2,10 +2,15 @@
 // keyboard when opened, closes when another window takes it, and the tray
 // click that took the focus away does not open it again at once.
 #include "app/platform/Clock.h"
+#include "app/platform/Scheduler.h"
+#include "app/platform/ScreenReader.h"
+#include "app/services/catalog/SiteIconStore.h"
 #include "app/shell/PopoverWindow.h"
+#include "app/views/assistant/DesktopAIWindow.h"
 #include "app/views/brand/Appearance.h"
 #include "app/views/onboarding/OnboardingWindowController.h"
 
+#include "../views/AssistantFakes.h"
 #include "FakeOnboardingServices.h"
 #include "app/views/settings/SettingsWindowController.h"
 #include "support/EventLoop.h"
@@ -18,6 +23,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -84,18 +90,24 @@ TEST(PopoverX11, ClosesOnFocusLossAndTheClosingClickDoesNotReopen)
     EXPECT_FALSE(popover.isVisible());
 }
 
-// What openbox allows on a window, as it publishes it (_NET_WM_ALLOWED_ACTIONS).
-QString allowedActions(const QWidget& window)
+// A property of a window as xprop prints it.
+QString windowProperty(const QWidget& window, const QString& name)
 {
     QProcess xprop;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"DISPLAY"_s, qEnvironmentVariable("DISPLAY"));
     xprop.setProcessEnvironment(environment);
-    xprop.start(u"xprop"_s, { u"-id"_s, QString::number(window.winId()), u"_NET_WM_ALLOWED_ACTIONS"_s });
+    xprop.start(u"xprop"_s, { u"-id"_s, QString::number(window.winId()), name });
     xprop.waitForFinished(5000);
     return QString::fromUtf8(xprop.readAllStandardOutput());
 }
 
+// The settings, first-run and assistant windows have one size. openbox
+// keeps a maximise slot in the title bar of every window that can be
+// minimised (its title layout draws the button disabled), so what counts is
+// what the window manager does: it lists no maximise among the allowed
+// actions, and a request to maximise (the title bar's button, a double click
+// on the title, a key binding) leaves the window as it was.
 TEST(FixedWindowsX11, OfferNoMaximise)
 {
     SettingsWindowController::shared().show();
@@ -105,16 +117,38 @@ TEST(FixedWindowsX11, OfferNoMaximise)
     gate.setServices(signedOut);
     ASSERT_FALSE(gate.requireAccount());
     QWidget* firstRun = gate.window();
-    for (QWidget* window : { settings, firstRun }) {
+    testing_support::FakeAssistantPort port;
+    FixedScreenReader reader(false);
+    QTemporaryDir iconFolder;
+    SiteIconStore icons { SiteIconStore::Options {
+        iconFolder.path(), [](const QString&, const QString&) { return QUrl(); }, 8000 } };
+    DesktopAIWindow assistant(
+        { &port, &Clock::system(), &Scheduler::system(), &reader, &icons, QLocale(), QTimeZone::systemTimeZone(), {} });
+    for (QWidget* window : { settings, firstRun, static_cast<QWidget*>(&assistant) }) {
         ASSERT_TRUE(window);
         window->show();
         SCOPED_TRACE(window->windowTitle().toStdString());
+        const QSize size = window->size();
         QString actions;
         ASSERT_TRUE(waitFor([&] {
-            actions = allowedActions(*window);
+            actions = windowProperty(*window, u"_NET_WM_ALLOWED_ACTIONS"_s);
             return actions.contains(u"_NET_WM_ACTION_CLOSE"_s);
         }));
         EXPECT_FALSE(actions.contains(u"MAXIMIZE"_s)) << actions.toStdString();
+        EXPECT_FALSE(actions.contains(u"_NET_WM_ACTION_RESIZE"_s)) << actions.toStdString();
+        const QString hints = windowProperty(*window, u"WM_NORMAL_HINTS"_s);
+        const auto sizeLine = [&](const QString& which) {
+            const qsizetype at = hints.indexOf(which);
+            return at < 0 ? QString() : hints.mid(at + which.size()).section(u'\n', 0, 0).trimmed();
+        };
+        EXPECT_FALSE(sizeLine(u"minimum size:"_s).isEmpty()) << hints.toStdString();
+        EXPECT_EQ(sizeLine(u"minimum size:"_s), sizeLine(u"maximum size:"_s)) << hints.toStdString();
+
+        window->showMaximized();
+        kestravin::testing::spin(500);
+        EXPECT_EQ(window->size(), size);
+        EXPECT_FALSE(windowProperty(*window, u"_NET_WM_STATE"_s).contains(u"MAXIMIZED"_s));
+        window->hide();
     }
 }
 

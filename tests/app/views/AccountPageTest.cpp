@@ -15,6 +15,7 @@
 
 #include <QAccessible>
 #include <QCheckBox>
+#include <QJsonDocument>
 #include <QLabel>
 #include <QSettings>
 
@@ -178,6 +179,64 @@ TEST(AccountPageTest, AFailedLinkSaysWhyOnTheCardThatIsShown)
             EXPECT_EQ(page.linkMessageLabel()->text(), describe(DesktopAccessError::configuration));
         }
     }
+}
+
+// Texts from outside break inside the card, long words (an address, a code)
+// too: nothing runs past the card's edge or is cut below.
+TEST(AccountPageTest, LongOutsideTextsWrapInsideTheCard)
+{
+    PageRig p;
+    const QString longMessage = u"Falha ao falar com https://contas.kestravin.example/api/device/begin?instalacao="
+                                u"8f14e45fceea167a5a36dedd4bea2543e3b0c44298fc1c149afbf4c8996fb924 (erro 503): "
+                                u"servico_temporariamente_indisponivel_tente_de_novo_mais_tarde"_s;
+    p.api.addFault(u"/api/device/begin"_s,
+        AccountApiDouble::status(503, QJsonDocument(QJsonObject { { u"error"_s, longMessage } }).toJson()));
+    OrlaAccountView page(p.services());
+    page.resize(580, 640); // the settings window's page area
+    page.show();
+    const auto laidOut = [&](QLabel* label) -> ::testing::AssertionResult {
+        const QWidget* card = page.card() == OrlaAccountView::Card::linked ? page.emailLabel()->parentWidget()
+                                                                           : page.linkMessageLabel()->parentWidget();
+        const QRect inCard(label->mapTo(card->parentWidget(), QPoint()), label->size());
+        const QRect cardRect = card->parentWidget()->contentsRect().marginsRemoved(QMargins(18, 18, 18, 18));
+        if (!cardRect.contains(inCard)) {
+            return ::testing::AssertionFailure()
+                << "label " << inCard.x() << "," << inCard.y() << " " << inCard.width() << "x" << inCard.height()
+                << " outside the card " << cardRect.width() << "x" << cardRect.height();
+        }
+        if (label->height() < label->heightForWidth(label->width())) {
+            return ::testing::AssertionFailure()
+                << "cut: " << label->height() << " < " << label->heightForWidth(label->width());
+        }
+        if (page.widget()->width() > page.viewport()->width()) {
+            return ::testing::AssertionFailure() << "the page is wider than its view";
+        }
+        return ::testing::AssertionSuccess();
+    };
+    // Once the layouts have settled.
+    const auto insideTheCard = [&](QLabel* label) {
+        waitUntil([&] { return bool(laidOut(label)); }, 2000);
+        return laidOut(label);
+    };
+
+    page.linkButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return !p.account.connecting() && !p.account.message().isEmpty(); }));
+    ASSERT_TRUE(page.linkMessageLabel()->isVisible());
+    EXPECT_TRUE(page.linkMessageLabel()->text().contains(u"servico_temporariamente"_s))
+        << page.linkMessageLabel()->text().toStdString();
+    EXPECT_TRUE(insideTheCard(page.linkMessageLabel()));
+
+    // The linked card with an address longer than the card is wide.
+    DesktopAccountSnapshot snapshot;
+    snapshot.user.id = u"u1"_s;
+    snapshot.user.name = u"Ana"_s;
+    snapshot.user.email = u"ana.souza.da.silva.pereira.de.albuquerque.cavalcanti.e.mello@"
+                          u"departamento-de-tecnologia.exemplo.com.br"_s;
+    p.account.setSnapshot(snapshot);
+    ASSERT_EQ(page.card(), OrlaAccountView::Card::linked);
+    EXPECT_TRUE(insideTheCard(page.emailLabel()));
+    EXPECT_EQ(page.emailLabel()->text(), snapshot.user.email) << "shown as given";
+    EXPECT_TRUE(insideTheCard(page.messageLabel()));
 }
 
 TEST(AccountPageTest, SwitchesShowWhatTheServicesPublishAndSpringBackWhenRefused)

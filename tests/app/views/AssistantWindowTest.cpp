@@ -7,15 +7,19 @@
 
 #include "app/platform/ScreenReader.h"
 #include "app/services/catalog/SiteIconStore.h"
+#include "app/views/assistant/CountdownDigits.h"
 #include "app/views/assistant/DesktopAIView.h"
 #include "app/views/assistant/DesktopAIWindow.h"
 #include "app/views/assistant/DesktopAIWindowController.h"
 #include "app/views/assistant/OrlaGlow.h"
+#include "app/views/assistant/SceneTransition.h"
 #include "app/views/assistant/SiteSelect.h"
 #include "app/views/brand/BrandButton.h"
 #include "app/views/brand/BrandTextField.h"
+#include "app/views/brand/Firefly.h"
 #include "app/views/brand/SummaryLink.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QEnterEvent>
 #include <QLabel>
@@ -68,6 +72,9 @@ protected:
             if (label->isVisibleTo(view.get()) && !label->text().isEmpty()) {
                 texts << label->text();
             }
+        }
+        if (CountdownDigits* digits = view->countdownDigits(); digits->isVisibleTo(view.get())) {
+            texts << digits->text();
         }
         return texts;
     }
@@ -334,6 +341,168 @@ TEST_F(AssistantWindowTest, GlowBreathesOnlyWhileVisibleAndMotionIsNotReduced)
     EXPECT_FALSE(view->evaluatingGlow()->isTicking());
     EXPECT_FALSE(view->answerGlow()->isTicking());
     EXPECT_EQ(view->answerGlow()->mode(), OrlaGlow::Mode::open);
+}
+
+TEST(SceneMotionTest, ScenesComeInFromSmallerAtTheTopAndLeaveLargerAboutTheCentre)
+{
+    struct Case {
+        double progress;
+        bool reduced;
+        SceneLook entering;
+        SceneLook leaving;
+    };
+    const Case cases[] = {
+        { 0.0, false, { 0.0, 0.97, true }, { 1.0, 1.0, false } },
+        { 0.5, false, { 0.5, 0.985, true }, { 0.5, 1.01, false } },
+        { 1.0, false, { 1.0, 1.0, true }, { 0.0, 1.02, false } },
+        { 0.0, true, { 0.0, 1.0, true }, { 1.0, 1.0, false } },
+        { 1.0, true, { 1.0, 1.0, true }, { 0.0, 1.0, false } },
+    };
+    for (const Case& c : cases) {
+        const SceneLook in = SceneMotion::entering(c.progress, c.reduced);
+        const SceneLook out = SceneMotion::leaving(c.progress, c.reduced);
+        EXPECT_DOUBLE_EQ(in.opacity, c.entering.opacity) << c.progress << c.reduced;
+        EXPECT_DOUBLE_EQ(in.scale, c.entering.scale) << c.progress << c.reduced;
+        EXPECT_TRUE(in.anchoredAtTop);
+        EXPECT_DOUBLE_EQ(out.opacity, c.leaving.opacity) << c.progress << c.reduced;
+        EXPECT_DOUBLE_EQ(out.scale, c.leaving.scale) << c.progress << c.reduced;
+        EXPECT_FALSE(out.anchoredAtTop);
+    }
+    EXPECT_EQ(SceneMotion::durationMs(false), 500);
+    EXPECT_EQ(SceneMotion::durationMs(true), 180);
+}
+
+TEST_F(AssistantWindowTest, TheMascotFliesFromTheHeaderIntoTheNewSceneWhichGrowsIn)
+{
+    makeView();
+    view->setKind(u"tiktok"_s);
+    typeReason(u"preciso ver uma aula"_s);
+    Firefly* header = view->headerMascot();
+    QRectF from(0, 0, 64, 64);
+    from.moveCenter(QRectF(header->rect()).center());
+    from.translate(header->mapTo(view.get(), QPoint(0, 0)));
+    view->send();
+
+    SceneTransition* transition = view->sceneTransition();
+    ASSERT_TRUE(transition->isRunning());
+    ASSERT_TRUE(transition->mascotRect());
+    EXPECT_LT(transition->progress(), 0.5);
+    EXPECT_NEAR(transition->mascotRect()->width(), 64 + (112 - 64) * transition->progress(), 0.5);
+    EXPECT_FALSE(view->evaluatingGlow()->isMascotShown()) << "the scene's own mascot waits for the flying one";
+    EXPECT_FALSE(header->isHidden()) << "the form's mascot is back once its picture is taken";
+    EXPECT_LT(transition->enteringLook().scale, 1.0);
+    EXPECT_TRUE(transition->enteringLook().anchoredAtTop);
+    // The old scene's picture has no background of its own: the window's
+    // backdrop shows through it, and the mascot is not in it.
+    const QImage leaving = transition->leavingPicture().toImage();
+    EXPECT_EQ(leaving.pixelColor(2, leaving.height() - 2).alpha(), 0);
+    const QPoint mascotCentre = (from.center() * leaving.devicePixelRatio()).toPoint();
+    EXPECT_EQ(leaving.pixelColor(mascotCentre).alpha(), 0);
+
+    ASSERT_TRUE(testing_support::waitFor([&] { return !transition->isVisible(); }, 2000));
+    EXPECT_TRUE(view->evaluatingGlow()->isMascotShown());
+    EXPECT_EQ(view->currentPage()->graphicsEffect(), nullptr) << "a scene at rest is drawn as it is";
+
+    // Under reduce motion the scenes only cross-fade and the mascot does not fly.
+    setAppearance(ColorScheme::Light, true);
+    port.answer(u"deny"_s, u"Agora não dá."_s);
+    EXPECT_TRUE(transition->isRunning());
+    EXPECT_FALSE(transition->mascotRect());
+    EXPECT_DOUBLE_EQ(transition->enteringLook().scale, 1.0);
+    EXPECT_TRUE(view->answerGlow()->isMascotShown());
+
+    // The gate replaces a scene at once.
+    port.session = false;
+    port.publish();
+    EXPECT_FALSE(transition->isVisible());
+    EXPECT_TRUE(view->gateShown());
+}
+
+TEST_F(AssistantWindowTest, CountdownDigitsRollOneByOneWhileItsSpokenTextStaysPut)
+{
+    makeView();
+    view->setKind(u"tiktok"_s);
+    typeReason(u"preciso ver uma aula"_s);
+    view->send();
+    port.answer(u"allow"_s, u"Pode."_s, time.now().addSecs(61));
+    CountdownDigits* digits = view->countdownDigits();
+    EXPECT_EQ(digits->text(), u"1:01"_s);
+    QWidget* countdown = digits->parentWidget();
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(countdown);
+    ASSERT_TRUE(face);
+    EXPECT_EQ(face->childCount(), 0);
+    const QString spoken = face->text(QAccessible::Name);
+    EXPECT_TRUE(spoken.startsWith(u"Liberado até 10:01"_s)) << spoken.toStdString();
+
+    time.advance(1s);
+    EXPECT_EQ(digits->text(), u"1:00"_s);
+    EXPECT_FALSE(digits->isRolling(0));
+    EXPECT_FALSE(digits->isRolling(1));
+    EXPECT_FALSE(digits->isRolling(2));
+    EXPECT_TRUE(digits->isRolling(3)) << "only the digit that changed rolls";
+    time.advance(1s);
+    EXPECT_EQ(digits->text(), u"0:59"_s);
+    EXPECT_TRUE(digits->isRolling(0));
+    EXPECT_EQ(face->text(QAccessible::Name), spoken) << "the ticking digits are not read out every second";
+
+    // The end passing changes what is said, once.
+    time.advance(60s);
+    EXPECT_EQ(digits->text(), u"0:00"_s);
+    EXPECT_EQ(face->text(QAccessible::Name), u"O prazo acabou"_s);
+
+    // Under reduce motion the digits change without moving.
+    setAppearance(ColorScheme::Light, true);
+    port.accessUntilValue = time.now().addSecs(30);
+    port.publish();
+    time.advance(1s);
+    for (int i = 0; i < digits->text().size(); ++i) {
+        EXPECT_FALSE(digits->isRolling(i)) << i;
+    }
+}
+
+TEST_F(AssistantWindowTest, TheLinksProblemReachesTheReaderAtMostOnceASecondEndingOnTheLastText)
+{
+    port.bridgeEnabledValue = true;
+    port.bridgeFocusValue = true;
+    makeView();
+    ASSERT_EQ(view->kind(), u"link"_s);
+    const auto typeLink = [&](const QString& link) {
+        view->linkField()->setText(link);
+        Q_EMIT view->linkField()->textEdited(link);
+    };
+    // The reader hears a line by its name; each change of the name is one
+    // announcement.
+    QLabel* problem = nullptr;
+    typeLink(u"https://example.org/"_s);
+    for (QLabel* label : view->findChildren<QLabel*>()) {
+        if (label->text().startsWith(u"A Orla libera um vídeo do YouTube"_s)) {
+            problem = label;
+        }
+    }
+    ASSERT_TRUE(problem);
+    const auto spoken = [&] { return QAccessible::queryAccessibleInterface(problem)->text(QAccessible::Name); };
+    EXPECT_EQ(spoken(), problem->text()) << "the first text is said at once";
+    const QString first = problem->text();
+    typeLink(u"https://www.youtube.com/shorts/abc"_s);
+    typeLink(u"https://x.com/home"_s);
+    EXPECT_TRUE(problem->text().startsWith(u"Esse link não é de um tweet."_s));
+    EXPECT_EQ(spoken(), first) << "within the second nothing more is said";
+    ASSERT_TRUE(testing_support::waitFor([&] { return spoken() == problem->text(); }, 3000))
+        << "the last text is said once the second is over";
+}
+
+TEST_F(AssistantWindowTest, TheEvaluatingSceneIsReadAsOneElement)
+{
+    makeView();
+    view->setKind(u"tiktok"_s);
+    typeReason(u"preciso ver uma aula"_s);
+    view->send();
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(view->currentPage());
+    ASSERT_TRUE(face);
+    EXPECT_EQ(face->role(), QAccessible::StaticText);
+    EXPECT_EQ(face->childCount(), 0);
+    EXPECT_EQ(face->text(QAccessible::Name), u"A Orla está avaliando seu pedido"_s);
+    EXPECT_EQ(face->text(QAccessible::Description), u"TikTok · 5 min\n“preciso ver uma aula”"_s);
 }
 
 TEST_F(AssistantWindowTest, ShowingTheWindowClearsTheLastAnswerOnlyWhenNothingWouldBeLost)

@@ -5,6 +5,7 @@
 #include "ViewsTestSupport.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QEnterEvent>
 #include <QVBoxLayout>
 
@@ -137,6 +138,35 @@ TEST_F(BrandButtonTest, HoverSlidesTheDotInWhileFocusShowsItAtOnce)
     const QColor dot = pixel(grabImage(button), qFloor(corner.x()), qFloor(corner.y()));
     const QColor expected = blend(BrandTokens::accent(), BrandTokens::onAccent(), 0.65);
     EXPECT_TRUE(sameColor(dot, expected, 20));
+}
+
+// The administrator password dialog grabs the pointer: the window system
+// then sends no Leave to the button that opened it. A button disabled
+// meanwhile must not show its hover dot again once enabled with the pointer
+// gone; with the pointer still on it, the hover stays.
+TEST_F(BrandButtonTest, AHoverThePointerLeftUnseenDoesNotComeBack)
+{
+    setAppearance(ColorScheme::Light, true);
+    BrandButton button(u"Instalar serviço"_s, true);
+    button.resize(button.sizeHint());
+    button.move(200, 200);
+    button.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&button));
+    const QPoint inside = button.mapToGlobal(button.rect().center());
+    QCursor::setPos(inside);
+    hover(button, true);
+    ASSERT_EQ(button.dotAmount(), 1.0);
+
+    button.setEnabled(false);
+    EXPECT_EQ(button.dotAmount(), 0.0);
+    button.setEnabled(true);
+    EXPECT_EQ(button.dotAmount(), 1.0) << "the pointer is still there";
+
+    button.setEnabled(false);
+    QCursor::setPos(inside + QPoint(400, 300)); // no Leave reaches the button
+    button.setEnabled(true);
+    EXPECT_EQ(button.dotAmount(), 0.0);
+    EXPECT_FALSE(button.brandHovered());
 }
 
 TEST_F(BrandButtonTest, ReduceMotionShowsTheDotAtOnceInItsCorner)

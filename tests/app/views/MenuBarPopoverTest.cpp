@@ -3,6 +3,7 @@
 // a clock the test moves) and fakes of the account, updater and shield.
 
 #include "app/models/InternetDateTime.h"
+#include "app/shell/PopoverWindow.h"
 #include "app/views/brand/ChoiceChips.h"
 #include "app/views/menubar/FocusStartSection.h"
 #include "app/views/menubar/FolgaRow.h"
@@ -18,12 +19,14 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -433,6 +436,74 @@ TEST_F(MenuBarPopoverTest, RestartSettingsAndQuit)
     runFocus();
     find<QAbstractButton>(u"Sair"_s)->click();
     EXPECT_EQ(quits, 1);
+}
+
+// In its window the column is never clipped and leaves no gap: the window
+// follows what the column needs when it opens (texts changed while it was
+// closed) and while it is open (a break starts, the focus area goes).
+TEST_F(MenuBarPopoverTest, TheWindowFitsTheColumnWhateverChanges)
+{
+    start(true, ServiceRig::configurationWith({ u"a.com"_s }, false, 11, 12));
+    view->hide();
+    MenuBarPopoverView* column = view.get();
+    PopoverWindow window(rig->time);
+    window.setContent(view.release()); // the window owns it from here
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    const QPoint anchor(available.right() - 5, available.top());
+
+    // What lies between the column's last row and the window's bottom edge,
+    // and the wrapped labels whose lines do not fit their height.
+    const auto gapBelow = [&] {
+        const QWidget* bottom = column->section(u"bottomActions"_s);
+        return window.height() - bottom->mapTo(&window, QPoint(0, bottom->height())).y();
+    };
+    const auto clipped = [&] {
+        QStringList texts;
+        for (QLabel* label : column->findChildren<QLabel*>()) {
+            if (label->isVisibleTo(column) && label->wordWrap() && !label->text().isEmpty()
+                && label->height() < label->heightForWidth(label->width())) {
+                texts << label->text();
+            }
+        }
+        return texts;
+    };
+    const auto why = [&] {
+        return "clipped: " + clipped().join(u" | "_s).toStdString() + "; gap below: " + std::to_string(gapBelow());
+    };
+    const auto fits = [&] {
+        QCoreApplication::processEvents();
+        return clipped().isEmpty() && gapBelow() == 22; // the column's own margin
+    };
+
+    window.showAt(anchor);
+    ASSERT_TRUE(waitUntil(fits)) << why();
+    window.hide();
+
+    // Closed, the hours go on: the next opening shows the next focus and the
+    // week under the switch.
+    blocking->setAutomaticHours(true);
+    window.showAt(anchor);
+    const int opened = window.height();
+    EXPECT_EQ(column->findChild<QLabel*>(u"subtext"_s)->text(), u"Próximo foco · dom. · 11:00"_s);
+    EXPECT_TRUE(waitUntil(fits)) << why();
+    EXPECT_EQ(window.height(), opened) << "the right height from the start";
+    window.hide();
+
+    // Open during a focus with a break on offer, then the break starts.
+    account.session = true;
+    account.current = snapshotWith(1, true);
+    runFocus();
+    window.showAt(anchor);
+    ASSERT_TRUE(waitUntil(fits)) << why();
+    const int withFocus = window.height();
+    bridge.setEnabled(false);
+    DesktopAccountSnapshot snapshot = snapshotWith(0, false);
+    snapshot.folga->active = AccountFolga::Active { InternetDateTime::format(rig->time.now().addSecs(900)) };
+    account.current = snapshot;
+    account.publish();
+    ASSERT_EQ(column->model().statusText(), u"Folga em uso"_s);
+    EXPECT_TRUE(waitUntil(fits)) << why();
+    EXPECT_LT(window.height(), withFocus);
 }
 
 TEST_F(MenuBarPopoverTest, OpensQuickly)

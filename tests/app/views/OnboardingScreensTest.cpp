@@ -191,6 +191,48 @@ TEST_F(OnboardingScreensTest, FooterHidesBackOnTheFirstStepAndWaitsWhileInstalli
     EXPECT_EQ(back.count(), 1);
 }
 
+TEST_F(OnboardingScreensTest, AStepThatLeavesWithTheFocusDoesNotHandItToTheContinueButton)
+{
+    // The continue button shows its corner dot under keyboard focus. A step
+    // that slides out while its field holds the focus must not pass the focus
+    // on to it: a click on "Continuar" would leave the dot behind.
+    auto view = shownView(sites);
+    auto* step = qobject_cast<SitesStep*>(view->dayStep());
+    ASSERT_TRUE(step);
+    QLineEdit* field = step->sitesView()->searchField()->edit();
+    field->setFocus();
+    ASSERT_TRUE(waitFor([&] { return field->hasFocus(); }));
+    BrandButton* next = view->footer()->continueButton();
+
+    OnboardingView::State state = view->state();
+    state.opacity = 0.0; // the turn of the slide
+    view->setState(state);
+    state.step = hours;
+    view->setState(state);
+    state.opacity = 1.0;
+    view->setState(state);
+    QApplication::processEvents();
+
+    EXPECT_FALSE(next->hasFocus());
+    EXPECT_DOUBLE_EQ(next->dotAmount(), 0.0);
+    // No dark dot in the corner: the pixels there are the accent fill.
+    const QImage picture = testing_support::grabImage(*next);
+    const QPointF dot = next->dotCentre();
+    const QColor fill = picture.pixelColor(next->width() / 2, 4);
+    for (int dx = -2; dx <= 2; ++dx) {
+        for (int dy = -2; dy <= 2; ++dy) {
+            const QPoint at = dot.toPoint() + QPoint(dx, dy);
+            EXPECT_TRUE(testing_support::sameColor(picture.pixelColor(at), fill, 6)) << at.x() << "," << at.y();
+        }
+    }
+    // Tab still brings the focus back into the wizard.
+    QTest::keyClick(view.get(), Qt::Key_Tab);
+    QApplication::processEvents();
+    QWidget* focused = QApplication::focusWidget();
+    ASSERT_TRUE(focused);
+    EXPECT_TRUE(view->isAncestorOf(focused));
+}
+
 TEST_F(OnboardingScreensTest, ProgressNamesTheStepHidesAndPulsesTheCurrentDot)
 {
     OnboardingProgress progress(hours);

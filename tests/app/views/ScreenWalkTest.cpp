@@ -20,6 +20,7 @@
 #include "app/views/pickers/BlockedSitesView.h"
 #include "app/views/settings/SettingsView.h"
 #include "app/views/settings/SettingsWindowController.h"
+#include "app/views/settings/WeekGridWidget.h"
 #include "app/views/settings/WeekScheduleEditor.h"
 
 #include "AccessibilityWalk.h"
@@ -35,6 +36,9 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
@@ -341,6 +345,37 @@ TEST_F(SettingsWalkTest, EverySidebarItemOpensItsPage)
     }
 }
 
+// The week grid under the keyboard: an hour without a block is read by its
+// day and hour, focused, and its press makes the block Return would make.
+TEST_F(SettingsWalkTest, TheWeekGridReadsTheEmptyHourUnderTheKeyboard)
+{
+    SettingsWindowController::shared().show();
+    SettingsView* view = SettingsWindowController::shared().view();
+    ASSERT_NE(view, nullptr);
+    view->setSelectedTab(SettingsTab::schedule);
+    auto* grid = view->findChild<WeekGridWidget*>();
+    ASSERT_NE(grid, nullptr);
+    view->window()->activateWindow();
+    grid->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(kestravin::testing::waitUntil([&] { return grid->hasFocus(); }));
+    for (int i = 0; i < 3 && !grid->emptyKeyPlace(); ++i) {
+        QTest::keyClick(grid, Qt::Key_Up);
+    }
+    ASSERT_TRUE(grid->emptyKeyPlace());
+    const WeekGridWidget::KeyPlace place = *grid->emptyKeyPlace();
+    const QString name = WeekGridWidget::emptyHourName(place);
+
+    const QList<AtspiNode> tree = rewalk(name);
+    const auto hour = AtspiWalker::find(tree, name, u"push button"_s);
+    ASSERT_TRUE(hour);
+    EXPECT_TRUE(walker.refresh(*hour).has(ATSPI_STATE_FOCUSED));
+    EXPECT_EQ(hour->description, u"Hora sem bloco. Enter cria um bloco de uma hora."_s);
+    ASSERT_TRUE(walker.doAction(*hour, u"Press"_s));
+    const auto day = WeekSchedule::days(rig.config->configuration().schedule).value(place.day);
+    EXPECT_TRUE(std::any_of(day.begin(), day.end(),
+        [&](const MinuteRange& range) { return range.start <= place.minute && range.end >= place.minute + 60; }));
+}
+
 // ---- The first-run wizard, screen by screen ----
 
 class WizardWalkTest : public ScreenWalkTest {
@@ -500,7 +535,13 @@ TEST_F(AssistantWalkTest, TheFormIsSentTheQuestionAnsweredAndTheAnswerClosedByNa
     ASSERT_EQ(port.calls.size(), 1);
     EXPECT_EQ(port.calls[0].target, u"tiktok"_s);
     EXPECT_EQ(port.calls[0].minutes, 15);
-    tree = rewalk(u"TikTok · 15 min"_s);
+    // The evaluating scene is one element: its title, with the request as its description.
+    tree = rewalk(u"A Orla está avaliando seu pedido"_s);
+    const auto judging = AtspiWalker::find(tree, u"A Orla está avaliando seu pedido"_s, u"label"_s);
+    ASSERT_TRUE(judging);
+    EXPECT_EQ(judging->childCount, 0);
+    EXPECT_EQ(judging->description, u"TikTok · 15 min\n“preciso ver uma aula”"_s);
+    EXPECT_FALSE(AtspiWalker::find(tree, u"TikTok · 15 min"_s));
 
     port.answer(u"clarify"_s, u"Qual aula?"_s);
     tree = rewalk(u"A ORLA PRECISA DE MAIS CONTEXTO"_s);

@@ -266,7 +266,12 @@ TEST(WeekGridKeyboard, ArrowsWalkBlocksAndHoursAndReturnMakesABlock)
         QTest::keyClick(&grid, Qt::Key_Down);
     }
     EXPECT_EQ(grid.keyPlace(), (WeekGridWidget::KeyPlace { 1, 18 * 60 }));
-    EXPECT_EQ(focusedName(), QString());
+    EXPECT_EQ(focusedName(), u"Seg 18h–19h, vazio"_s) << "an empty hour is read too";
+    EXPECT_EQ(iface->childCount(), 8);
+    EXPECT_EQ(iface->indexOfChild(iface->focusChild()), 7);
+    QTest::keyClick(&grid, Qt::Key_Up);
+    EXPECT_EQ(focusedName(), u"Seg 17h–18h, vazio"_s);
+    QTest::keyClick(&grid, Qt::Key_Down);
     QTest::keyClick(&grid, Qt::Key_Return);
     EXPECT_EQ(model.week()[1], (QList<MinuteRange> { { 540, 1020 }, { 1080, 1140 } }));
     EXPECT_EQ(model.selection(), (BlockRef { 1, 1080 }));
@@ -282,6 +287,51 @@ TEST(WeekGridKeyboard, ArrowsWalkBlocksAndHoursAndReturnMakesABlock)
     EXPECT_EQ(focusedName(), u"Seg 9h–17h"_s);
     QTest::keyClick(&grid, Qt::Key_Space);
     EXPECT_EQ(model.selection(), (BlockRef { 1, 540 }));
+}
+
+// What a screen reader is told while the keyboard walks the grid: each
+// place is the grid's focused child, a block or the empty hour there, and
+// the empty hour's press makes the block that Return makes.
+TEST(WeekGridKeyboard, EmptyHoursAreReadToo)
+{
+    ServiceRig rig(rigOptions());
+    WeekEditorModel model(*rig.config, *rig.blocking, nullptr, rig.time);
+    WeekGridWidget grid(model);
+    grid.resize(560, grid.sizeHint().height());
+    grid.show();
+    grid.activateWindow();
+    grid.setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(waitUntil([&] { return grid.hasFocus(); }));
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&grid);
+    QStringList heard;
+    const auto listen = [&] {
+        QAccessibleInterface* focused = iface->focusChild();
+        heard << (focused ? focused->text(QAccessible::Name) : QString());
+        EXPECT_TRUE(!focused || (focused->state().focused && focused->state().focusable));
+        EXPECT_TRUE(!focused || iface->indexOfChild(focused) >= 0);
+    };
+    listen();
+    for (const auto key : { Qt::Key_Up, Qt::Key_Right, Qt::Key_Down, Qt::Key_Up }) {
+        QTest::keyClick(&grid, key);
+        listen();
+    }
+    EXPECT_EQ(heard,
+        (QStringList {
+            u"Dom 9h–17h"_s, u"Dom 8h–9h, vazio"_s, u"Seg 8h–9h, vazio"_s, u"Seg 9h–17h"_s, u"Seg 8h–9h, vazio"_s }));
+
+    QAccessibleInterface* empty = iface->focusChild();
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->role(), QAccessible::Button);
+    EXPECT_EQ(empty->text(QAccessible::Description), u"Hora sem bloco. Enter cria um bloco de uma hora."_s);
+    ASSERT_NE(empty->actionInterface(), nullptr);
+    empty->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(model.week()[1], (QList<MinuteRange> { { 480, 1020 } })) << "joined to the block below";
+    EXPECT_FALSE(empty->isValid());
+    EXPECT_EQ(iface->childCount(), 7);
+
+    // Without the focus no empty hour is offered.
+    grid.clearFocus();
+    EXPECT_EQ(iface->focusChild(), nullptr);
 }
 
 class SettingsWindowTest : public ::testing::Test {

@@ -4,6 +4,8 @@
 #include <QColor>
 #include <QLabel>
 
+class QTextLayout;
+
 namespace kestravin {
 
 // Small pieces the account pages share.
@@ -11,10 +13,35 @@ namespace AccountWidgets {
 
 // A label in the design system's font; wraps unless told otherwise.
 QLabel* text(const QString& content, int size, QFont::Weight weight, QWidget* parent, bool wrap = true);
+// The same for texts from outside (the server's messages, an address): a
+// word longer than the line breaks too (a MessageLabel).
+QLabel* message(int size, QFont::Weight weight, QWidget* parent);
 // Sets a label's (or any widget's) text colour.
 void setInk(QWidget* widget, const QColor& color);
 
 } // namespace AccountWidgets
+
+// A plain-text label whose lines break between words and, inside a word too
+// long for its width (an address, a path, a code), anywhere: it never asks
+// for more width than its longest line needs nor paints past its edge.
+// text() and the accessible name stay the text as given.
+class MessageLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit MessageLabel(QWidget* parent = nullptr);
+
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    // Lays the text out at `width` (pixels, without margins); returns its height.
+    double layOut(QTextLayout& layout, double width) const;
+};
 
 // A text-only button in the accent tone, as a link reads; named by its
 // accessible text.

@@ -250,7 +250,7 @@ OrlaAccountView::OrlaAccountView(Services services, QWidget* parent)
     linkRow->addWidget(m_code);
     linkRow->addStretch();
     notLinked->addLayout(linkRow);
-    m_linkMessage = AccountWidgets::text({}, 12, QFont::Normal, m_notLinked);
+    m_linkMessage = AccountWidgets::message(12, QFont::Normal, m_notLinked);
     m_muted << m_linkMessage;
     notLinked->addWidget(m_linkMessage);
     card->addWidget(m_notLinked);
@@ -266,8 +266,8 @@ OrlaAccountView::OrlaAccountView(Services services, QWidget* parent)
     auto* who = new QVBoxLayout;
     who->setSpacing(3);
     m_name = AccountWidgets::text({}, 14, QFont::DemiBold, m_linked);
-    m_email = AccountWidgets::text({}, 12, QFont::Normal, m_linked);
-    m_message = AccountWidgets::text({}, 12, QFont::Normal, m_linked);
+    m_email = AccountWidgets::message(12, QFont::Normal, m_linked);
+    m_message = AccountWidgets::message(12, QFont::Normal, m_linked);
     m_muted << m_message;
     for (QLabel* label : { m_name, m_email, m_message }) {
         who->addWidget(label);

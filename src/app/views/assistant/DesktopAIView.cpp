@@ -7,7 +7,9 @@
 #include "app/platform/Scheduler.h"
 #include "app/platform/ScreenReader.h"
 #include "app/views/assistant/AssistantPort.h"
+#include "app/views/assistant/CountdownDigits.h"
 #include "app/views/assistant/OrlaGlow.h"
+#include "app/views/assistant/SceneTransition.h"
 #include "app/views/assistant/SiteSelect.h"
 #include "app/views/brand/BrandAccessibility.h"
 #include "app/views/brand/BrandButton.h"
@@ -21,7 +23,6 @@
 #include "app/views/brand/KeyDownMonitor.h"
 
 #include <QApplication>
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -29,7 +30,9 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QStackedLayout>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <QtMath>
 
 #include <algorithm>
 
@@ -115,6 +118,64 @@ protected:
     }
 };
 
+// A line that changes while the person types (the link's problem, the reply's
+// length warning). Readers on this desktop have no way to watch an element for
+// changes, so the line tells them: its accessible name follows its text and
+// each change sends one name-change event, at most one a second, the last text
+// always delivered once the second is over.
+class SpokenLine : public QObject {
+public:
+    static constexpr std::chrono::milliseconds pace { 1000 };
+
+    explicit SpokenLine(QLabel* label) : QObject(label), m_label(label)
+    {
+        m_wait.setSingleShot(true);
+        m_wait.setInterval(pace);
+        connect(&m_wait, &QTimer::timeout, this, [this] {
+            if (m_pending) {
+                speak();
+            }
+        });
+    }
+
+    void setText(const QString& text)
+    {
+        if (text == m_label->text()) {
+            return;
+        }
+        m_label->setText(text);
+        if (m_wait.isActive()) {
+            m_pending = true;
+        } else {
+            speak();
+        }
+    }
+
+private:
+    void speak()
+    {
+        m_pending = false;
+        // A space keeps the name set while the line is empty, so that the
+        // label's own text changes never reach the reader unpaced.
+        const QString name = m_label->text().isEmpty() ? u" "_s : m_label->text();
+        if (m_label->accessibleName() != name) {
+            m_label->setAccessibleName(name);
+        }
+        m_wait.start();
+    }
+
+    QLabel* m_label;
+    QTimer m_wait;
+    bool m_pending = false;
+};
+
+std::function<void(const QString&)> spokenLine(QLabel* label)
+{
+    label->setAccessibleName(u" "_s);
+    auto* line = new SpokenLine(label);
+    return [line](const QString& text) { line->setText(text); };
+}
+
 // Takes a widget out of its layout and deletes it once the event that may be
 // running inside it (a click on it) has ended.
 void retire(QWidget* widget)
@@ -155,6 +216,7 @@ DesktopAIView::DesktopAIView(Services services, QWidget* parent) : QWidget(paren
     for (QWidget* page : { m_gatePage, m_formPage, m_evaluatingPage, m_answerPage }) {
         m_pages->addWidget(page);
     }
+    m_transition = new SceneTransition(this);
 
     AssistantPort* port = m_services.port;
     connect(port, &AssistantPort::changed, this, &DesktopAIView::refresh);
@@ -296,7 +358,13 @@ QWidget* DesktopAIView::makeHeader(QWidget* parent)
     auto* row = new QHBoxLayout(header);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(14);
-    row->addWidget(new Firefly(64, header));
+    auto* mascot = new Firefly(64, header);
+    // It flies to the scenes and back; its place stays while it is away.
+    QSizePolicy keep = mascot->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    mascot->setSizePolicy(keep);
+    mascot->setObjectName(u"headerMascot"_s);
+    row->addWidget(mascot);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(5);
     texts->addWidget(textLabel(
@@ -352,7 +420,9 @@ QWidget* DesktopAIView::makeForm()
     auto* column = new QVBoxLayout(page);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(22);
-    column->addWidget(makeHeader(page));
+    QWidget* header = makeHeader(page);
+    m_formMascot = header->findChild<Firefly*>(u"headerMascot"_s);
+    column->addWidget(header);
 
     auto* form = new QVBoxLayout;
     form->setSpacing(18);
@@ -372,6 +442,7 @@ QWidget* DesktopAIView::makeForm()
     problem->setSpacing(6);
     problem->addWidget(new SymbolMark(u"exclamationmark.circle"_s, 12, true, m_problemRow), 0, Qt::AlignTop);
     m_problem = textLabel({}, 12, QFont::Normal, Tone::ink, m_problemRow);
+    m_problemLine = spokenLine(m_problem);
     problem->addWidget(m_problem, 1);
     m_kindContent->addWidget(m_problemRow);
 
@@ -427,6 +498,9 @@ QWidget* DesktopAIView::makeForm()
 QWidget* DesktopAIView::makeEvaluating()
 {
     auto* page = new QWidget(this);
+    // Read as one element: the title as its name, the request's lines as its
+    // description.
+    BrandAccessibility::setPaintedText(page);
     page->setAccessibleName(u"A Orla está avaliando seu pedido"_s);
     auto* column = new QVBoxLayout(page);
     column->setContentsMargins(0, 0, 0, 0);
@@ -490,9 +564,10 @@ QWidget* DesktopAIView::makeAnswer()
     auto* countdown = new QVBoxLayout(m_countdown);
     countdown->setContentsMargins(0, 0, 0, 0);
     countdown->setSpacing(6);
-    m_countdownTime = textLabel({}, 52, QFont::DemiBold, Tone::ink, m_countdown, BrandFonts::Design::Rounded);
-    m_countdownTime->setAlignment(Qt::AlignHCenter);
-    countdown->addWidget(m_countdownTime);
+    m_countdownTime = new CountdownDigits(m_countdown);
+    m_countdownTime->setFont(BrandFonts::font(52, QFont::DemiBold, BrandFonts::Design::Rounded));
+    setTone(m_countdownTime, Tone::ink);
+    countdown->addWidget(m_countdownTime, 0, Qt::AlignHCenter);
     m_countdownLine = textLabel({}, 13, QFont::Medium, Tone::ink, m_countdown);
     m_countdownLine->setAlignment(Qt::AlignHCenter);
     countdown->addWidget(m_countdownLine);
@@ -524,6 +599,7 @@ QWidget* DesktopAIView::makeAnswer()
     });
     replyColumn->addWidget(m_replyEditor);
     m_replyWarning = textLabel({}, 12, QFont::Normal, Tone::ink, m_replyBox);
+    m_replyWarningLine = spokenLine(m_replyWarning);
     replyColumn->addWidget(m_replyWarning);
     column->addWidget(centred(m_replyBox, page));
 
@@ -598,26 +674,88 @@ void DesktopAIView::clearConversation()
 
 void DesktopAIView::showPage(QWidget* page)
 {
-    if (m_pages->currentWidget() == page) {
+    QWidget* before = m_pages->currentWidget();
+    if (before == page) {
         return;
     }
+    // Scenes change with the transition; the gate comes and goes at once.
+    const bool scenes = isVisible() && before && before != m_gatePage && page != m_gatePage;
+    m_transition->finish();
+    if (!scenes) {
+        m_pages->setCurrentWidget(page);
+        return;
+    }
+    // The old scene as a picture, without its mascot, which flies.
+    const std::optional<QRectF> from = mascotRect(before);
+    const QImage fromPicture = mascotPicture(before);
+    setMascotShown(before, false);
+    // Drawn without a background of its own: the window's backdrop stays behind it.
+    QPixmap leaving(before->size() * devicePixelRatioF());
+    leaving.setDevicePixelRatio(devicePixelRatioF());
+    leaving.fill(Qt::transparent);
+    before->render(&leaving, QPoint(), QRegion(), QWidget::DrawChildren);
+    setMascotShown(before, true);
     m_pages->setCurrentWidget(page);
-    if (Appearance::shared().reduceMotion() || !isVisible()) {
-        page->setGraphicsEffect(nullptr);
-        return;
+    // Laid out now, so that the mascot knows where it lands.
+    page->layout()->activate();
+    std::optional<SceneTransition::Flight> flight;
+    if (const std::optional<QRectF> to = mascotRect(page); from && to) {
+        flight = SceneTransition::Flight { *from, *to, [this, page](bool shown) { setMascotShown(page, shown); },
+            fromPicture, mascotPicture(page) };
     }
-    // The new scene fades in along the brand curve.
-    auto* effect = new QGraphicsOpacityEffect(page);
-    effect->setOpacity(0);
-    page->setGraphicsEffect(effect);
-    auto* fade = new BrandTween(0.0, effect);
-    connect(fade, &BrandTween::valueChanged, effect, [effect, page](double value) {
-        effect->setOpacity(value);
-        if (value >= 1.0) {
-            page->setGraphicsEffect(nullptr);
-        }
-    });
-    fade->animateTo(1.0, BrandMotion::brandCurve(), 500);
+    m_transition->play(leaving, page, flight);
+}
+
+std::optional<QRectF> DesktopAIView::mascotRect(QWidget* page) const
+{
+    const auto within
+        = [this](QWidget* widget, const QRectF& rect) { return rect.translated(widget->mapTo(this, QPoint(0, 0))); };
+    if (page == m_formPage && m_formMascot) {
+        const double side = m_formMascot->artworkSize();
+        QRectF square(0, 0, side, side);
+        square.moveCenter(QRectF(m_formMascot->rect()).center());
+        return within(m_formMascot, square);
+    }
+    if (page == m_evaluatingPage) {
+        return within(m_evaluatingGlow, m_evaluatingGlow->mascotRect());
+    }
+    if (page == m_answerPage) {
+        return within(m_answerGlow, m_answerGlow->mascotRect());
+    }
+    return std::nullopt;
+}
+
+QImage DesktopAIView::mascotPicture(QWidget* page)
+{
+    if (page == m_evaluatingPage) {
+        return m_evaluatingGlow->mascotPicture();
+    }
+    if (page == m_answerPage) {
+        return m_answerGlow->mascotPicture();
+    }
+    if (page == m_formPage && m_formMascot) {
+        const double ratio = devicePixelRatioF();
+        const double side = m_formMascot->artworkSize();
+        QImage picture(QSize(qCeil(side * ratio), qCeil(side * ratio)), QImage::Format_ARGB32_Premultiplied);
+        picture.setDevicePixelRatio(ratio);
+        picture.fill(Qt::transparent);
+        QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing);
+        Firefly::paint(painter, QPointF(0, 0), side);
+        return picture;
+    }
+    return {};
+}
+
+void DesktopAIView::setMascotShown(QWidget* page, bool shown)
+{
+    if (page == m_formPage && m_formMascot) {
+        m_formMascot->setVisible(shown);
+    } else if (page == m_evaluatingPage) {
+        m_evaluatingGlow->setMascotShown(shown);
+    } else if (page == m_answerPage) {
+        m_answerGlow->setMascotShown(shown);
+    }
 }
 
 void DesktopAIView::refreshGate()
@@ -694,7 +832,7 @@ void DesktopAIView::refreshForm()
     }
     const auto problem = link ? BrowserBridgePolicy::problem(BrowserBridgePolicy::normalized(m_url)) : std::nullopt;
     m_problemRow->setVisible(problem.has_value());
-    m_problem->setText(problem.value_or(QString()));
+    m_problemLine(problem.value_or(QString()));
 
     const AssistantForm::Fields form = fields();
     const bool authorization = AssistantForm::isXAuthorizationLink(form);
@@ -716,6 +854,10 @@ void DesktopAIView::refreshEvaluating()
     if (m_sent) {
         m_sentSummary->setText(AssistantScenes::sentSummary(m_sent->what, m_sent->minutes));
         m_sentReason->setText(u"“"_s + m_sent->reason + u"”"_s);
+    }
+    const QString description = m_sent ? m_sentSummary->text() + u"\n"_s + m_sentReason->text() : QString();
+    if (m_evaluatingPage->accessibleDescription() != description) {
+        m_evaluatingPage->setAccessibleDescription(description);
     }
 }
 
@@ -751,7 +893,7 @@ void DesktopAIView::refreshAnswer()
         m_replyEditor->setFixedHeight(lines * lineHeight + 22);
         const auto warning = AssistantForm::replyWarning(replyLimits());
         m_replyWarning->setVisible(warning.has_value());
-        m_replyWarning->setText(warning.value_or(QString()));
+        m_replyWarningLine(warning.value_or(QString()));
         if (replyWasHidden) {
             // The field takes the keyboard once it is on screen.
             m_services.scheduler->runLater(std::chrono::milliseconds(0), m_replyEditor,
@@ -774,7 +916,11 @@ void DesktopAIView::refreshCountdown()
     m_countdownLine->setText(countdown.line);
     m_closingNote->setVisible(countdown.closingNote.has_value());
     m_closingNote->setText(countdown.closingNote.value_or(QString()));
-    m_countdown->setAccessibleName(countdown.accessibleText);
+    // The reader hears the end time, which changes only when the end moves, the
+    // window stops closing by itself or the time runs out; not every second.
+    if (m_countdown->accessibleName() != countdown.accessibleText) {
+        m_countdown->setAccessibleName(countdown.accessibleText);
+    }
 }
 
 void DesktopAIView::rebuildAnswerButtons(const AssistantScenes::Answer& shown)
@@ -1024,6 +1170,7 @@ void DesktopAIView::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
     m_keys->setActive(false);
+    m_transition->finish();
     followTicking();
 }
 

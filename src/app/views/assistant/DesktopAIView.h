@@ -24,6 +24,9 @@ class AssistantPort;
 class BrandButton;
 class BrandTextEditor;
 class ChoiceChips;
+class CountdownDigits;
+class Firefly;
+class SceneTransition;
 class Clock;
 class KeyDownMonitor;
 class OrlaGlow;
@@ -91,6 +94,9 @@ public:
     OrlaGlow* evaluatingGlow() const { return m_evaluatingGlow; }
     OrlaGlow* answerGlow() const { return m_answerGlow; }
     bool isCountdownTicking() const;
+    CountdownDigits* countdownDigits() const { return m_countdownTime; }
+    SceneTransition* sceneTransition() const { return m_transition; }
+    Firefly* headerMascot() const { return m_formMascot; }
     bool isClosePending() const;
 
 protected:
@@ -116,6 +122,10 @@ private:
     void rebuildAnswerButtons(const AssistantScenes::Answer& answer);
     void runAction(AssistantScenes::Action action);
     void showPage(QWidget* page);
+    // The mascot's square in a scene (in this view), and hiding it while it flies.
+    std::optional<QRectF> mascotRect(QWidget* page) const;
+    QImage mascotPicture(QWidget* page);
+    void setMascotShown(QWidget* page, bool shown);
     void stageChanged(Stage from, Stage to);
     void formShown();
     void adopt(const QString& platform);
@@ -159,10 +169,13 @@ private:
     bool m_refreshing = false;
 
     QStackedLayout* m_pages = nullptr;
+    SceneTransition* m_transition = nullptr;
     QWidget* m_gatePage = nullptr;
     QWidget* m_formPage = nullptr;
     QWidget* m_evaluatingPage = nullptr;
     QWidget* m_answerPage = nullptr;
+
+    Firefly* m_formMascot = nullptr;
 
     // Gate.
     QLabel* m_gateTitle = nullptr;
@@ -179,6 +192,7 @@ private:
     QLineEdit* m_link = nullptr;
     QWidget* m_problemRow = nullptr;
     QLabel* m_problem = nullptr;
+    std::function<void(const QString&)> m_problemLine;
     ChoiceChips* m_minuteChips = nullptr;
     QLabel* m_xDuration = nullptr;
     BrandTextEditor* m_reasonEditor = nullptr;
@@ -196,13 +210,14 @@ private:
     QLabel* m_eyebrow = nullptr;
     QLabel* m_headline = nullptr;
     QWidget* m_countdown = nullptr;
-    QLabel* m_countdownTime = nullptr;
+    CountdownDigits* m_countdownTime = nullptr;
     QLabel* m_countdownLine = nullptr;
     QLabel* m_closingNote = nullptr;
     QLabel* m_detail = nullptr;
     QWidget* m_replyBox = nullptr;
     BrandTextEditor* m_replyEditor = nullptr;
     QLabel* m_replyWarning = nullptr;
+    std::function<void(const QString&)> m_replyWarningLine;
     QHBoxLayout* m_buttonRow = nullptr;
     QList<BrandButton*> m_answerButtons;
     QList<AssistantScenes::Button> m_shownButtons;

@@ -32,6 +32,12 @@ public:
     void restart(Mode mode);
     // The mascot in colour, or greyed for a refusal or failure.
     void setMascotLit(bool lit);
+    // Leaves the mascot out while it flies in from another scene.
+    void setMascotShown(bool shown);
+    bool isMascotShown() const { return m_mascotShown; }
+    // The mascot's square in this widget, and the mascot as it is drawn there.
+    QRectF mascotRect() const;
+    QImage mascotPicture();
 
     AssistantScenes::GlowFrame frame() const;
     bool isTicking() const { return m_frames.isRunning(); }
@@ -55,6 +61,7 @@ private:
     Mode m_mode;
     double m_mascotSize;
     bool m_lit = true;
+    bool m_mascotShown = true;
     PikoClock m_clock;
     double m_started;
     BrandTween m_opened;

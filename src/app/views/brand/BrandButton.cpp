@@ -5,6 +5,7 @@
 #include "app/views/brand/BrandShapes.h"
 #include "app/views/brand/BrandTokens.h"
 
+#include <QCursor>
 #include <QEvent>
 #include <QFontMetricsF>
 #include <QPainter>
@@ -181,6 +182,9 @@ bool BrandButton::event(QEvent* event)
     case QEvent::HoverLeave:
         setHovered(false);
         break;
+    case QEvent::Show:
+        forgetLeftHover();
+        break;
     default:
         break;
     }
@@ -203,9 +207,22 @@ void BrandButton::focusOutEvent(QFocusEvent* event)
 void BrandButton::changeEvent(QEvent* event)
 {
     QAbstractButton::changeEvent(event);
-    if (event->type() == QEvent::EnabledChange) {
+    if (event->type() == QEvent::EnabledChange || event->type() == QEvent::ActivationChange) {
+        forgetLeftHover();
         updateDot(false);
         stateChanged();
+    }
+}
+
+void BrandButton::forgetLeftHover()
+{
+    // Enter and Leave come from the window system, which keeps them back
+    // while another program grabs the pointer (the administrator password
+    // dialog does): a button that was disabled, hidden or in an inactive
+    // window meanwhile would otherwise keep its hover, and its dot, with the
+    // pointer long gone. Only a Leave is made up here; hover starts with Enter.
+    if (m_hovered && !rect().contains(mapFromGlobal(QCursor::pos()))) {
+        setHovered(false);
     }
 }
 

@@ -58,6 +58,8 @@ protected:
 
 private:
     void setHovered(bool hovered);
+    // Drops a hover that the pointer has left without a Leave event.
+    void forgetLeftHover();
     void updateDot(bool animated);
     void stateChanged();
     QSizeF labelSize() const;

@@ -10,23 +10,25 @@
 #include <memory>
 #include <optional>
 
-class QLabel;
-
 namespace kestravin {
 
 class BrandButton;
+class BottomActions;
+class FocusArea;
 class FocusStartSection;
 class FolgaRow;
-class MenuSwitch;
-class RowButton;
-class StatusDot;
-class SummaryLink;
+class PopoverHeader;
+class ScheduleInfo;
+class StatusHeader;
 class Timer;
+class UpdateNotice;
 
 // The content of the tray's popover: a 360-pixel column with the header, the
 // update notice, what the blocker does now, the focus start or the actions
 // of a running focus, the automatic-hours switch and the way to the settings
-// and out. It keeps no blocking logic: it reads the services and calls them.
+// and out, each a section widget (PopoverSections.h). It keeps no blocking
+// logic: it reads the services, hands each section what it shows and calls
+// the services for what the sections report.
 // The column is redrawn when a service publishes a change; only the two
 // countdown lines tick, once a second, and only while the popover is shown.
 class MenuBarPopoverView : public QWidget {
@@ -46,8 +48,8 @@ public:
     bool isTicking() const { return m_tick != nullptr; }
 
     // Sections and controls, for the popover window and tests.
-    FocusStartSection* focusStartSection() const { return m_startSection; }
-    FolgaRow* folgaRow() const { return m_folgaRow; }
+    FocusStartSection* focusStartSection() const;
+    FolgaRow* folgaRow() const;
     QWidget* section(const QString& name) const;
 
     // Redraws the column from the services.
@@ -87,28 +89,14 @@ private:
     // Replies of a break request that arrive after the view is gone do nothing.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 
-    QWidget* m_updateNotice = nullptr;
-    BrandButton* m_restart = nullptr;
-    StatusDot* m_statusDot = nullptr;
-    QLabel* m_statusText = nullptr;
-    QLabel* m_subtext = nullptr;
-    QWidget* m_countdown = nullptr;
-    QLabel* m_countdownLarge = nullptr;
-    QLabel* m_countdownSmall = nullptr;
-    QLabel* m_summary = nullptr;
-    QLabel* m_permissionText = nullptr;
-    RowButton* m_install = nullptr;
-    QLabel* m_installLabel = nullptr;
-    QWidget* m_focusArea = nullptr;
-    FocusStartSection* m_startSection = nullptr;
-    QWidget* m_focusActions = nullptr;
-    QLabel* m_actionsError = nullptr;
-    FolgaRow* m_folgaRow = nullptr;
-    RowButton* m_assistant = nullptr;
+    PopoverHeader* m_header = nullptr;
+    UpdateNotice* m_updateNotice = nullptr;
+    StatusHeader* m_status = nullptr;
+    FocusArea* m_focusArea = nullptr;
     QWidget* m_divider = nullptr;
-    MenuSwitch* m_hoursSwitch = nullptr;
-    QLabel* m_weekSummary = nullptr;
+    ScheduleInfo* m_schedule = nullptr;
     BrandButton* m_shieldButton = nullptr;
+    BottomActions* m_bottom = nullptr;
 };
 
 } // namespace kestravin

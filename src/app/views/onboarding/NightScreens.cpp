@@ -525,51 +525,6 @@ void DawnCover::leave()
 
 // ---------------------------------------------------------------------------
 
-NightQuietButton::NightQuietButton(const QString& text, QWidget* parent) : QAbstractButton(parent)
-{
-    // Before the text, whose change would build the accessible interface.
-    BrandAccessibility::setPressable(this);
-    setText(text);
-    setFont(systemFont(13, QFont::DemiBold));
-    setFocusPolicy(Qt::StrongFocus);
-    setAttribute(Qt::WA_Hover);
-    setCursor(Qt::PointingHandCursor);
-}
-
-QSize NightQuietButton::sizeHint() const
-{
-    const QFontMetrics metrics(font());
-    return QSize(std::max(176, metrics.horizontalAdvance(text()) + 24), std::max(36, metrics.height() + 14));
-}
-
-bool NightQuietButton::event(QEvent* event)
-{
-    if (event->type() == QEvent::HoverEnter || event->type() == QEvent::HoverLeave) {
-        m_hovered = event->type() == QEvent::HoverEnter;
-        update();
-    }
-    return QAbstractButton::event(event);
-}
-
-void NightQuietButton::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    const QPainterPath pill = BrandShapes::continuousRect(box, 12);
-    const double shade = isDown() ? -0.04 : 0.0;
-    if (m_hovered) {
-        painter.fillPath(pill, withOpacity(Qt::white, 0.05));
-    }
-    painter.setPen(QPen(hasFocus() ? BrandTokens::accent() : QColor(69, 68, 58), hasFocus() ? 2.0 : 1.0));
-    painter.drawPath(pill);
-    painter.setPen(brightened(QColor(217, 211, 195), shade));
-    painter.setFont(font());
-    painter.drawText(box, Qt::AlignCenter, text());
-}
-
-// ---------------------------------------------------------------------------
-
 MenuBarStrip::MenuBarStrip(QWidget* parent) : QWidget(parent)
 {
     setFixedHeight(26);
@@ -664,7 +619,7 @@ DoneStep::DoneStep(std::function<int()> blockedCount, QWidget* parent)
       m_slot(new QWidget(this)),
       m_title(nightTitle(u"Foco ativado."_s, this)),
       m_sentence(nightBody({}, this)),
-      m_close(new NightQuietButton(u"Fechar"_s, this)),
+      m_close(new QuietButton(u"Fechar"_s, QuietButton::Look::night, this)),
       m_strip(new MenuBarStrip(this)),
       m_mascot(new ArrivingPiko(this, m_slot, 120))
 {

@@ -20,6 +20,7 @@ namespace kestravin {
 class BrandButton;
 class DesktopAccountService;
 class FlyingPiko;
+class QuietButton;
 class WelcomeItem;
 struct PikoArc;
 
@@ -215,23 +216,6 @@ private:
     WelcomeLayout* m_layout;
 };
 
-// The quiet button of the night screens: a hairline pill that lightens under
-// the pointer.
-class NightQuietButton : public QAbstractButton {
-    Q_OBJECT
-public:
-    explicit NightQuietButton(const QString& text, QWidget* parent = nullptr);
-    bool isHovered() const { return m_hovered; }
-    QSize sizeHint() const override;
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    bool event(QEvent* event) override;
-
-private:
-    bool m_hovered = false;
-};
-
 // A drawn strip of a desktop's top bar: a clock and the mascot's tray icon,
 // with a ring that pulses twice around the icon to show where the app lives.
 class MenuBarStrip : public QWidget {
@@ -268,7 +252,7 @@ public:
     DoneStep(std::function<int()> blockedCount, QWidget* parent = nullptr);
 
     QLabel* sentence() const { return m_sentence; }
-    NightQuietButton* closeButton() const { return m_close; }
+    QuietButton* closeButton() const { return m_close; }
     MenuBarStrip* strip() const { return m_strip; }
     WelcomePhase titlePhase() const { return m_phase; }
     const ArrivingPiko& mascot() const { return *m_mascot; }
@@ -291,7 +275,7 @@ private:
     QWidget* m_slot;
     QLabel* m_title;
     QLabel* m_sentence;
-    NightQuietButton* m_close;
+    QuietButton* m_close;
     MenuBarStrip* m_strip;
     ArrivingPiko* m_mascot;
     QList<WelcomeItem*> m_items;

@@ -497,7 +497,7 @@ PermissionStep::PermissionStep(HelperInstaller& installer, QWidget* parent)
     QFont approvalFont = m_approvalText->font();
     approvalFont.setPixelSize(13);
     m_approvalText->setFont(approvalFont);
-    auto* openAgain = new QuietButton(u"Abrir as instruções de novo"_s, m_approval);
+    auto* openAgain = new QuietButton(u"Abrir as instruções de novo"_s, QuietButton::Look::day, m_approval);
     m_approvalButton = openAgain;
     approvalColumn->addWidget(m_approvalText);
     approvalColumn->addWidget(openAgain, 0, Qt::AlignLeft);

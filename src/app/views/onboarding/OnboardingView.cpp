@@ -35,6 +35,17 @@ bool isNight(int step)
     return step == welcomeStep || step == doneStep;
 }
 
+// A part that leaves the screen while it holds the keyboard focus lets it go
+// instead of passing it on: Qt would hand it to the next control in the chain,
+// the continue button, whose corner dot then stayed on after a click.
+void releaseFocus(QWidget* leaving)
+{
+    QWidget* focus = QApplication::focusWidget();
+    if (leaving && focus && (focus == leaving || leaving->isAncestorOf(focus))) {
+        focus->clearFocus();
+    }
+}
+
 } // namespace
 
 OnboardingKey decideOnboardingKey(int key, int step, bool typing, bool welcomeReady, bool weekActive)
@@ -162,6 +173,7 @@ void OnboardingView::setState(const State& state)
 void OnboardingView::buildScreen()
 {
     // Only the screen on show exists: a step that is gone runs no timer.
+    releaseFocus(m_screen);
     delete m_screen;
     m_screen = nullptr;
     m_stage = nullptr;
@@ -266,6 +278,7 @@ void OnboardingView::applyState(const State& previous)
         const bool bothDay = !isNight(s.step) && !isNight(previous.step) && m_stage;
         if (bothDay) {
             // The progress row and the footer stay; only the step is replaced.
+            releaseFocus(m_dayStep);
             delete m_dayStep;
             m_dayStep = buildDayStep(s.step);
             m_dayStep->show();
@@ -286,6 +299,9 @@ void OnboardingView::applyState(const State& previous)
         m_look->setLook({ s.opacity, 0.0, s.blur }, s.x);
         // Hidden at the turn of a transition, where it would be drawn not at all.
         keepPlaceWhenHidden(m_stepHost);
+        if (s.opacity <= 0.0) {
+            releaseFocus(m_stepHost);
+        }
         m_stepHost->setVisible(s.opacity > 0.0);
         if (s.sitesRevealed != RiseIn::riseVisible(m_stepHost)) {
             RiseIn::setRiseVisible(m_stepHost, s.sitesRevealed);

@@ -516,13 +516,16 @@ void OnboardingProgress::paintEvent(QPaintEvent*)
 
 // ---------------------------------------------------------------------------
 
-QuietButton::QuietButton(const QString& text, QWidget* parent) : QAbstractButton(parent)
+QuietButton::QuietButton(const QString& text, Look look, QWidget* parent) : QAbstractButton(parent), m_look(look)
 {
     // Before the text, whose change would build the accessible interface.
     BrandAccessibility::setPressable(this);
     setText(text);
     QFont f = font();
     f.setPixelSize(13);
+    if (look == Look::night) {
+        f.setWeight(QFont::DemiBold);
+    }
     setFont(f);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_Hover);
@@ -533,22 +536,18 @@ QuietButton::QuietButton(const QString& text, QWidget* parent) : QAbstractButton
 QSize QuietButton::sizeHint() const
 {
     const QFontMetrics metrics(font());
-    return QSize(metrics.horizontalAdvance(text()) + 24, std::max(36, metrics.height() + 12));
+    const int textWidth = metrics.horizontalAdvance(text()) + 24;
+    if (m_look == Look::night) {
+        return QSize(std::max(176, textWidth), std::max(36, metrics.height() + 14));
+    }
+    return QSize(textWidth, std::max(36, metrics.height() + 12));
 }
 
 bool QuietButton::event(QEvent* event)
 {
-    switch (event->type()) {
-    case QEvent::HoverEnter:
-        m_hovered = true;
+    if (event->type() == QEvent::HoverEnter || event->type() == QEvent::HoverLeave) {
+        m_hovered = event->type() == QEvent::HoverEnter;
         update();
-        break;
-    case QEvent::HoverLeave:
-        m_hovered = false;
-        update();
-        break;
-    default:
-        break;
     }
     return QAbstractButton::event(event);
 }
@@ -557,10 +556,19 @@ void QuietButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
+    painter.setFont(font());
+    if (m_look == Look::night) {
+        paintNight(painter);
+    } else {
+        paintDay(painter);
+    }
+}
+
+void QuietButton::paintDay(QPainter& painter)
+{
     const ColorScheme scheme = BrandPalette::schemeOf(this);
     const OnboardingColors& colors = OnboardingColors::of(scheme);
-    const QSize hint = sizeHint();
-    QRectF pill(0, 0, hint.width(), height());
+    const QRectF pill(0, 0, sizeHint().width(), height());
     if (m_hovered) {
         painter.fillPath(BrandShapes::continuousRect(pill, 10), BrandTokens::sunk(scheme));
     }
@@ -570,15 +578,28 @@ void QuietButton::paintEvent(QPaintEvent*)
         painter.drawPath(BrandShapes::continuousRect(pill.adjusted(1, 1, -1, -1), 9));
     }
     painter.setPen(m_hovered ? colors.ink : colors.quiet);
-    painter.setFont(font());
     painter.drawText(pill, Qt::AlignCenter, text());
+}
+
+void QuietButton::paintNight(QPainter& painter)
+{
+    // The night screens keep their own colours in both schemes.
+    const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    const QPainterPath pill = BrandShapes::continuousRect(box, 12);
+    if (m_hovered) {
+        painter.fillPath(pill, withOpacity(Qt::white, 0.05));
+    }
+    painter.setPen(QPen(hasFocus() ? BrandTokens::accent() : QColor(69, 68, 58), hasFocus() ? 2.0 : 1.0));
+    painter.drawPath(pill);
+    painter.setPen(brightened(QColor(217, 211, 195), isDown() ? -0.04 : 0.0));
+    painter.drawText(box, Qt::AlignCenter, text());
 }
 
 // ---------------------------------------------------------------------------
 
 OnboardingFooter::OnboardingFooter(QWidget* parent)
     : QWidget(parent),
-      m_back(new QuietButton(u"Voltar"_s, this)),
+      m_back(new QuietButton(u"Voltar"_s, QuietButton::Look::day, this)),
       m_hint(new RollingText({}, this)),
       m_next(new BrandButton(u"Continuar"_s, true, this)),
       m_activity(new PikoActivity(false, m_next))

@@ -203,13 +203,18 @@ private:
     int m_tripTo = 0;
 };
 
-// The footer's quiet button: plain text that gains ink and a sunk pill under
-// the pointer.
+// The wizard's quiet button, in one of two looks. By day (the footer's
+// "Voltar") it is plain text that gains ink and a sunk pill under the pointer;
+// by night (the done screen's "Fechar") a hairline pill at least 176 wide that
+// lightens under the pointer and darkens slightly while pressed.
 class QuietButton : public QAbstractButton {
     Q_OBJECT
 public:
-    explicit QuietButton(const QString& text, QWidget* parent = nullptr);
+    enum class Look { day, night };
 
+    explicit QuietButton(const QString& text, Look look = Look::day, QWidget* parent = nullptr);
+
+    Look look() const { return m_look; }
     bool isHovered() const { return m_hovered; }
     QSize sizeHint() const override;
 
@@ -218,6 +223,10 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    void paintDay(QPainter& painter);
+    void paintNight(QPainter& painter);
+
+    Look m_look;
     bool m_hovered = false;
 };
 

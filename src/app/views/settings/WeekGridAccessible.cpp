@@ -95,12 +95,82 @@ private:
     int m_column;
 };
 
-// The grid as a group whose children are its blocks, in column order.
+// The hour without a block under the grid's keyboard place: a button named
+// by its day and hour whose press makes a one-hour block there, as Return does.
+class WeekEmptyHourAccessible final : public QAccessibleInterface, public QAccessibleActionInterface {
+public:
+    WeekEmptyHourAccessible(WeekGridWidget* grid, WeekGridWidget::KeyPlace place) : m_grid(grid), m_place(place) { }
+
+    bool isValid() const override { return m_grid && m_grid->emptyKeyPlace() == m_place; }
+    QObject* object() const override { return nullptr; }
+    QWindow* window() const override { return m_grid ? m_grid->window()->windowHandle() : nullptr; }
+    QAccessibleInterface* focusChild() const override { return nullptr; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(m_grid.data()); }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name) {
+            return WeekGridWidget::emptyHourName(m_place);
+        }
+        if (t == QAccessible::Description) {
+            return u"Hora sem bloco. Enter cria um bloco de uma hora."_s;
+        }
+        return {};
+    }
+    void setText(QAccessible::Text, const QString&) override { }
+    QRect rect() const override
+    {
+        if (!m_grid) {
+            return {};
+        }
+        const QRect local
+            = m_grid->blockRect(m_place.day, MinuteRange { m_place.minute, m_place.minute + 60 }).toAlignedRect();
+        return QRect(m_grid->mapToGlobal(local.topLeft()), local.size());
+    }
+    QAccessible::Role role() const override { return QAccessible::Button; }
+    QAccessible::State state() const override
+    {
+        QAccessible::State state;
+        state.focusable = true;
+        state.focused = isValid();
+        state.invalid = !isValid();
+        state.invisible = !m_grid || !m_grid->isVisible();
+        return state;
+    }
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
+    }
+
+    QStringList actionNames() const override { return { pressAction() }; }
+    void doAction(const QString& name) override
+    {
+        if (name == pressAction() && isValid()) {
+            m_grid->model().addBlock(m_place.day, MinuteRange { m_place.minute, m_place.minute + 60 });
+        }
+    }
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+private:
+    QPointer<WeekGridWidget> m_grid;
+    WeekGridWidget::KeyPlace m_place;
+};
+
+QString emptyHourKey(WeekGridWidget::KeyPlace place)
+{
+    return u"empty:%1:%2"_s.arg(place.day).arg(place.minute);
+}
+
+// The grid as a group whose children are its blocks, in column order, and
+// then the empty hour under the keyboard, while there is one.
 class WeekGridAccessible final : public QAccessibleWidget {
 public:
     explicit WeekGridAccessible(WeekGridWidget* grid) : QAccessibleWidget(grid, QAccessible::Grouping) { }
 
-    int childCount() const override { return int(grid()->placedBlocks().size()); }
+    int childCount() const override { return int(grid()->placedBlocks().size()) + (grid()->emptyKeyPlace() ? 1 : 0); }
     QAccessibleInterface* focusChild() const override
     {
         for (int i = 0; i < childCount(); ++i) {
@@ -114,26 +184,31 @@ public:
     QAccessibleInterface* child(int index) const override
     {
         const auto blocks = grid()->placedBlocks();
-        if (index < 0 || index >= blocks.size()) {
+        const auto empty = grid()->emptyKeyPlace();
+        if (index < 0 || index >= blocks.size() + (empty ? 1 : 0)) {
             return nullptr;
         }
         forgetRemoved(blocks);
-        const auto& [block, column] = blocks[index];
-        const QString key = block.id();
+        const bool isEmptyHour = index == blocks.size();
+        const QString key = isEmptyHour ? emptyHourKey(*empty) : blocks[index].first.id();
         if (const QAccessible::Id id = m_ids.value(key)) {
             if (QAccessibleInterface* known = QAccessible::accessibleInterface(id)) {
                 return known;
             }
         }
-        auto* created = new WeekBlockAccessible(grid(), block, column);
+        QAccessibleInterface* created = isEmptyHour
+            ? static_cast<QAccessibleInterface*>(new WeekEmptyHourAccessible(grid(), *empty))
+            : new WeekBlockAccessible(grid(), blocks[index].first, blocks[index].second);
         m_ids.insert(key, QAccessible::registerAccessibleInterface(created));
         return created;
     }
     int indexOfChild(const QAccessibleInterface* child) const override
     {
         const auto blocks = grid()->placedBlocks();
-        for (int i = 0; i < blocks.size(); ++i) {
-            const QAccessible::Id id = m_ids.value(blocks[i].first.id());
+        const auto empty = grid()->emptyKeyPlace();
+        for (int i = 0; i < blocks.size() + (empty ? 1 : 0); ++i) {
+            const QString key = i == blocks.size() ? emptyHourKey(*empty) : blocks[i].first.id();
+            const QAccessible::Id id = m_ids.value(key);
             if (id && QAccessible::accessibleInterface(id) == child) {
                 return i;
             }
@@ -155,12 +230,16 @@ public:
 private:
     WeekGridWidget* grid() const { return static_cast<WeekGridWidget*>(widget()); }
 
-    // Blocks that left the week take their interfaces with them.
+    // Blocks that left the week, and an empty hour the keyboard left, take
+    // their interfaces with them.
     void forgetRemoved(const QList<std::pair<PlacedBlock, int>>& blocks) const
     {
         QSet<QString> present;
         for (const auto& entry : blocks) {
             present.insert(entry.first.id());
+        }
+        if (const auto empty = grid()->emptyKeyPlace()) {
+            present.insert(emptyHourKey(*empty));
         }
         for (auto it = m_ids.begin(); it != m_ids.end();) {
             if (present.contains(it.key())) {

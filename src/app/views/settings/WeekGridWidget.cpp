@@ -520,6 +520,20 @@ std::optional<PlacedBlock> WeekGridWidget::keyBlock() const
     return std::nullopt;
 }
 
+std::optional<WeekGridWidget::KeyPlace> WeekGridWidget::emptyKeyPlace() const
+{
+    if (!m_keyPlace || !hasFocus() || m_model.isActive() || keyBlock()) {
+        return std::nullopt;
+    }
+    return m_keyPlace;
+}
+
+QString WeekGridWidget::emptyHourName(KeyPlace place)
+{
+    return WeekSchedule::dayShort().value(place.day) + u' ' + RollingTime::label(place.minute) + u"–"_s
+        + RollingTime::label(place.minute + 60) + u", vazio"_s;
+}
+
 bool WeekGridWidget::handleKeyPlace(QKeyEvent* event)
 {
     if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
@@ -568,20 +582,26 @@ void WeekGridWidget::moveKeyPlace(int minutes, int days)
 
 void WeekGridWidget::announceKeyPlace()
 {
-    const auto block = keyBlock();
-    if (!block || !hasFocus()) {
+    if (!hasFocus()) {
         return;
     }
     QAccessibleInterface* grid = QAccessible::queryAccessibleInterface(this);
+    if (!grid) {
+        return;
+    }
+    // The block there, else the empty hour (the grid's last child then).
+    const auto block = keyBlock();
     const auto blocks = placedBlocks();
-    for (int i = 0; grid && i < blocks.size(); ++i) {
+    int index = emptyKeyPlace() ? int(blocks.size()) : -1;
+    for (int i = 0; block && i < blocks.size(); ++i) {
         if (blocks[i].first == *block) {
-            if (QAccessibleInterface* child = grid->child(i)) {
-                QAccessibleEvent focused(child, QAccessible::Focus);
-                QAccessible::updateAccessibility(&focused);
-            }
-            return;
+            index = i;
+            break;
         }
+    }
+    if (QAccessibleInterface* child = index >= 0 ? grid->child(index) : nullptr) {
+        QAccessibleEvent focused(child, QAccessible::Focus);
+        QAccessible::updateAccessibility(&focused);
     }
 }
 

@@ -66,6 +66,12 @@ public:
     std::optional<KeyPlace> keyPlace() const { return m_keyPlace; }
     // The block under the keyboard's place, if any.
     std::optional<PlacedBlock> keyBlock() const;
+    // The keyboard's place while it stands on an hour without a block and
+    // the grid has the focus (no block selected): assistive technology reads
+    // it as one more element, named by emptyHourName.
+    std::optional<KeyPlace> emptyKeyPlace() const;
+    // "Seg 18h–19h, vazio".
+    static QString emptyHourName(KeyPlace place);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

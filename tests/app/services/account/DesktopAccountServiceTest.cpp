@@ -86,6 +86,15 @@ struct AccountRig {
         ASSERT_TRUE(rig.syncWithDaemon());
     }
 
+    // Returns once every download asked for so far has been answered and
+    // handled, so that none lands later over what the test reads next.
+    bool syncsSettled()
+    {
+        bool settled = false;
+        account.syncNow([&settled] { settled = true; });
+        return waitUntil([&] { return settled; }, 10000);
+    }
+
     void setAccount(const QStringList& sites, qint64 revision)
     {
         api.snapshot.insert(u"settings"_s, settingsWith(sites));
@@ -333,6 +342,9 @@ TEST(DesktopAccountServiceTest, FocusAndFolgaOperations)
     ASSERT_TRUE(waitUntil([&] { return used.has_value(); }));
     ASSERT_TRUE(used->has_value());
     EXPECT_TRUE((*used)->isHttp(409));
+    // The 409's download still runs; had it been served after the change
+    // below, it would replace the snapshot that the next use writes.
+    ASSERT_TRUE(a.syncsSettled());
 
     a.api.snapshot.insert(u"folga"_s,
         QJsonObject { { u"available"_s, 1 }, { u"minutes"_s, 15 }, { u"earnedToday"_s, QJsonArray {} },
