@@ -2,7 +2,8 @@
 // (Xvfb with openbox, a session bus with the accessibility bus switched on),
 // as the CPU share of one core this process spends over --idle seconds
 // (default 60) with the shield started as in the application (reads on their
-// own thread, 0.5 s passes):
+// own thread, the browsers' announcements followed, passes every 0.5 s or,
+// over an allowed page of a browser that announces its changes, every 2 s):
 //  - NoShield: the same process with the shield stopped, for comparison;
 //  - NoBrowser: the shield started, no browser anywhere;
 //  - ChromiumOnAnAllowedPage: Chromium in front on an allowed page, the
@@ -14,6 +15,7 @@
 #include "app/platform/Clock.h"
 #include "app/platform/DesktopEntryIndex.h"
 #include "app/platform/Scheduler.h"
+#include "app/platform/linux/AtspiEvents.h"
 #include "app/platform/linux/AtspiTree.h"
 #include "app/platform/linux/X11BrowserWindows.h"
 #include "app/platform/linux/X11Workspace.h"
@@ -106,6 +108,7 @@ struct Rig {
             DesktopBrowserShield::Environment {
                 dir.filePath(u"hosts"_s), dir.filePath(u"shield.log"_s), dir.filePath(u"settings.ini"_s), 5 },
             DesktopBrowserShield::Collaborators {}, reads);
+        shield->follow(events);
     }
     ~Rig() { shield->stop(); }
 
@@ -164,6 +167,7 @@ struct Rig {
     kestravin::testing::LoopbackHttpServer server;
     AtspiTree tree;
     AtspiTree shieldTree;
+    AtspiEvents events;
     ThreadShieldReads reads;
     XTestKeySender keys;
     X11Workspace workspace { DesktopEntryIndex(), X11Workspace::Options { QString(), u"com.kestravin.app"_s } };
@@ -173,7 +177,7 @@ struct Rig {
     QProcess chromium;
 };
 
-void measureIdle(benchmark::State& state, Rig& rig)
+void measureIdle(benchmark::State& state)
 {
     runLoopFor(2000); // let the start-up settle
     const double startCpu = processCpuSeconds();
@@ -183,67 +187,67 @@ void measureIdle(benchmark::State& state, Rig& rig)
     const double seconds = clock.elapsed() / 1000.0;
     state.counters["cpu_percent"] = 100.0 * (processCpuSeconds() - startCpu) / seconds;
     state.SetIterationTime(seconds);
-    Q_UNUSED(rig)
+}
+
+// Measures a rig without a browser, its shield started or not.
+void withoutBrowser(benchmark::State& state, bool started)
+{
+    for (auto _ : state) {
+        Rig rig;
+        if (started) {
+            rig.shield->start();
+        }
+        measureIdle(state);
+    }
+}
+
+// Runs `measure` on a rig with Chromium in front on an allowed page and the
+// shield started; skipped when Chromium is missing or its tree never came up.
+void withChromium(benchmark::State& state, const std::function<void(Rig&)>& measure)
+{
+    if (QStandardPaths::findExecutable(u"chromium"_s).isEmpty()) {
+        state.SkipWithError("chromium is not installed");
+        return;
+    }
+    for (auto _ : state) {
+        Rig rig;
+        if (!rig.startChromium()) {
+            state.SkipWithError("Chromium's tree did not come up");
+            rig.stopChromium();
+            return;
+        }
+        rig.shield->start();
+        measure(rig);
+        rig.shield->stop();
+        rig.stopChromium();
+    }
 }
 
 void NoShield(benchmark::State& state)
 {
-    for (auto _ : state) {
-        Rig rig;
-        measureIdle(state, rig);
-    }
+    withoutBrowser(state, false);
 }
 BENCHMARK(NoShield)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
 
 void NoBrowser(benchmark::State& state)
 {
-    for (auto _ : state) {
-        Rig rig;
-        rig.shield->start();
-        measureIdle(state, rig);
-    }
+    withoutBrowser(state, true);
 }
 BENCHMARK(NoBrowser)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
 
 void ChromiumOnAnAllowedPage(benchmark::State& state)
 {
-    if (QStandardPaths::findExecutable(u"chromium"_s).isEmpty()) {
-        state.SkipWithError("chromium is not installed");
-        return;
-    }
-    for (auto _ : state) {
-        Rig rig;
-        if (!rig.startChromium()) {
-            state.SkipWithError("Chromium's tree did not come up");
-            rig.stopChromium();
-            return;
-        }
-        rig.shield->start();
-        measureIdle(state, rig);
-        rig.shield->stop();
-        rig.stopChromium();
-    }
+    withChromium(state, [&state](Rig&) { measureIdle(state); });
 }
 BENCHMARK(ChromiumOnAnAllowedPage)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
 
 void BlockedPageToPanel(benchmark::State& state)
 {
-    if (QStandardPaths::findExecutable(u"chromium"_s).isEmpty()) {
-        state.SkipWithError("chromium is not installed");
-        return;
-    }
-    for (auto _ : state) {
-        Rig rig;
-        if (!rig.startChromium()) {
-            state.SkipWithError("Chromium's tree did not come up");
-            rig.stopChromium();
-            return;
-        }
-        rig.shield->start();
+    withChromium(state, [&state](Rig& rig) {
         runLoopFor(2000);
         QList<qint64> latencies;
         for (int round = 0; round < g_rounds; ++round) {
-            // Openings spread over the scan's 0.5 s period.
+            // Openings spread over the scan's period.
             runLoopFor(round * 170 % 500);
             const size_t before = rig.server.requests().size();
             QElapsedTimer clock;
@@ -265,8 +269,6 @@ void BlockedPageToPanel(benchmark::State& state)
             rig.shield->closeTab();
             spinUntil([&rig] { return !rig.shield->covering(); }, 10000);
         }
-        rig.shield->stop();
-        rig.stopChromium();
         if (latencies.isEmpty()) {
             state.SkipWithError("no panel came up");
             return;
@@ -276,7 +278,7 @@ void BlockedPageToPanel(benchmark::State& state)
         state.counters["worst_ms"] = double(latencies.back());
         state.counters["openings"] = double(latencies.size());
         state.SetIterationTime(double(latencies.back()) / 1000.0);
-    }
+    });
 }
 BENCHMARK(BlockedPageToPanel)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 

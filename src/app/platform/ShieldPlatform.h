@@ -103,6 +103,25 @@ public:
     virtual bool press(const AxElement& element) = 0;
 };
 
+// What other applications announce in their accessibility trees: a window
+// activated, the focus moved, a document loaded, a name changed (a window's
+// title). Reading again when they come spares a reader most of its polling.
+class AccessibilityEvents : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Starts listening; false when the desktop's accessibility bus cannot be
+    // reached. Listening again after `stop` is allowed.
+    virtual bool listen() = 0;
+    virtual void stop() = 0;
+
+Q_SIGNALS:
+    // `service` is the announcing application's bus name, the service of
+    // its `AxElement`s.
+    void announced(const QString& service);
+};
+
 // The frontmost application as the shield needs it.
 struct FrontApp {
     RunningApp app;

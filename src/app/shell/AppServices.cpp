@@ -7,6 +7,7 @@
 #include "app/platform/Scheduler.h"
 #include "app/platform/SharedInstance.h"
 #include "app/platform/WindowStates.h"
+#include "app/platform/linux/AtspiEvents.h"
 #include "app/platform/linux/AtspiTree.h"
 #include "app/platform/linux/FreedesktopNotifications.h"
 #include "app/platform/linux/PkexecRunner.h"
@@ -308,9 +309,11 @@ DesktopBrowserShield& buildDesktopBrowserShield()
             }
             return std::nullopt;
         };
-        return new DesktopBrowserShield(*tree, *windows, *keys, *panel, Clock::system(), Scheduler::system(),
+        auto* made = new DesktopBrowserShield(*tree, *windows, *keys, *panel, Clock::system(), Scheduler::system(),
             DesktopBrowserShield::Environment { u"/etc/hosts"_s, shieldLogPath(), QString(), atspiBudgetScale },
             std::move(c), *reads);
+        made->follow(*new AtspiEvents());
+        return made;
     }();
     return *shield;
 }

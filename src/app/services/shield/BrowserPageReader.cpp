@@ -62,6 +62,17 @@ bool shortFormOf(const QString& shown, const QString& host)
     return shown == host || u"www."_s + shown == host || u"m."_s + shown == host;
 }
 
+// Whether an address bar's text may name its host in the short form: a bar
+// that shows no scheme (Chromium's) also leaves out "www." and "m.", so the
+// text names the host or one of those longer ones (unless it already names a
+// www. or m. host). That matters only where a longer one is not blocked too.
+bool mayBeShort(const QString& bar, const QString& host, const QString& hosts)
+{
+    return !bar.contains(u"://"_s) && !host.startsWith(u"www."_s) && !host.startsWith(u"m."_s)
+        && (!BrowserShieldPolicy::blockedHost(u"www."_s + host, hosts)
+            || !BrowserShieldPolicy::blockedHost(u"m."_s + host, hosts));
+}
+
 // The scheme of an address as the generic syntax splits it: letters, digits,
 // "+", "-", "." before the first ":".
 std::optional<QString> schemeOf(const QString& address)
@@ -144,6 +155,9 @@ BrowserPageReader::Reading BrowserPageReader::read(
     const auto typedHost = typed ? BrowserShieldPolicy::host(*typed) : std::nullopt;
     std::optional<QString> page;
     bool pageRead = false;
+    // A bar that alone cannot name the blocked page; its text is still the
+    // page's address once the title names the same host.
+    std::optional<QString> heldBar;
     if (typedHost && BrowserShieldPolicy::blockedHost(*typed, hosts)) {
         if (m_shortBars.value(window) == *typed) {
             // The same bar over the same www page as before.
@@ -161,6 +175,12 @@ BrowserPageReader::Reading BrowserPageReader::read(
                 }
                 m_shortBars.insert(window, *typed);
                 typed.reset();
+            } else if (mayBeShort(*typed, *typedHost, hosts) && pageHost != typedHost) {
+                // The bar may name a longer host that is not blocked (a
+                // www. page loading, its document not there yet): only the
+                // document or the title can say it is the blocked one.
+                heldBar = typed;
+                typed.reset();
             }
         }
     }
@@ -168,6 +188,9 @@ BrowserPageReader::Reading BrowserPageReader::read(
     for (const auto& candidate : { typed, head }) {
         if (candidate) {
             if (auto reading = blocked(*candidate)) {
+                if (heldBar && BrowserShieldPolicy::host(*heldBar) == reading->host) {
+                    reading->address = *heldBar;
+                }
                 return *reading;
             }
         }
@@ -280,23 +303,33 @@ std::optional<QString> BrowserPageReader::pageUrl(
     }
     std::optional<QString> url;
     std::optional<AxElement> document;
-    search(window, pageUrlLimit, pageUrlDeadline, 10, [this, &url, &document](const AxElement& element, AxRole role) {
-        if (role != AxRole::WebArea) {
-            return Visit::Descend;
-        }
-        // Background tabs keep their documents in the tree.
-        const auto states = m_tree.states(element);
-        if (states.ok() && !states.value->showing) {
+    search(window, pageUrlLimit, pageUrlDeadline, 10,
+        [this, &url, &document, &title](const AxElement& element, AxRole role) {
+            if (role != AxRole::WebArea) {
+                return Visit::Descend;
+            }
+            // Background tabs keep their documents in the tree.
+            const auto states = m_tree.states(element);
+            if (states.ok() && !states.value->showing) {
+                return Visit::Skip;
+            }
+            // A closed tab's document can stay in the tree for a while, showing
+            // (Firefox): the window's title begins with the name of the page it
+            // shows.
+            if (title) {
+                const auto name = m_tree.name(element);
+                if (name.ok() && !title->startsWith(*name.value)) {
+                    return Visit::Skip;
+                }
+            }
+            const auto address = m_tree.documentUrl(element);
+            if (address.ok() && !address.value->isEmpty()) {
+                url = *address.value;
+                document = element;
+                return Visit::Stop;
+            }
             return Visit::Skip;
-        }
-        const auto address = m_tree.documentUrl(element);
-        if (address.ok() && !address.value->isEmpty()) {
-            url = *address.value;
-            document = element;
-            return Visit::Stop;
-        }
-        return Visit::Skip;
-    });
+        });
     if (document) {
         remember(m_documents, window, *document);
     }
@@ -606,6 +639,7 @@ BrowserPageReader::Sight BrowserPageReader::survey(const Look& look)
     sight.window = *focused.value;
     sight.same = look.covered && look.covered->pid == *look.browserPid && look.covered->window == *sight.window;
     sight.reading = read(*sight.window, look.hosts, sight.same, look.blocked);
+    sight.titleOnly = !remembered(m_addressFields, *sight.window) && !remembered(m_documents, *sight.window);
     if (sight.reading.kind != Reading::Kind::Blocked) {
         return withCovered();
     }

@@ -83,6 +83,10 @@ public:
         BlockedPage fresh;
         // Of the covered window, unless the reading is blocked.
         CoveredFacts covered;
+        // The window showed neither an address bar nor a page document:
+        // only its title could be read (Chromium started without its
+        // renderer's accessibility).
+        bool titleOnly = false;
     };
 
     BrowserPageReader(AccessibilityTree& tree, Clock& clock, int budgetScale);

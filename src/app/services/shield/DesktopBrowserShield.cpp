@@ -1,5 +1,6 @@
 #include "app/services/shield/DesktopBrowserShield.h"
 
+#include "app/models/BrowserShieldTables.h"
 #include "app/models/StrictUrl.h"
 #include "app/platform/SharedInstance.h"
 
@@ -11,8 +12,6 @@
 #include <QPointer>
 #include <QSettings>
 
-#include <deque>
-
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
@@ -23,12 +22,13 @@ Q_LOGGING_CATEGORY(lcShield, "com.kestravin.app.BrowserShield")
 namespace {
 
 constexpr qint64 logLimit = 50000;
-constexpr auto closeGuard = 1000ms;
-constexpr auto closeDelay = 150ms;
-// Activation of another window is confirmed by the window manager; these
-// bound the wait before a key is sent.
-constexpr auto activationPoll = 50ms;
-constexpr int activationPolls = 10;
+// The scan's period while it reads a browser or covers a window; over an
+// allowed page of a browser that announces its changes, the slower one.
+constexpr auto scanPeriod = 500ms;
+constexpr auto steadyPeriod = 2000ms;
+// Announcements come in bursts (a page loading renames its elements): one
+// pass after the first of them.
+constexpr auto announcementDelay = 40ms;
 
 QString pathOf(const QString& address)
 {
@@ -39,16 +39,6 @@ QString pathOf(const QString& address)
 
 } // namespace
 
-template <typename T>
-void DesktopBrowserShield::ask(std::function<T(BrowserPageReader&)> read, std::function<void(T)> then)
-{
-    BrowserPageReader* reader = m_reader.get();
-    m_reads.run(this, [reader, read = std::move(read), then = std::move(then)]() mutable -> ShieldReads::Apply {
-        auto result = std::make_shared<T>(read(*reader));
-        return [then = std::move(then), result] { then(std::move(*result)); };
-    });
-}
-
 const QString DesktopBrowserShield::enabledKey = u"desktopBrowserShield"_s;
 const QString DesktopBrowserShield::observedKey = u"desktopObservedAttempts"_s;
 const QString DesktopBrowserShield::verifiedKey = u"desktopVerifiedBlocks"_s;
@@ -56,25 +46,12 @@ const QString DesktopBrowserShield::messageIndexKey = u"desktopShieldMessageInde
 
 const QSet<QString>& DesktopBrowserShield::browsers()
 {
-    static const QSet<QString> ids = { // Desktop-file IDs of the browsers built for Linux.
-        u"chromium"_s, u"chromium-browser"_s, u"org.chromium.Chromium"_s, u"google-chrome"_s, u"google-chrome-beta"_s,
-        u"google-chrome-unstable"_s, u"com.google.Chrome"_s, u"microsoft-edge"_s, u"microsoft-edge-beta"_s,
-        u"microsoft-edge-dev"_s, u"com.microsoft.Edge"_s, u"brave-browser"_s, u"com.brave.Browser"_s, u"firefox"_s,
-        u"firefox-esr"_s, u"org.mozilla.firefox"_s, u"vivaldi-stable"_s, u"com.vivaldi.Vivaldi"_s, u"opera"_s,
-        u"com.opera.Opera"_s,
-        // The other platforms' identifiers, as data.
-        u"com.google.Chrome.beta"_s, u"com.google.Chrome.canary"_s, u"com.microsoft.edgemac"_s, u"com.apple.Safari"_s,
-        u"company.thebrowser.Browser"_s, u"company.thebrowser.dia"_s, u"com.operasoftware.Opera"_s
-    };
-    return ids;
+    return BrowserShieldTables::browsers();
 }
 
 const QStringList& DesktopBrowserShield::messages()
 {
-    static const QStringList list
-        = { u"Esse clique pode esperar."_s, u"Este tempo merece sua atenção."_s, u"Volte para o que importa agora."_s,
-              u"Guarde essa curiosidade para depois."_s, u"Mais um passo no que importa."_s };
-    return list;
+    return BrowserShieldTables::messages();
 }
 
 DesktopBrowserShield::DesktopBrowserShield(AccessibilityTree& tree, BrowserWindows& windows, KeySender& keys,
@@ -151,6 +128,7 @@ void DesktopBrowserShield::start()
         return;
     }
     m_started = true;
+    listen();
     wake();
     m_activation = connect(&m_windows, &BrowserWindows::applicationActivated, this, [this](const FrontApp& app) {
         if (app.pid == m_windows.ownPid()) {
@@ -170,9 +148,53 @@ void DesktopBrowserShield::wake()
         return;
     }
     QPointer<DesktopBrowserShield> self(this);
-    m_timer = m_scheduler.startTimer(500ms, true, [self] {
+    m_timerPeriod = period();
+    m_timer = m_scheduler.startTimer(m_timerPeriod, true, [self] {
         if (self) {
             self->observe();
+        }
+    });
+}
+
+std::chrono::milliseconds DesktopBrowserShield::period() const
+{
+    return m_browserAnnounces && !m_shownWindow ? steadyPeriod : scanPeriod;
+}
+
+void DesktopBrowserShield::pace()
+{
+    if (m_timer && m_timerPeriod != period()) {
+        m_timer.reset();
+        wake();
+    }
+}
+
+void DesktopBrowserShield::follow(AccessibilityEvents& events)
+{
+    m_events = &events;
+}
+
+void DesktopBrowserShield::announced(const QString& service)
+{
+    // Only the browser read last counts: other applications (this one
+    // included) announce their own changes. A browser new in front is
+    // announced by the desktop.
+    if (!m_enabled || m_browserService.isEmpty() || service != m_browserService) {
+        return;
+    }
+    if (!m_browserAnnounces) {
+        qCDebug(lcShield).noquote() << u"the browser in front announces its changes: steady passes every 2 s"_s;
+        m_browserAnnounces = true;
+        pace();
+    }
+    if (m_announcedPass) {
+        return;
+    }
+    m_announcedPass = true;
+    m_scheduler.runLater(announcementDelay, this, [this] {
+        m_announcedPass = false;
+        if (m_started) {
+            observe();
         }
     });
 }
@@ -184,6 +206,13 @@ void DesktopBrowserShield::stop()
     m_passAgain = false;
     dismiss();
     disconnect(m_activation);
+    disconnect(m_announcements);
+    m_announcements = {};
+    if (m_events) {
+        m_events->stop();
+    }
+    m_browserService.clear();
+    m_browserAnnounces = false;
     // Nothing of this shield reads the tree after it stopped.
     m_reads.drain();
 }
@@ -222,11 +251,23 @@ void DesktopBrowserShield::requestPermission()
         });
 }
 
+void DesktopBrowserShield::listen()
+{
+    // Without the accessibility bus (the switch off) nothing is announced:
+    // tried again once the permission comes.
+    if (m_started && m_events && !m_announcements && m_events->listen()) {
+        m_announcements = connect(m_events, &AccessibilityEvents::announced, this, &DesktopBrowserShield::announced);
+    }
+}
+
 void DesktopBrowserShield::setPermission(bool value)
 {
     if (m_hasPermission != value) {
         m_hasPermission = value;
         Q_EMIT hasPermissionChanged();
+    }
+    if (value) {
+        listen();
     }
 }
 
@@ -386,7 +427,25 @@ void DesktopBrowserShield::apply(
         glue(sight.covered);
         return;
     }
-    setDetail(QString());
+    if (sight.window && sight.titleOnly) {
+        // Its pages cannot be read, only its windows' titles: a blocked page
+        // whose title does not name its host stays uncovered. Said, as for
+        // a browser that cannot be read at all.
+        const QString name = front->app.name.isEmpty() ? identity : front->app.name;
+        note(identity + u": só os títulos das janelas"_s);
+        setDetail(BrowserShieldTables::chromiumBased(identity)
+                ? u"A tela da Orla vê só os títulos das janelas do %1. Para ela ler o endereço de cada página, "
+                  u"abra o %1 com a opção --force-renderer-accessibility."_s.arg(name)
+                : u"A tela da Orla vê só os títulos das janelas do %1. Feche e abra o navegador de novo."_s.arg(name));
+    } else {
+        setDetail(QString());
+    }
+    if (sight.window && sight.window->service != m_browserService) {
+        // Another browser: whether it announces its changes is to be seen.
+        m_browserService = sight.window->service;
+        m_browserAnnounces = false;
+        pace();
+    }
     if (!sight.window) {
         passState(identity + u" in front, no focused window"_s);
         note(identity + u": sem janela em foco"_s);
@@ -554,6 +613,11 @@ void DesktopBrowserShield::show(const QString& host, const QString& address, con
     m_shownAddress = address;
     m_blockedPage = page;
     m_clearReads = 0;
+    // A close under way guards its own panel against a second press; this
+    // panel covers another page, whose close must not wait for it (its
+    // checks read the page again and never close this one by mistake).
+    m_closingTab.reset();
+    pace();
 }
 
 void DesktopBrowserShield::dismiss()
@@ -567,6 +631,7 @@ void DesktopBrowserShield::dismiss()
     m_shownAddress.reset();
     m_blockedPage = {};
     m_clearReads = 0;
+    pace();
 }
 
 bool DesktopBrowserShield::closed(const CoveredFacts& facts) const
@@ -647,256 +712,6 @@ void DesktopBrowserShield::glue(const CoveredFacts& facts)
         m_panel.setFrame(target);
     }
     m_panel.glueAbove(*number);
-}
-
-void DesktopBrowserShield::lifted()
-{
-    const auto shown = m_shownWindow;
-    const auto host = m_shownHost;
-    const auto anchor = m_blockedPage.anchor;
-    const int clearReads = m_clearReads;
-    leave();
-    if (!shown || !host || clearReads != 0) {
-        return;
-    }
-    const auto front = m_windows.frontmost();
-    if (!front || (front->pid != shown->pid && front->pid != m_windows.ownPid())) {
-        return;
-    }
-    // The same page must still be in front: the window's title names the
-    // host, the same tab is selected and the window has the browser's focus.
-    std::function<bool(BrowserPageReader&)> samePage
-        = [covered = shown->covered(), host = *host, anchor, hint = hintOf(*shown)](
-              BrowserPageReader& reader) { return reader.samePage(covered, host, anchor, hint); };
-    ask<bool>(samePage, [this, shown = *shown, samePage](bool same) {
-        // The panel held the keyboard: the key goes out only once the browser
-        // window is confirmed active and the page checked again.
-        if (same) {
-            sendWhenActive(shown, ShieldKey::Reload, samePage, activationPolls, [] {});
-        }
-    });
-}
-
-void DesktopBrowserShield::sendWhenActive(const ShownWindow& target, ShieldKey key,
-    std::function<bool(BrowserPageReader&)> check, int pollsLeft, std::function<void()> onFail)
-{
-    const auto number = windowNumber(target);
-    if (!number) {
-        onFail();
-        return;
-    }
-    if (m_windows.activeWindow() == number) {
-        ask<bool>(check, [this, target, key, check, pollsLeft, onFail = std::move(onFail)](bool holds) {
-            if (!holds) {
-                onFail();
-                return;
-            }
-            // The focus may have moved while the page was read again.
-            if (m_windows.activeWindow() == windowNumber(target)) {
-                m_keys.send(key);
-            } else if (pollsLeft > 0) {
-                sendWhenActive(target, key, check, pollsLeft - 1, onFail);
-            } else {
-                onFail();
-            }
-        });
-        return;
-    }
-    if (pollsLeft % 3 == activationPolls % 3) {
-        m_windows.activateWindow(*number);
-    }
-    if (pollsLeft <= 0) {
-        onFail();
-        return;
-    }
-    m_scheduler.runLater(activationPoll, this,
-        [this, target, key, check = std::move(check), pollsLeft, onFail = std::move(onFail)]() mutable {
-            sendWhenActive(target, key, std::move(check), pollsLeft - 1, std::move(onFail));
-        });
-}
-
-// --- The panel's actions ---------------------------------------------------
-
-void DesktopBrowserShield::closeTab()
-{
-    if (!m_shownWindow || !m_shownHost) {
-        return;
-    }
-    const ShownWindow target = *m_shownWindow;
-    const QString host = *m_shownHost;
-    ask<Strip>([window = target.window](BrowserPageReader& reader) { return reader.tabStrip(window); },
-        [this, target, host](const Strip& strip) {
-            auto beep = [this] {
-                if (m_collaborators.alertSound) {
-                    m_collaborators.alertSound();
-                }
-            };
-            if (strip.kind == Strip::Kind::Uncertain || m_closingTab) {
-                qCDebug(lcShield) << "close refused: uncertain strip or a close under way" << bool(m_closingTab);
-                beep();
-                return;
-            }
-            std::optional<AxElement> tab;
-            AxElement closing = target.window;
-            if (strip.kind == Strip::Kind::Tabs) {
-                if (!strip.selected) {
-                    beep();
-                    return;
-                }
-                tab = strip.tabs.at(*strip.selected);
-                closing = *tab;
-            }
-            m_closingTab = closing;
-            m_scheduler.runLater(closeGuard, this, [this] { m_closingTab.reset(); });
-            if (const auto number = windowNumber(target)) {
-                m_windows.activateWindow(*number);
-            }
-            m_scheduler.runLater(
-                closeDelay, this, [this, target, host, tab] { tryClose(target, host, tab, 1, activationPolls); });
-        });
-}
-
-void DesktopBrowserShield::tryClose(
-    const ShownWindow& target, const QString& host, std::optional<AxElement> tab, int retries, int pollsLeft)
-{
-    const auto number = windowNumber(target);
-    if (number && m_windows.activeWindow() != number && pollsLeft > 0) {
-        // The window manager has not made the browser window active yet:
-        // wait for it (bounded) before the try counts, asking again now and
-        // then in case the focus went back to the panel meanwhile.
-        if (pollsLeft % 3 == 0) {
-            m_windows.activateWindow(*number);
-        }
-        m_scheduler.runLater(activationPoll, this,
-            [this, target, host, tab, retries, pollsLeft] { tryClose(target, host, tab, retries, pollsLeft - 1); });
-        return;
-    }
-    auto giveUp = [this, target, host, tab, retries] {
-        if (retries > 0) {
-            m_scheduler.runLater(
-                closeDelay, this, [this, target, host, tab, retries] { tryClose(target, host, tab, retries - 1, 0); });
-            return;
-        }
-        if (m_collaborators.alertSound) {
-            m_collaborators.alertSound();
-        }
-    };
-    if (!number || m_windows.activeWindow() != number) {
-        qCDebug(lcShield) << "close: the browser window is not active" << number.value_or(0)
-                          << m_windows.activeWindow().value_or(0);
-        giveUp();
-        return;
-    }
-    const auto front = m_windows.frontmost();
-    if (!front || front->pid != target.pid) {
-        qCDebug(lcShield) << "close: the browser is not in front";
-        giveUp();
-        return;
-    }
-    const auto hosts = readHosts();
-    if (!hosts) {
-        giveUp();
-        return;
-    }
-    // The same page in the same tab, read again just before the key.
-    const auto page = m_blockedPage;
-    ask<bool>(
-        [covered = target.covered(), hosts = *hosts, host, tab, page, hint = hintOf(target)](
-            BrowserPageReader& reader) {
-            if (!reader.focusedIn(covered.pid, covered.window, hint)) {
-                qCDebug(lcShield) << "close: the browser window is not seen focused (another window, or no answer)";
-                return false;
-            }
-            const Reading reading = reader.read(covered.window, hosts, true, page);
-            if (reading.kind != Reading::Kind::Blocked || reading.host != host) {
-                qCDebug(lcShield) << "close: the page is no longer the blocked one";
-                return false;
-            }
-            const Strip strip = reader.tabStrip(covered.window);
-            if (!tab) {
-                return strip.kind == Strip::Kind::None;
-            }
-            const bool same
-                = strip.kind == Strip::Kind::Tabs && strip.selected && strip.tabs.at(*strip.selected) == *tab;
-            if (!same) {
-                qCDebug(lcShield) << "close: another tab is selected";
-            }
-            return same;
-        },
-        [this, target, host, tab, retries, giveUp](bool stillBlocked) {
-            if (!stillBlocked) {
-                giveUp();
-                return;
-            }
-            // The focus may have moved (to the panel, say) while the page
-            // was read again: the key goes only into the confirmed window.
-            const auto window = windowNumber(target);
-            if (window && m_windows.activeWindow() == window) {
-                m_keys.send(ShieldKey::CloseTab);
-                return;
-            }
-            qCDebug(lcShield) << "close: the focus moved while the page was read";
-            if (retries <= 0) {
-                giveUp();
-                return;
-            }
-            m_scheduler.runLater(closeDelay, this,
-                [this, target, host, tab, retries] { tryClose(target, host, tab, retries - 1, activationPolls); });
-        });
-}
-
-void DesktopBrowserShield::goBack()
-{
-    if (!m_shownWindow) {
-        leave();
-        return;
-    }
-    const ShownWindow shown = *m_shownWindow;
-    ask<std::optional<AxElement>>(
-        [window = shown.window](BrowserPageReader& reader) { return reader.neighborTab(window); },
-        [this, shown](const std::optional<AxElement>& tab) {
-            if (tab) {
-                leave();
-                if (const auto number = windowNumber(shown)) {
-                    m_windows.activateWindow(*number);
-                }
-                ask<bool>([tab = *tab](BrowserPageReader& reader) { return reader.tree().press(tab); }, [](bool) {});
-                return;
-            }
-            if (m_previousApp && !m_windows.isTerminated(*m_previousApp)) {
-                m_windows.activate(*m_previousApp);
-                glue();
-                return;
-            }
-            leave();
-            m_windows.hide(shown.app);
-        });
-}
-
-void DesktopBrowserShield::useFolga()
-{
-    if (!m_collaborators.useFolga) {
-        return;
-    }
-    QPointer<DesktopBrowserShield> self(this);
-    m_collaborators.useFolga(this, [self](bool ok) {
-        if (self && !ok && self->m_collaborators.alertSound) {
-            self->m_collaborators.alertSound();
-        }
-    });
-}
-
-void DesktopBrowserShield::askOrla()
-{
-    if (!m_shownHost) {
-        return;
-    }
-    const QString host = *m_shownHost;
-    const QString address = m_shownAddress.value_or(host);
-    glue();
-    if (m_collaborators.askOrla) {
-        m_collaborators.askOrla(host, address);
-    }
 }
 
 } // namespace kestravin

@@ -15,6 +15,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -26,7 +27,9 @@ namespace kestravin {
 // Watches the frontmost web browser through its accessibility tree and, while
 // the page it shows belongs to a host in the daemon's block section of the
 // hosts file, covers the browser window with the shield panel. The panel's
-// actions (close the tab, go back, use a break, ask Orla) live here too.
+// actions (close the tab, go back, use a break, ask Orla) are in
+// DesktopBrowserShieldActions.cpp; the browser and message tables in the
+// models' `BrowserShieldTables`.
 // Every platform facility is injected: the tree, the desktop's windows, the
 // key sender, the panel, the clock and delayed work. The tree is read through
 // `ShieldReads`: in the application on a thread of its own, so that a slow
@@ -79,6 +82,12 @@ public:
     // other platforms' identifiers, kept as data).
     static const QSet<QString>& browsers();
     static const QStringList& messages();
+
+    // Follows what the browsers announce in their trees (see
+    // `AccessibilityEvents`): an announcement of the browser in front runs a
+    // pass at once, and once the browser has announced anything the steady
+    // pass over an allowed page runs every 2 s instead of twice a second.
+    void follow(AccessibilityEvents& events);
 
     void start();
     void stop();
@@ -149,6 +158,14 @@ private:
     void pass();
     // Runs the scan's timer again after it slept for want of a browser.
     void wake();
+    // The scan's period now: slower over an allowed page of a browser whose
+    // announcements are followed.
+    std::chrono::milliseconds period() const;
+    // Starts the running timer again when its period no longer fits.
+    void pace();
+    void announced(const QString& service);
+    // Listens to the announcements while started, where the bus allows.
+    void listen();
     void apply(const std::optional<QString>& hosts, const std::optional<FrontApp>& front, const Sight& sight);
     void note(const QString& text);
     // The debug line of what a pass found, written when it differs from the
@@ -207,6 +224,14 @@ private:
     bool m_started = false;
     // Runs while a browser is in front or a window is covered.
     std::unique_ptr<Timer> m_timer;
+    std::chrono::milliseconds m_timerPeriod { 0 };
+    AccessibilityEvents* m_events = nullptr;
+    QMetaObject::Connection m_announcements;
+    // The bus name of the browser read last, and whether it announced
+    // anything since.
+    QString m_browserService;
+    bool m_browserAnnounces = false;
+    bool m_announcedPass = false;
     QMetaObject::Connection m_activation;
     BrowserShieldAttempts m_attempts;
     std::optional<QString> m_shownHost;
@@ -229,5 +254,15 @@ private:
     qint64 m_lastHoldMs = 0;
     qint64 m_lastShowMs = 0;
 };
+
+template <typename T>
+void DesktopBrowserShield::ask(std::function<T(BrowserPageReader&)> read, std::function<void(T)> then)
+{
+    BrowserPageReader* reader = m_reader.get();
+    m_reads.run(this, [reader, read = std::move(read), then = std::move(then)]() mutable -> ShieldReads::Apply {
+        auto result = std::make_shared<T>(read(*reader));
+        return [then = std::move(then), result] { then(std::move(*result)); };
+    });
+}
 
 } // namespace kestravin

@@ -135,6 +135,7 @@ public:
         tree.at(b.field).text = displayed(url);
         tree.at(b.web).url = url;
         tree.at(b.window).name = title;
+        tree.at(b.web).name = title;
     }
 
     QTemporaryDir dir;
@@ -239,6 +240,55 @@ TEST_F(BrowserShieldTest, WhileThePanelHoldsTheKeyboardTheCoveredWindowIsStillRe
     tree.reads = 0;
     shield().observe();
     EXPECT_EQ(tree.reads, 0);
+}
+
+// A closed tab's document can stay in the tree for a while, still showing
+// (Firefox): the window's title no longer begins with its name, and the page
+// now in front is read from its own document.
+TEST_F(BrowserShieldTest, AClosedTabsDocumentLeftShowingIsNotRead)
+{
+    const Browser b = makeBrowser(2, 1, u"http://blocked.test:8080/"_s, u"blocked.test — Mozilla Firefox"_s);
+    tree.at(b.web).name = u"blocked.test"_s;
+    shield().observe();
+    ASSERT_TRUE(panel.exists());
+    tree.at(b.field).text = u"http://other.test:8080/"_s;
+    tree.at(b.window).name = u"other.test — Mozilla Firefox"_s;
+    tree.add(u"/web2"_s, FakeTree::Node::with(AxRole::WebArea, u"other.test"_s, {}, {}, u"http://other.test:8080/"_s),
+        b.window);
+    shield().observe();
+    shield().observe();
+    EXPECT_FALSE(panel.exists());
+}
+
+// A browser that shows only its windows' titles (Chromium started without
+// its renderer's accessibility) still has a blocked page covered where the
+// title names the host, and the shield says what it cannot read and what to
+// do about it.
+TEST_F(BrowserShieldTest, ABrowserReadOnlyByItsTitlesIsSaid)
+{
+    const AxElement app = tree.add(u"/app"_s, FakeTree::Node::with(AxRole::Application));
+    const AxElement window
+        = tree.add(u"/win"_s, FakeTree::Node::with(AxRole::Window, u"blocked.test - Chromium"_s), app);
+    tree.apps.insert(browserPid, app);
+    tree.focused.insert(app, window);
+    shield().observe();
+    EXPECT_TRUE(panel.exists());
+    EXPECT_EQ(shield().detail(),
+        u"A tela da Orla vê só os títulos das janelas do chromium. Para ela ler o endereço de cada página, abra o "
+        u"chromium com a opção --force-renderer-accessibility."_s);
+
+    windows.front = frontApp(8, u"firefox-esr"_s, browserPid);
+    windows.front->app.name = u"Firefox ESR"_s;
+    shield().observe();
+    EXPECT_EQ(shield().detail(),
+        u"A tela da Orla vê só os títulos das janelas do Firefox ESR. Feche e abra o navegador de novo."_s);
+
+    // Its pages readable again: nothing to say.
+    tree.add(u"/field"_s, FakeTree::Node::with(AxRole::TextField, {}, u"Address and search bar"_s, u"example.org"_s),
+        window);
+    tree.at(window).name = u"Example - Chromium"_s;
+    shield().observe();
+    EXPECT_EQ(shield().detail(), QString());
 }
 
 TEST_F(BrowserShieldTest, WhatTheReadingTrusts)
@@ -417,6 +467,29 @@ TEST_F(BrowserShieldTest, CloseTabSendsOneKeyOnlyToTheBlockedTab)
     time.advance(1s);
     EXPECT_EQ(keys.sent, std::vector<ShieldKey> { ShieldKey::CloseTab });
     EXPECT_EQ(beeps, 2);
+}
+
+// A close guards against a second press on its own panel only: the panel of
+// the next blocked page, up within a second, closes its tab too.
+TEST_F(BrowserShieldTest, TheNextPanelClosesItsTabAtOnce)
+{
+    const Browser b = makeBrowser(3, 1, u"https://blocked.test/one"_s, u"blocked.test - Chromium"_s);
+    shield().observe();
+    ASSERT_TRUE(panel.exists());
+    panel.content->onCloseTab();
+    time.advance(300ms);
+    ASSERT_EQ(keys.sent, std::vector<ShieldKey> { ShieldKey::CloseTab });
+
+    // The tab went; the one now in front shows another blocked page.
+    tree.at(b.tabs[1]).states.selected = false;
+    tree.at(b.tabs[2]).states.selected = true;
+    navigate(b, u"https://blocked.test/two"_s, u"blocked.test - Chromium"_s);
+    shield().observe();
+    ASSERT_TRUE(panel.exists());
+    panel.content->onCloseTab();
+    time.advance(300ms);
+    EXPECT_EQ(keys.sent, (std::vector<ShieldKey> { ShieldKey::CloseTab, ShieldKey::CloseTab }));
+    EXPECT_EQ(beeps, 0);
 }
 
 TEST_F(BrowserShieldTest, CloseTabInASingleTabWindowAndNeverIntoAnotherWindow)
@@ -730,6 +803,70 @@ TEST_F(BrowserShieldTest, WithoutABrowserTheScanSleeps)
     EXPECT_GE(panel.glued.size(), glued + 3);
 }
 
+class FakeEvents final : public AccessibilityEvents {
+public:
+    bool listen() override { return listening = available; }
+    void stop() override { listening = false; }
+    // The accessibility bus can be reached.
+    bool available = true;
+    bool listening = false;
+};
+
+// What the browser in front announces runs a pass at once; once it announces,
+// the steady pass over an allowed page slows to every 2 s. Other
+// applications' announcements run nothing, and a covered window is read
+// twice a second again.
+TEST_F(BrowserShieldTest, AnnouncementsOfTheBrowserRunAPassAndSlowTheSteadyOne)
+{
+    const Browser b = makeBrowser(1, 0, u"https://example.org/"_s, u"Example - Chromium"_s);
+    FakeEvents announcements;
+    shield().follow(announcements);
+    shield().start();
+    EXPECT_TRUE(announcements.listening);
+    time.advance(1s);
+    ASSERT_GT(tree.reads, 0);
+
+    tree.reads = 0;
+    Q_EMIT announcements.announced(u":1.99"_s);
+    time.advance(40ms);
+    EXPECT_EQ(tree.reads, 0) << "another application's announcement";
+
+    Q_EMIT announcements.announced(b.app.service);
+    time.advance(40ms);
+    EXPECT_GT(tree.reads, 0) << "the browser's announcement runs a pass";
+    tree.reads = 0;
+    time.advance(1900ms);
+    EXPECT_EQ(tree.reads, 0) << "the steady pass waits 2 s";
+    time.advance(100ms);
+    EXPECT_GT(tree.reads, 0);
+
+    navigate(b, u"https://blocked.test/"_s, u"blocked.test - Chromium"_s);
+    Q_EMIT announcements.announced(b.app.service);
+    time.advance(40ms);
+    ASSERT_TRUE(panel.exists());
+    tree.reads = 0;
+    time.advance(600ms);
+    EXPECT_GT(tree.reads, 0) << "a covered window is read twice a second";
+
+    shield().stop();
+    EXPECT_FALSE(announcements.listening);
+    tree.reads = 0;
+    Q_EMIT announcements.announced(b.app.service);
+    time.advance(1s);
+    EXPECT_EQ(tree.reads, 0);
+
+    // Started with the switch off, the shield listens once it is on.
+    tree.enabled = false;
+    announcements.available = false;
+    shield().start();
+    time.advance(1s);
+    EXPECT_FALSE(announcements.listening);
+    tree.enabled = true;
+    announcements.available = true;
+    time.advance(6s);
+    EXPECT_TRUE(announcements.listening);
+}
+
 // Twice a second over an allowed page, a pass reads what it remembered of the
 // window (its address bar, its document) and searches nothing.
 TEST_F(BrowserShieldTest, TheSteadyPassReadsOnlyWhatItRemembers)
@@ -764,11 +901,20 @@ TEST_F(BrowserShieldTest, TheSteadyPassReadsOnlyWhatItRemembers)
 }
 
 // The address bar names the page first (a page asked for before its document
-// exists), then the title's head (an error page), then the document; but where
-// the bar is the document's host without its "www." (Chromium leaves it out),
-// the document says which host it is, and such a page is not held covered.
+// exists), then the title's head (an error page), then the document; but a bar
+// without a scheme (Chromium's) also leaves out "www." and "m.": where such a
+// longer host is not blocked, only the document or the title tells that the
+// page is the blocked host, and a www. page (loaded or still loading) is not
+// covered.
 TEST_F(BrowserShieldTest, TheDocumentTellsTheHostABarLeftWwwOutOf)
 {
+    writeHosts("# Kestravin START - DO NOT EDIT THIS SECTION\n"
+               "127.0.0.1 www.youtube.com\n"
+               "127.0.0.1 blocked.test\n"
+               "127.0.0.1 every.test\n"
+               "127.0.0.1 www.every.test\n"
+               "127.0.0.1 m.every.test\n"
+               "# Kestravin END\n");
     struct Case {
         QString bar, document, title;
         std::optional<QString> covered;
@@ -777,7 +923,13 @@ TEST_F(BrowserShieldTest, TheDocumentTellsTheHostABarLeftWwwOutOf)
         { u"blocked.test"_s, u"http://www.blocked.test/"_s, u"www.blocked.test - Chromium"_s, std::nullopt },
         { u"youtube.com/watch"_s, u"https://www.youtube.com/watch"_s, u"YouTube"_s, u"www.youtube.com"_s },
         { u"www.youtube.com/watch"_s, u"https://example.org/"_s, u"Example"_s, u"www.youtube.com"_s },
-        { u"blocked.test"_s, u"https://example.org/"_s, u"Example"_s, u"blocked.test"_s },
+        // The bar of a page still loading over the page before: a www. page
+        // may be behind it, unless every longer form is blocked as well.
+        { u"blocked.test"_s, u"https://example.org/"_s, u"Example"_s, std::nullopt },
+        { u"blocked.test"_s, QString(), u"www.blocked.test/"_s, std::nullopt },
+        { u"every.test"_s, u"https://example.org/"_s, u"Example"_s, u"every.test"_s },
+        { u"blocked.test"_s, u"http://blocked.test/"_s, u"blocked.test - Chromium"_s, u"blocked.test"_s },
+        { u"http://blocked.test:8080"_s, u"https://example.org/"_s, u"Example"_s, u"blocked.test"_s },
         { u"example.org"_s, u"https://blocked.test/a"_s, u"Example"_s, u"blocked.test"_s },
         { u"www.youtube.com/Notícias"_s, QString(), u"Notícias"_s, u"www.youtube.com"_s },
         { u"example.org"_s, u"chrome-error://chromewebdata/"_s, u"blocked.test"_s, u"blocked.test"_s },
@@ -789,6 +941,7 @@ TEST_F(BrowserShieldTest, TheDocumentTellsTheHostABarLeftWwwOutOf)
         panel.content.reset();
         tree.at(b.field).text = c.bar;
         tree.at(b.web).url = c.document;
+        tree.at(b.web).name = c.title.section(u" - "_s, 0, 0);
         tree.at(b.window).name = c.title;
         // A window not covered yet is read without searching for its
         // document; the covered one is searched, and a page the bar misnamed
