@@ -207,6 +207,9 @@ int runLoad()
         auto* timer = new QTimer;
         timers.append(timer);
         timer->setInterval(periodMs);
+        // Coarse timers of this length are batched onto shared wake-ups, which
+        // would turn the spread computers into bursts.
+        timer->setTimerType(Qt::PreciseTimer);
         const QString token = sessions[i].accessToken;
         const auto sync = [network, url, token, &latencies, &errors] {
             QNetworkRequest request(url);
