@@ -109,16 +109,31 @@ void AtspiWalker::offMainThread(const std::function<void()>& work)
 
 QString AtspiWalker::ownApplication()
 {
-    // The Qt bridge's connection: the other one this process holds, or the
-    // followed process's.
-    const QDBusMessage list = QDBusMessage::createMethodCall(
-        u"org.freedesktop.DBus"_s, u"/org/freedesktop/DBus"_s, u"org.freedesktop.DBus"_s, u"ListNames"_s);
-    const QDBusMessage names = m_bus.call(list, QDBus::Block, callTimeoutMs);
-    if (names.arguments().isEmpty()) {
+    // As a screen reader finds it: among the applications the registry lists
+    // on the desktop. A process may hold more connections to the bus than
+    // its toolkit's (one that only listens to events, say): those have no
+    // tree and are not on the desktop.
+    const QDBusMessage desktop
+        = QDBusMessage::createMethodCall(u"org.a11y.atspi.Registry"_s, rootPath, accessibleInterface, u"GetChildren"_s);
+    const QDBusMessage children = m_bus.call(desktop, QDBus::Block, callTimeoutMs);
+    if (children.type() != QDBusMessage::ReplyMessage || children.arguments().isEmpty()
+        || children.arguments().constFirst().userType() != qMetaTypeId<QDBusArgument>()) {
         return {};
     }
-    for (const QString& name : names.arguments().constFirst().toStringList()) {
-        if (!name.startsWith(u':') || name == m_bus.baseService()) {
+    QStringList applications;
+    const QDBusArgument references = children.arguments().constFirst().value<QDBusArgument>();
+    references.beginArray();
+    while (!references.atEnd()) {
+        QString service;
+        QDBusObjectPath path;
+        references.beginStructure();
+        references >> service >> path;
+        references.endStructure();
+        applications.append(service);
+    }
+    references.endArray();
+    for (const QString& name : std::as_const(applications)) {
+        if (name == m_bus.baseService()) {
             continue;
         }
         QDBusMessage pid = QDBusMessage::createMethodCall(u"org.freedesktop.DBus"_s, u"/org/freedesktop/DBus"_s,
@@ -159,7 +174,7 @@ AtspiNode AtspiWalker::read(const QString& service, const QString& path, int dep
     node.interfaces = call(accessibleInterface, u"GetInterfaces"_s).arguments().value(0).toStringList();
     if (node.interfaces.contains(actionInterface)) {
         const QDBusMessage reply = call(actionInterface, u"GetActions"_s);
-        if (!reply.arguments().isEmpty()) {
+        if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
             const QDBusArgument actions = reply.arguments().constFirst().value<QDBusArgument>();
             actions.beginArray();
             while (!actions.atEnd()) {
@@ -186,7 +201,8 @@ QList<AtspiNode> AtspiWalker::walk(const AtspiNode& root)
             QDBusMessage message
                 = QDBusMessage::createMethodCall(node.service, node.path, accessibleInterface, u"GetChildren"_s);
             const QDBusMessage reply = m_bus.call(message, QDBus::Block, callTimeoutMs);
-            if (reply.arguments().isEmpty()) {
+            // An error's only argument is its text, not a list of children.
+            if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
                 return;
             }
             QList<std::pair<QString, QString>> children;

@@ -3,6 +3,7 @@
 #include "BridgeRig.h"
 #include "FakeTime.h"
 
+#include "app/platform/linux/AtspiEvents.h"
 #include "app/services/account/DesktopAccountService.h"
 #include "app/services/account/MissionTracker.h"
 #include "app/services/catalog/InstalledApps.h"
@@ -19,6 +20,7 @@
 #include "AccessibleSession.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSettings>
@@ -296,6 +298,25 @@ TEST_F(AccessibilityWalkTest, WalkerReportsWhatAScreenReaderWouldTripOver)
     EXPECT_TRUE(found[2].startsWith(u"a drawing is left in the tree"_s));
     EXPECT_TRUE(found[3].startsWith(u"a checkable element toggles instead of clicking"_s));
     EXPECT_TRUE(found[4].startsWith(u"a part of the window is read as a window"_s));
+}
+
+// The shield follows the browsers' events on a connection of its own to the
+// accessibility bus. That connection belongs to the same process but carries
+// no tree: a screen reader still reaches the application's windows.
+TEST_F(AccessibilityWalkTest, ScreensStayReachableWhileTheShieldFollowsEvents)
+{
+    AtspiEvents events;
+    ASSERT_TRUE(events.listen());
+    QWidget window;
+    window.setWindowTitle(u"Seguindo eventos"_s);
+    auto* layout = new QVBoxLayout(&window);
+    auto* label = new QLabel(u"Ouvindo o navegador"_s);
+    layout->addWidget(label);
+    window.show();
+
+    const QList<AtspiNode> tree = walker.windowContaining(u"Ouvindo o navegador"_s);
+    ASSERT_FALSE(tree.isEmpty()) << "the window never appeared on the accessibility bus";
+    EXPECT_EQ(tree.constFirst().name, u"Seguindo eventos"_s);
 }
 
 } // namespace
