@@ -506,23 +506,5 @@ TEST_F(MenuBarPopoverTest, TheWindowFitsTheColumnWhateverChanges)
     EXPECT_LT(window.height(), withFocus);
 }
 
-TEST_F(MenuBarPopoverTest, OpensQuickly)
-{
-    start(true);
-    // The best of a few openings, so that a busy machine does not decide.
-    qint64 best = std::numeric_limits<qint64>::max();
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        view->hide();
-        QElapsedTimer timer;
-        timer.start();
-        view->show();
-        const QImage first = view->grab().toImage();
-        ASSERT_FALSE(first.isNull());
-        best = std::min(best, timer.elapsed());
-    }
-    std::printf("popover show to first paint: %lld ms (best of 5)\n", static_cast<long long>(best));
-    EXPECT_LT(best, 100);
-}
-
 } // namespace
 } // namespace kestravin
