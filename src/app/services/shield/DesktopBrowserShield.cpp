@@ -204,6 +204,7 @@ void DesktopBrowserShield::stop()
     m_started = false;
     m_timer.reset();
     m_passAgain = false;
+    m_closeRunning = false;
     dismiss();
     disconnect(m_activation);
     disconnect(m_announcements);
@@ -478,6 +479,11 @@ void DesktopBrowserShield::apply(
 
     if (sight.same) {
         m_blockedPage = sight.blocked;
+        if (m_closeRunning && m_panel.exists()) {
+            // The close reads the page again itself before its key.
+            passState(u"blocked page of "_s + reading.host + u", a close under way"_s);
+            return;
+        }
     }
     m_clearReads = 0;
     m_shownAddress = reading.address;

@@ -240,6 +240,10 @@ private:
     QString m_lastState;
     BrowserPageReader::BlockedPage m_blockedPage;
     std::optional<AxElement> m_closingTab;
+    // From "Fechar aba" until its key is sent or it gives up: a pass must not
+    // put up a new panel meanwhile, whose window would take the focus the
+    // close waits for.
+    bool m_closeRunning = false;
     std::optional<ShownWindow> m_shownWindow;
     std::optional<QString> m_shownAddress;
     int m_clearReads = 0;

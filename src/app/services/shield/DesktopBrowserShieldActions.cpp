@@ -130,6 +130,7 @@ void DesktopBrowserShield::closeTab()
             if (const auto number = windowNumber(target)) {
                 m_windows.activateWindow(*number);
             }
+            m_closeRunning = true;
             m_scheduler.runLater(
                 closeDelay, this, [this, target, host, tab] { tryClose(target, host, tab, 1, activationPolls); });
         });
@@ -156,6 +157,7 @@ void DesktopBrowserShield::tryClose(
                 closeDelay, this, [this, target, host, tab, retries] { tryClose(target, host, tab, retries - 1, 0); });
             return;
         }
+        m_closeRunning = false;
         if (m_collaborators.alertSound) {
             m_collaborators.alertSound();
         }
@@ -211,6 +213,7 @@ void DesktopBrowserShield::tryClose(
             // was read again: the key goes only into the confirmed window.
             const auto window = windowNumber(target);
             if (window && m_windows.activeWindow() == window) {
+                m_closeRunning = false;
                 m_keys.send(ShieldKey::CloseTab);
                 return;
             }

@@ -492,6 +492,30 @@ TEST_F(BrowserShieldTest, TheNextPanelClosesItsTabAtOnce)
     EXPECT_EQ(beeps, 0);
 }
 
+// A tab brought to the front under the panel and closed at once: a pass that
+// reads its page while the close is under way leaves the panel as it is, as a
+// new panel would take the focus the close waits for.
+TEST_F(BrowserShieldTest, APassDuringACloseLeavesThePanelToIt)
+{
+    const Browser b = makeBrowser(3, 1, u"https://blocked.test/one"_s, u"blocked.test - Chromium"_s);
+    shield().observe();
+    ASSERT_EQ(panel.shows, 1);
+
+    tree.at(b.tabs[1]).states.selected = false;
+    tree.at(b.tabs[2]).states.selected = true;
+    navigate(b, u"https://blocked.test/two"_s, u"blocked.test - Chromium"_s);
+    panel.content->onCloseTab();
+    shield().observe();
+    EXPECT_EQ(panel.shows, 1) << "a new panel came up during the close";
+    time.advance(300ms);
+    EXPECT_EQ(keys.sent, std::vector<ShieldKey> { ShieldKey::CloseTab });
+    EXPECT_EQ(beeps, 0);
+
+    // Once its key went, the page in front is read as usual.
+    shield().observe();
+    EXPECT_EQ(panel.shows, 2);
+}
+
 TEST_F(BrowserShieldTest, CloseTabInASingleTabWindowAndNeverIntoAnotherWindow)
 {
     makeBrowser(0, std::nullopt, u"https://blocked.test/"_s, u"blocked.test - Chromium"_s);
