@@ -24,6 +24,7 @@
 #include "app/views/shield/ShieldPanel.h"
 
 #include "AccessibleSession.h"
+#include "ChromiumArguments.h"
 #include "LoopbackHttpServer.h"
 
 #include <QApplication>
@@ -114,11 +115,7 @@ struct Rig {
 
     QStringList chromiumArguments(const QString& url) const
     {
-        return { u"--no-sandbox"_s, u"--no-first-run"_s, u"--disable-background-networking"_s,
-            u"--disable-component-update"_s, u"--disable-sync"_s, u"--disable-gpu"_s,
-            u"--force-renderer-accessibility"_s, u"--user-data-dir="_s + dir.filePath(u"profile"_s),
-            u"--host-resolver-rules=MAP *.test 127.0.0.1:%1"_s.arg(server.baseUrl().port()),
-            u"--window-size=1000,700"_s, url };
+        return test::chromiumArguments(dir.filePath(u"profile"_s), quint16(server.baseUrl().port()), true, url);
     }
 
     bool startChromium()

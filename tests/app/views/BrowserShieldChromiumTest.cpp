@@ -3,6 +3,7 @@
 // Chromium, whose host names go to a loopback HTTP server through its own
 // resolver rules, and a temporary hosts file that blocks one of them.
 #include "BrowserEndToEnd.h"
+#include "ChromiumArguments.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -43,15 +44,8 @@ protected:
 
     QStringList chromiumArguments(const QString& url) const
     {
-        QStringList arguments { u"--no-sandbox"_s, u"--no-first-run"_s, u"--disable-background-networking"_s,
-            u"--disable-component-update"_s, u"--disable-sync"_s, u"--disable-gpu"_s,
-            u"--user-data-dir="_s + rig.dir.filePath(u"profile"_s),
-            u"--host-resolver-rules=MAP *.test 127.0.0.1:%1"_s.arg(rig.server.baseUrl().port()),
-            u"--window-size=1000,700"_s };
-        if (forced) {
-            arguments.append(u"--force-renderer-accessibility"_s);
-        }
-        return arguments << url;
+        return test::chromiumArguments(
+            rig.dir.filePath(u"profile"_s), quint16(rig.server.baseUrl().port()), forced, url);
     }
 
     void startChromium(const QString& url)
