@@ -156,7 +156,7 @@ TEST_F(DaemonIntegrationTest, blocksAndUnblocksOverTheBus)
     EXPECT_EQ(client.reply(u"deactivateBlocking"_s), std::make_pair(true, QString()));
     EXPECT_EQ(hosts(), localhost);
     EXPECT_TRUE(helper->waitForOutputLine(u"HelperService: Ignored 1 invalid host names"_s, 5000));
-    EXPECT_TRUE(helper->outputLines().contains(u"HelperService: Blocking deactivated"_s));
+    EXPECT_TRUE(helper->waitForOutputLine(u"HelperService: Blocking deactivated"_s, 5000));
 }
 
 TEST_F(DaemonIntegrationTest, callersOutsideThePolicyAreRefusedByTheBus)
@@ -247,7 +247,7 @@ TEST_F(DaemonIntegrationTest, manualFocusSurvivesARestartAndEndsOnTime)
         auto restarted = daemon();
         ASSERT_TRUE(restarted->start()) << restarted->errorString().toStdString();
         EXPECT_TRUE(sectionPresent());
-        EXPECT_TRUE(restarted->outputLines().contains(u"HelperService: Loaded manual block with 1 sites"_s));
+        EXPECT_TRUE(restarted->waitForOutputLine(u"HelperService: Loaded manual block with 1 sites"_s, 5000));
         EXPECT_TRUE(waitFor([&] { return !sectionPresent(); }, 40000));
         EXPECT_GE(unixNow(), end);
         // The per-second check lifts it, far sooner than the 30 s one would.
