@@ -158,7 +158,10 @@ BrowserPageReader::Reading BrowserPageReader::read(
     // A bar that alone cannot name the blocked page; its text is still the
     // page's address once the title names the same host.
     std::optional<QString> heldBar;
+    // The blocked host of a bar that may leave "www." out.
+    std::optional<QString> shortBar;
     if (typedHost && BrowserShieldPolicy::blockedHost(*typed, hosts)) {
+        shortBar = typedHost;
         if (m_shortBars.value(window) == *typed) {
             // The same bar over the same www page as before.
             typed.reset();
@@ -181,18 +184,33 @@ BrowserPageReader::Reading BrowserPageReader::read(
                 // document or the title can say it is the blocked one.
                 heldBar = typed;
                 typed.reset();
+            } else {
+                shortBar.reset();
             }
         }
     }
-    const std::optional<QString> head = title ? std::optional(headOf(*title)) : std::nullopt;
-    for (const auto& candidate : { typed, head }) {
-        if (candidate) {
-            if (auto reading = blocked(*candidate)) {
-                if (heldBar && BrowserShieldPolicy::host(*heldBar) == reading->host) {
-                    reading->address = *heldBar;
-                }
-                return *reading;
+    auto withHeldBar = [&heldBar](Reading reading) {
+        if (heldBar && BrowserShieldPolicy::host(*heldBar) == reading.host) {
+            reading.address = *heldBar;
+        }
+        return reading;
+    };
+    if (typed) {
+        if (auto reading = blocked(*typed)) {
+            return *reading;
+        }
+    }
+    // Chromium's title names a page without a title of its own (one still
+    // loading, too) by its host without "www." as well: where it names the
+    // host of such a bar, it waits for the document like the bar does. A
+    // browser's error page names the host it could not reach in full.
+    std::optional<Reading> heldTitle;
+    if (title) {
+        if (auto reading = blocked(headOf(*title))) {
+            if (reading->host != shortBar) {
+                return withHeldBar(*reading);
             }
+            heldTitle = withHeldBar(*reading);
         }
     }
     if (!pageRead) {
@@ -201,6 +219,9 @@ BrowserPageReader::Reading BrowserPageReader::read(
     if (page) {
         if (auto reading = blocked(*page)) {
             return *reading;
+        }
+        if (heldTitle && schemeOf(*page) == u"chrome-error"_s) {
+            return *heldTitle;
         }
     }
     if (!confirmClear) {

@@ -640,7 +640,7 @@ TEST_F(BrowserShieldTest, ThePanelFollowsTheDesktop)
 
     // Asking Orla lowers the panel too and hands over the page.
     panel.content->onRequest();
-    EXPECT_EQ(asked, (QList<QPair<QString, QString>> { { u"blocked.test"_s, u"blocked.test/"_s } }));
+    EXPECT_EQ(asked, (QList<QPair<QString, QString>> { { u"blocked.test"_s, u"https://blocked.test/"_s } }));
 
     // A refused break beeps.
     folgaWorks = false;
@@ -957,6 +957,12 @@ TEST_F(BrowserShieldTest, TheDocumentTellsTheHostABarLeftWwwOutOf)
         { u"example.org"_s, u"https://blocked.test/a"_s, u"Example"_s, u"blocked.test"_s },
         { u"www.youtube.com/Notícias"_s, QString(), u"Notícias"_s, u"www.youtube.com"_s },
         { u"example.org"_s, u"chrome-error://chromewebdata/"_s, u"blocked.test"_s, u"blocked.test"_s },
+        // Chromium's title of a page without one (still loading, say) leaves
+        // "www." out as well: the document decides, and an error page names
+        // the host it could not reach in full.
+        { u"blocked.test"_s, QString(), u"blocked.test - Chromium"_s, std::nullopt },
+        { u"blocked.test"_s, u"http://www.blocked.test/"_s, u"blocked.test - Chromium"_s, std::nullopt },
+        { u"blocked.test"_s, u"chrome-error://chromewebdata/"_s, u"blocked.test - Chromium"_s, u"blocked.test"_s },
     };
     const Browser b = makeBrowser(1, 0, u"https://example.org/"_s, u"Example"_s);
     for (const Case& c : cases) {
