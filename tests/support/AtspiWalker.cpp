@@ -54,6 +54,28 @@ QList<uint> statesFrom(const QList<uint>& words)
     return states;
 }
 
+// The (service, path) references of an AT-SPI GetChildren reply.
+QList<std::pair<QString, QString>> referencesOf(const QDBusMessage& reply)
+{
+    QList<std::pair<QString, QString>> found;
+    // An error's only argument is its text, not a list of children.
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()
+        || reply.arguments().constFirst().userType() != qMetaTypeId<QDBusArgument>()) {
+        return found;
+    }
+    const QDBusArgument references = reply.arguments().constFirst().value<QDBusArgument>();
+    references.beginArray();
+    while (!references.atEnd()) {
+        QString service;
+        QDBusObjectPath path;
+        references.beginStructure();
+        references >> service >> path;
+        references.endStructure();
+        found.append({ service, path.path() });
+    }
+    references.endArray();
+    return found;
+}
 } // namespace
 
 bool AtspiNode::isInteractive() const
@@ -115,23 +137,10 @@ QString AtspiWalker::ownApplication()
     // tree and are not on the desktop.
     const QDBusMessage desktop
         = QDBusMessage::createMethodCall(u"org.a11y.atspi.Registry"_s, rootPath, accessibleInterface, u"GetChildren"_s);
-    const QDBusMessage children = m_bus.call(desktop, QDBus::Block, callTimeoutMs);
-    if (children.type() != QDBusMessage::ReplyMessage || children.arguments().isEmpty()
-        || children.arguments().constFirst().userType() != qMetaTypeId<QDBusArgument>()) {
-        return {};
-    }
     QStringList applications;
-    const QDBusArgument references = children.arguments().constFirst().value<QDBusArgument>();
-    references.beginArray();
-    while (!references.atEnd()) {
-        QString service;
-        QDBusObjectPath path;
-        references.beginStructure();
-        references >> service >> path;
-        references.endStructure();
+    for (const auto& [service, path] : referencesOf(m_bus.call(desktop, QDBus::Block, callTimeoutMs))) {
         applications.append(service);
     }
-    references.endArray();
     for (const QString& name : std::as_const(applications)) {
         if (name == m_bus.baseService()) {
             continue;
@@ -200,23 +209,7 @@ QList<AtspiNode> AtspiWalker::walk(const AtspiNode& root)
             tree.append(node);
             QDBusMessage message
                 = QDBusMessage::createMethodCall(node.service, node.path, accessibleInterface, u"GetChildren"_s);
-            const QDBusMessage reply = m_bus.call(message, QDBus::Block, callTimeoutMs);
-            // An error's only argument is its text, not a list of children.
-            if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-                return;
-            }
-            QList<std::pair<QString, QString>> children;
-            const QDBusArgument references = reply.arguments().constFirst().value<QDBusArgument>();
-            references.beginArray();
-            while (!references.atEnd()) {
-                QString service;
-                QDBusObjectPath path;
-                references.beginStructure();
-                references >> service >> path;
-                references.endStructure();
-                children.append({ service, path.path() });
-            }
-            references.endArray();
+            const auto children = referencesOf(m_bus.call(message, QDBus::Block, callTimeoutMs));
             for (const auto& [service, path] : children) {
                 if (path == nullPath) {
                     continue;

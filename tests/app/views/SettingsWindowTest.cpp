@@ -231,20 +231,30 @@ TEST(WeekGridAccessibility, BlocksAreNamedButtonsThatSelect)
     EXPECT_EQ(iface->child(1)->text(QAccessible::Name), u"Ter 9h–17h"_s);
 }
 
+// A week grid on screen with the keyboard focus, as a screen reader meets it.
+class WeekGridKeyboard : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        grid.resize(560, grid.sizeHint().height());
+        grid.show();
+        grid.activateWindow();
+        grid.setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(waitUntil([&] { return grid.hasFocus(); }));
+        iface = QAccessible::queryAccessibleInterface(&grid);
+        ASSERT_NE(iface, nullptr);
+    }
+
+    ServiceRig rig { rigOptions() };
+    WeekEditorModel model { *rig.config, *rig.blocking, nullptr, rig.time };
+    WeekGridWidget grid { model };
+    QAccessibleInterface* iface = nullptr;
+};
+
 // The editor is whole without a pointer: the keyboard walks the blocks and
 // the hours, selects a block and makes one where there is none.
-TEST(WeekGridKeyboard, ArrowsWalkBlocksAndHoursAndReturnMakesABlock)
+TEST_F(WeekGridKeyboard, ArrowsWalkBlocksAndHoursAndReturnMakesABlock)
 {
-    ServiceRig rig(rigOptions());
-    WeekEditorModel model(*rig.config, *rig.blocking, nullptr, rig.time);
-    WeekGridWidget grid(model);
-    grid.resize(560, grid.sizeHint().height());
-    grid.show();
-    grid.activateWindow();
-    grid.setFocus(Qt::TabFocusReason);
-    ASSERT_TRUE(waitUntil([&] { return grid.hasFocus(); }));
-    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&grid);
-    ASSERT_NE(iface, nullptr);
     const auto focusedName = [&] {
         QAccessibleInterface* focused = iface->focusChild();
         return focused ? focused->text(QAccessible::Name) : QString();
@@ -292,17 +302,8 @@ TEST(WeekGridKeyboard, ArrowsWalkBlocksAndHoursAndReturnMakesABlock)
 // What a screen reader is told while the keyboard walks the grid: each
 // place is the grid's focused child, a block or the empty hour there, and
 // the empty hour's press makes the block that Return makes.
-TEST(WeekGridKeyboard, EmptyHoursAreReadToo)
+TEST_F(WeekGridKeyboard, EmptyHoursAreReadToo)
 {
-    ServiceRig rig(rigOptions());
-    WeekEditorModel model(*rig.config, *rig.blocking, nullptr, rig.time);
-    WeekGridWidget grid(model);
-    grid.resize(560, grid.sizeHint().height());
-    grid.show();
-    grid.activateWindow();
-    grid.setFocus(Qt::TabFocusReason);
-    ASSERT_TRUE(waitUntil([&] { return grid.hasFocus(); }));
-    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&grid);
     QStringList heard;
     const auto listen = [&] {
         QAccessibleInterface* focused = iface->focusChild();
