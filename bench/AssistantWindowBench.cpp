@@ -5,6 +5,7 @@
 // core the shown window takes while it judges (the glow breathing on screen;
 // with reduced motion nothing should run).
 #include "AssistantFakes.h"
+#include "BenchSupport.h"
 
 #include "app/platform/Clock.h"
 #include "app/platform/Scheduler.h"
@@ -16,18 +17,17 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
-#include <ctime>
-
 using namespace kestravin;
 using namespace Qt::StringLiterals;
+
+using kestravin::bench::processCpuSeconds;
+using kestravin::bench::runLoopFor;
 
 namespace {
 
@@ -68,13 +68,6 @@ void BM_BreathingGlowFrame(benchmark::State& state)
 }
 BENCHMARK(BM_BreathingGlowFrame)->Unit(benchmark::kMicrosecond);
 
-double processCpuSeconds()
-{
-    timespec now {};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
 // Arg 0: full motion; 1: reduced motion.
 void BM_EvaluatingCpuShare(benchmark::State& state)
 {
@@ -91,16 +84,12 @@ void BM_EvaluatingCpuShare(benchmark::State& state)
     port.request(u"tiktok"_s, u"preciso ver uma aula"_s, 10);
     port.publish();
     // Past the change of scene.
-    QEventLoop settle;
-    QTimer::singleShot(800, &settle, &QEventLoop::quit);
-    settle.exec();
+    runLoopFor(800);
     for (auto _ : state) {
         QElapsedTimer wall;
         wall.start();
         const double cpuBefore = processCpuSeconds();
-        QEventLoop loop;
-        QTimer::singleShot(3000, &loop, &QEventLoop::quit);
-        loop.exec();
+        runLoopFor(3000);
         const double cpu = processCpuSeconds() - cpuBefore;
         const double seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
         state.SetIterationTime(seconds);

@@ -12,6 +12,7 @@
 //    over --rounds openings (default 10), each in a new tab closed afterwards.
 // Chromium's own work is in its processes and is not counted.
 
+#include "BenchSupport.h"
 #include "app/platform/Clock.h"
 #include "app/platform/DesktopEntryIndex.h"
 #include "app/platform/Scheduler.h"
@@ -28,25 +29,23 @@
 #include "LoopbackHttpServer.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
-#include <QTimer>
 
 #include <benchmark/benchmark.h>
-
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <memory>
 
 using namespace Qt::StringLiterals;
 using namespace kestravin;
+
+using kestravin::bench::processCpuSeconds;
+using kestravin::bench::runLoopFor;
+using kestravin::bench::spinUntil;
 
 namespace {
 
@@ -57,36 +56,6 @@ const QByteArray blockingHosts = "127.0.0.1 localhost\n"
                                  "# Kestravin START - DO NOT EDIT THIS SECTION\n"
                                  "127.0.0.1 blocked.test\n"
                                  "# Kestravin END\n";
-
-// The event loop left alone, as the application idles: no polling of ours
-// in the figures.
-void runLoopFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-bool spinUntil(const std::function<bool()>& condition, int ms)
-{
-    QDeadlineTimer deadline(ms);
-    while (!condition()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
-
-double processCpuSeconds()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 // A shield on the private desktop over a temporary hosts file that blocks
 // blocked.test, and a loopback server that answers every host with a page

@@ -2,6 +2,7 @@
 // active window through the X11 workspace, the idle time through the
 // screensaver extension, today's lines. Sixty ticks are ten minutes of
 // tracking; `--benchmark_counters_tabular=true` shows the CPU per tick.
+#include "BenchSupport.h"
 #include "app/platform/Clock.h"
 #include "app/platform/Scheduler.h"
 #include "app/platform/linux/X11ActivityProbe.h"
@@ -18,19 +19,11 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
-#include <sys/resource.h>
-
 using namespace Qt::StringLiterals;
 
-namespace {
+using kestravin::bench::processCpuSeconds;
 
-double cpuSeconds()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
+namespace {
 
 void missionTrackerTick(benchmark::State& state)
 {
@@ -62,14 +55,14 @@ void missionTrackerTick(benchmark::State& state)
     tracker.start();
     QCoreApplication::processEvents();
 
-    const double before = cpuSeconds();
+    const double before = processCpuSeconds();
     qint64 ticks = 0;
     for (auto _ : state) {
         tracker.tick();
         QCoreApplication::processEvents();
         ++ticks;
     }
-    state.counters["cpu_ms_per_10min"] = (cpuSeconds() - before) / double(ticks) * 60 * 1000;
+    state.counters["cpu_ms_per_10min"] = (processCpuSeconds() - before) / double(ticks) * 60 * 1000;
 }
 BENCHMARK(missionTrackerTick)->Unit(benchmark::kMicrosecond);
 

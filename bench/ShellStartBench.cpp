@@ -7,6 +7,7 @@
 //  - CountdownTicks: the tray item with a running countdown (the 1 s title
 //    timer sending its label) in this process for the same time.
 
+#include "BenchSupport.h"
 #include "app/models/FocusCountdown.h"
 #include "app/platform/Scheduler.h"
 #include "app/shell/MenuBarController.h"
@@ -17,21 +18,21 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusContext>
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
-#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
+
+using kestravin::bench::processCpuSeconds;
+using kestravin::bench::runLoopFor;
+using kestravin::bench::spinUntil;
 
 namespace {
 
@@ -63,27 +64,6 @@ Session& session()
 {
     static Session instance;
     return instance;
-}
-
-// Sleeps in an event loop (as the application does) for `ms`.
-void runLoopFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-bool spinUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-        QThread::usleep(200);
-    }
-    return true;
 }
 
 std::unique_ptr<QProcess> startApplication(QTemporaryDir& home)
@@ -182,14 +162,6 @@ void IdleProcess(benchmark::State& state)
     }
 }
 BENCHMARK(IdleProcess)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
-
-double processCpuSeconds()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 void CountdownTicks(benchmark::State& state)
 {
