@@ -210,6 +210,31 @@ TEST_F(X11WorkspaceTest, HidesActivatesAndSeesAppsEnd)
     EXPECT_FALSE(workspace->isTerminated(chat));
 }
 
+// A read of the active window (any round trip to the display) takes the
+// change's announcement off the socket into xcb's queue, where the socket no
+// longer tells of it: an event loop driven by processEvents, which never
+// waits, still sees the activation.
+TEST_F(X11WorkspaceTest, AnActivationReadInPassingStillCounts)
+{
+    const RunningApp chat = launchApp({ u"--class"_s, u"chat,ChatWindow"_s });
+    const RunningApp editor = launchApp({ u"--class"_s, u"editor,EditorWindow"_s });
+    ASSERT_TRUE(waitFor([&] { return frontId() == editor.id; }));
+
+    workspace->activate(chat);
+    const auto chatActive = [this] {
+        const auto active = workspace->activeWindow();
+        const auto window = active ? workspace->clientWindow(*active) : std::nullopt;
+        return window && window->windowClass == u"chatwindow"_s;
+    };
+    QDeadlineTimer deadline(stateWaitMs);
+    while (!chatActive() && !deadline.hasExpired()) {
+        QThread::msleep(5);
+    }
+    ASSERT_TRUE(chatActive());
+    EXPECT_TRUE(waitFor([&] { return frontId() == chat.id; }, 3000));
+    EXPECT_EQ(activated.last().id, chat.id);
+}
+
 // The blocker's rules on the real workspace, with a recording panel and fixed
 // focus inputs (the real panel has its own test under views).
 class RecordingPanel : public AppBlockPanel {

@@ -306,6 +306,18 @@ public:
         return own;
     }
 
+    // The active window and the windows on screen, with their processes.
+    std::string frontWindows() const
+    {
+        std::string text = "active " + std::to_string(workspace->activeWindow().value_or(0)) + ", this process "
+            + std::to_string(QCoreApplication::applicationPid()) + ";";
+        for (const auto& window : workspace->clientWindows()) {
+            text += " " + std::to_string(window.id) + " pid " + std::to_string(window.pid)
+                + (window.onScreen ? "" : " (off)") + " " + workspace->windowTitle(window.id).toStdString() + ";";
+        }
+        return text;
+    }
+
     // Whether the panel stays away for `ms` (sampled as the scan runs).
     bool panelStaysAway(int ms) const
     {
@@ -335,6 +347,8 @@ public:
         waitUntil([&served] { return served >= 0; }, 5000);
         QObject::disconnect(watch);
         if (!shown || served < 0) {
+            std::fprintf(stderr, "no panel (shown %d, served %lld); in front: %s\n", int(shown),
+                static_cast<long long>(served), frontWindows().c_str());
             return -1;
         }
         return std::max<qint64>(0, shownAt - served);

@@ -92,6 +92,7 @@ struct X11Workspace::Private {
     xcb_atom_t gtkAppIdAtom = 0;
     QSocketNotifier* notifier = nullptr;
     QMetaObject::Connection aboutToBlock;
+    QMetaObject::Connection awake;
 
     struct Group {
         RunningApp app;
@@ -114,6 +115,7 @@ struct X11Workspace::Private {
     ~Private()
     {
         QObject::disconnect(aboutToBlock);
+        QObject::disconnect(awake);
         delete notifier;
         if (ewmhReady) {
             xcb_ewmh_connection_wipe(&ewmh);
@@ -192,10 +194,13 @@ struct X11Workspace::Private {
         notifier = new QSocketNotifier(xcb_get_file_descriptor(connection), QSocketNotifier::Read);
         QObject::connect(notifier, &QSocketNotifier::activated, q, [this] { readEvents(false); });
         // Replies read while waiting for something else leave events in xcb's
-        // queue, where the socket notifier no longer sees them.
+        // queue, where the socket notifier no longer sees them: they are taken
+        // at each turn of the event loop, whether it is about to wait or was
+        // asked not to (a loop driven by processEvents never waits).
         if (auto* dispatcher = QAbstractEventDispatcher::instance()) {
             aboutToBlock = QObject::connect(
                 dispatcher, &QAbstractEventDispatcher::aboutToBlock, q, [this] { readEvents(true); });
+            awake = QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, q, [this] { readEvents(true); });
         }
 
         // Apps already running are not launches: take them in silently.
