@@ -156,7 +156,7 @@ BrowserPageReader::Reading BrowserPageReader::read(
     std::optional<QString> page;
     bool pageRead = false;
     // A bar that alone cannot name the blocked page; its text is still the
-    // page's address once the title names the same host.
+    // page's address where the title names its host over an error page.
     std::optional<QString> heldBar;
     // The blocked host of a bar that may leave "www." out.
     std::optional<QString> shortBar;
@@ -189,12 +189,6 @@ BrowserPageReader::Reading BrowserPageReader::read(
             }
         }
     }
-    auto withHeldBar = [&heldBar](Reading reading) {
-        if (heldBar && BrowserShieldPolicy::host(*heldBar) == reading.host) {
-            reading.address = *heldBar;
-        }
-        return reading;
-    };
     if (typed) {
         if (auto reading = blocked(*typed)) {
             return *reading;
@@ -208,9 +202,12 @@ BrowserPageReader::Reading BrowserPageReader::read(
     if (title) {
         if (auto reading = blocked(headOf(*title))) {
             if (reading->host != shortBar) {
-                return withHeldBar(*reading);
+                return *reading;
             }
-            heldTitle = withHeldBar(*reading);
+            if (heldBar) {
+                reading->address = *heldBar;
+            }
+            heldTitle = reading;
         }
     }
     if (!pageRead) {
