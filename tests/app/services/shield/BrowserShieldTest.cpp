@@ -511,7 +511,12 @@ TEST_F(BrowserShieldTest, APassDuringACloseLeavesThePanelToIt)
     EXPECT_EQ(keys.sent, std::vector<ShieldKey> { ShieldKey::CloseTab });
     EXPECT_EQ(beeps, 0);
 
-    // Once its key went, the page in front is read as usual.
+    // Once its key went, the tab now in front is a page of its own, also
+    // where it shows the page counted before: its panel takes the keyboard
+    // back from the browser that got the key.
+    tree.at(b.tabs[2]).states.selected = false;
+    tree.at(b.tabs[1]).states.selected = true;
+    navigate(b, u"https://blocked.test/one"_s, u"blocked.test - Chromium"_s);
     shield().observe();
     EXPECT_EQ(panel.shows, 2);
 }
