@@ -29,7 +29,8 @@ std::optional<QString> platform(const QString& host);
 
 } // namespace BrowserShieldPolicy
 
-// The key of the blocked page last counted as an attempt.
+// The key of the blocked page last counted as an attempt, or of the one a
+// close under way takes away.
 struct BrowserShieldAttempts {
     std::optional<QString> previous;
 };

@@ -477,10 +477,17 @@ void DesktopBrowserShield::apply(
         return;
     }
 
+    const QString key = QString::number(front->pid) + u':' + QString::number(qHash(window)) + u':' + reading.host + u':'
+        + pathOf(reading.address);
     if (sight.same) {
         m_blockedPage = sight.blocked;
         if (m_closeRunning && m_panel.exists()) {
-            // The close reads the page again itself before its key.
+            // The close reads the page again itself before its key. The page
+            // it closes is the one under the panel now (a tab brought to the
+            // front meanwhile): the page in front once it is gone, even the
+            // one counted before, is another, whose panel takes the keyboard
+            // back from the browser that got the key.
+            m_attempts.previous = key;
             passState(u"blocked page of "_s + reading.host + u", a close under way"_s);
             return;
         }
@@ -489,8 +496,6 @@ void DesktopBrowserShield::apply(
     m_shownAddress = reading.address;
     passState(u"blocked page of "_s + reading.host);
     note(identity + u": tela da Orla em "_s + reading.host);
-    const QString key = QString::number(front->pid) + u':' + QString::number(qHash(window)) + u':' + reading.host + u':'
-        + pathOf(reading.address);
     const auto frame = onScreen(sight.frame);
     if (m_attempts.previous == key && m_panel.exists()) {
         if (frame && *frame != m_panel.frame()) {

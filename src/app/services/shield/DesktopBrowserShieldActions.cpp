@@ -214,11 +214,6 @@ void DesktopBrowserShield::tryClose(
             const auto window = windowNumber(target);
             if (window && m_windows.activeWindow() == window) {
                 m_closeRunning = false;
-                // The covered page goes with its tab: a blocked page in the
-                // tab now in front is a page of its own, whose panel takes
-                // the keyboard back from the browser (even where it is the
-                // page counted before the closed one opened).
-                m_attempts.previous.reset();
                 m_keys.send(ShieldKey::CloseTab);
                 return;
             }
