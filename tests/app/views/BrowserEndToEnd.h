@@ -91,10 +91,12 @@ struct Tabs {
     qsizetype size() const { return names.size(); }
 };
 
-inline Tabs tabsIn(AccessibilityTree& tree, const AxElement& window)
+// Visits the tabs below `root`, never inside a page, until `visit` answers
+// false.
+inline void forEachTab(
+    AccessibilityTree& tree, const AxElement& root, int depthLimit, const std::function<bool(const AxElement&)>& visit)
 {
-    Tabs result;
-    std::deque<std::pair<AxElement, int>> queue { { window, 0 } };
+    std::deque<std::pair<AxElement, int>> queue { { root, 0 } };
     while (!queue.empty()) {
         const auto [element, depth] = queue.front();
         queue.pop_front();
@@ -103,18 +105,29 @@ inline Tabs tabsIn(AccessibilityTree& tree, const AxElement& window)
             continue;
         }
         if (role == AxRole::Tab) {
-            if (tree.states(element).value.value_or(AxStates {}).selected) {
-                result.selected = int(result.names.size());
+            if (!visit(element)) {
+                return;
             }
-            result.names.append(tree.name(element).value.value_or(QString()));
             continue;
         }
-        if (depth < 14) {
+        if (depth < depthLimit) {
             for (const AxElement& child : tree.children(element, 100).value.value_or(AxChildren {}).elements) {
                 queue.emplace_back(child, depth + 1);
             }
         }
     }
+}
+
+inline Tabs tabsIn(AccessibilityTree& tree, const AxElement& window)
+{
+    Tabs result;
+    forEachTab(tree, window, 14, [&](const AxElement& tab) {
+        if (tree.states(tab).value.value_or(AxStates {}).selected) {
+            result.selected = int(result.names.size());
+        }
+        result.names.append(tree.name(tab).value.value_or(QString()));
+        return true;
+    });
     return result;
 }
 
@@ -133,31 +146,18 @@ inline Tabs tabsOf(AccessibilityTree& tree, qint64 pid)
 inline bool pressTabOf(AccessibilityTree& tree, qint64 pid, const QString& prefix)
 {
     const auto app = tree.application(pid);
-    if (!app) {
-        return false;
-    }
-    std::deque<std::pair<AxElement, int>> queue { { *app, 0 } };
-    while (!queue.empty()) {
-        const auto [element, depth] = queue.front();
-        queue.pop_front();
-        const AxRole role = tree.role(element).value.value_or(AxRole::Other);
-        if (role == AxRole::WebArea) {
-            continue;
-        }
-        if (role == AxRole::Tab) {
-            if (!tree.states(element).value.value_or(AxStates {}).selected
-                && tree.name(element).value.value_or(QString()).startsWith(prefix)) {
-                return tree.press(element);
+    bool pressed = false;
+    if (app) {
+        forEachTab(tree, *app, 15, [&](const AxElement& tab) {
+            if (tree.states(tab).value.value_or(AxStates {}).selected
+                || !tree.name(tab).value.value_or(QString()).startsWith(prefix)) {
+                return true;
             }
-            continue;
-        }
-        if (depth < 15) {
-            for (const AxElement& child : tree.children(element, 100).value.value_or(AxChildren {}).elements) {
-                queue.emplace_back(child, depth + 1);
-            }
-        }
+            pressed = tree.press(tab);
+            return false;
+        });
     }
-    return false;
+    return pressed;
 }
 
 // The tabs of all the process's windows.
